@@ -1,0 +1,32 @@
+# Turns every PNG in DIR into a byte array of the generated OUT file. A file is named after its
+# resource id, "ID.png", or "ID_SIZE.png" for one image of an icon group.
+file(GLOB pngs ${DIR}/*.png)
+list(SORT pngs)
+set(body "")
+set(table "")
+set(count 0)
+foreach(png ${pngs})
+    get_filename_component(stem ${png} NAME_WE)
+    if(stem MATCHES "^([0-9]+)_([0-9]+)$")
+        set(id ${CMAKE_MATCH_1})
+        set(size ${CMAKE_MATCH_2})
+    elseif(stem MATCHES "^([0-9]+)$")
+        set(id ${CMAKE_MATCH_1})
+        set(size 0)
+    else()
+        continue()
+    endif()
+    file(READ ${png} hex HEX)
+    string(LENGTH "${hex}" hexlen)
+    math(EXPR len "${hexlen} / 2")
+    string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
+    string(APPEND body "static const unsigned char kRes${count}[] = {${bytes}};\n")
+    string(APPEND table "    {${id}, ${size}, kRes${count}, ${len}},\n")
+    math(EXPR count "${count} + 1")
+endforeach()
+file(WRITE ${OUT}.tmp "// Generated from assets/resources by cmake/EmbedResources.cmake.\n"
+    "#include \"platform/shell/Resources.h\"\n\nnamespace platform {\n${body}\n"
+    "const EmbeddedResource kEmbeddedResources[] = {\n${table}    {0, 0, nullptr, 0},\n};\n"
+    "const int kEmbeddedResourceCount = ${count};\n\n}  // namespace platform\n")
+file(COPY_FILE ${OUT}.tmp ${OUT} ONLY_IF_DIFFERENT)
+file(REMOVE ${OUT}.tmp)

@@ -1,0 +1,27 @@
+// The device options of the command line (see `pulsor --help`).
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+struct DeviceOptions {
+    int screenWidth = 480;
+    int screenHeight = 640;
+    int dpiX = 192;
+    int dpiY = 192;
+    bool screenGiven = false;  // --screen was passed
+    bool dpiGiven = false;     // --dpi was passed
+    bool fullscreen = false;
+    bool headless = false;
+    std::string scriptPath;   // --script FILE
+    std::string shotsDir;     // --shots DIR
+    std::string recordPath;   // --record FILE.wav
+    int audioBufferFrames = 256;
+    bool noAudio = false;
+    std::string configDir;    // --config-dir DIR
+    bool realTime = false;    // headless on the wall clock
+    int taskBarHeight = 0;    // headless: height of the emulated task bar (--taskbar PX)
+};
+
+}  // namespace platform

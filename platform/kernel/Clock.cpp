@@ -1,0 +1,207 @@
+#include "platform/kernel/Clock.h"
+
+#include <atomic>
+
+namespace platform {
+
+struct Clock::Waiter {
+    TimeNs deadline;
+    const std::function<bool()>* ready;
+    Waiter* next;
+    Waiter* prev;
+};
+
+namespace {
+
+// Whether the current thread counts as a participant; unregisters it when the thread ends.
+struct ThreadRegistration {
+    bool registered = false;
+    ~ThreadRegistration() {
+        if (registered) {
+            Clock::Instance().UnregisterCurrentThread();
+        }
+    }
+};
+thread_local ThreadRegistration tlsRegistration;
+
+std::atomic<TimeNs> gVirtualNow{0};
+
+}  // namespace
+
+Clock& Clock::Instance() {
+    // Never destroyed: threads may still consult it while the process exits.
+    static Clock* clock = new Clock();
+    return *clock;
+}
+
+Clock::Clock() : realStart_(std::chrono::steady_clock::now()) {}
+
+void Clock::SetVirtual(bool isVirtual, TimeNs start) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    virtual_ = isVirtual;
+    gVirtualNow.store(start);
+    realOffset_ = start;
+    realStart_ = std::chrono::steady_clock::now();
+}
+
+bool Clock::IsVirtual() const { return virtual_; }
+
+TimeNs Clock::Now() const {
+    if (virtual_) {
+        return gVirtualNow.load();
+    }
+    auto elapsed = std::chrono::steady_clock::now() - realStart_;
+    return realOffset_ +
+           static_cast<TimeNs>(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());
+}
+
+void Clock::SleepFor(TimeNs duration) {
+    TimeNs now = Now();
+    SleepUntil(duration > kNever - now ? kNever : now + duration);
+}
+
+bool Clock::AnyWaiterCanProceed() const {
+    TimeNs now = gVirtualNow.load();
+    for (Waiter* w = waiters_; w; w = w->next) {
+        if (now >= w->deadline || (*w->ready)()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void Clock::AdvanceIfAllBlocked() {
+    if (running_ > 0 || AnyWaiterCanProceed()) {
+        return;
+    }
+    TimeNs earliest = kNever;
+    for (Waiter* w = waiters_; w; w = w->next) {
+        if (w->deadline < earliest) {
+            earliest = w->deadline;
+        }
+    }
+    if (earliest == kNever) {
+        return;  // everyone waits for an event that only another event could bring
+    }
+    gVirtualNow.store(earliest);
+    cv_.notify_all();
+}
+
+bool Clock::WaitUntil(TimeNs deadline, const std::function<bool()>& ready) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (ready()) {
+        return true;
+    }
+    if (virtual_ && !tlsRegistration.registered) {
+        // A thread that waits in virtual time takes part in it from now on.
+        tlsRegistration.registered = true;
+        ++running_;
+    }
+    const bool counted = tlsRegistration.registered;
+    Waiter self{deadline, &ready, waiters_, nullptr};
+    if (waiters_) {
+        waiters_->prev = &self;
+    }
+    waiters_ = &self;
+    if (counted) {
+        --running_;
+    }
+
+    bool result = false;
+    for (;;) {
+        if (ready()) {
+            result = true;
+            break;
+        }
+        if (Now() >= deadline) {
+            break;
+        }
+        if (virtual_) {
+            AdvanceIfAllBlocked();
+            if (gVirtualNow.load() >= deadline) {
+                continue;  // re-check ready() once more before reporting a timeout
+            }
+            cv_.wait(lock);
+        } else if (deadline == kNever) {
+            cv_.wait(lock);
+        } else {
+            auto at = realStart_ + std::chrono::nanoseconds(deadline - realOffset_);
+            cv_.wait_until(lock, at);
+        }
+    }
+
+    if (self.prev) {
+        self.prev->next = self.next;
+    } else {
+        waiters_ = self.next;
+    }
+    if (self.next) {
+        self.next->prev = self.prev;
+    }
+    if (counted) {
+        ++running_;
+    }
+    return result;
+}
+
+void Clock::Notify() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cv_.notify_all();
+}
+
+void Clock::RegisterCurrentThread() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!tlsRegistration.registered) {
+        tlsRegistration.registered = true;
+        ++running_;
+    }
+}
+
+void Clock::UnregisterCurrentThread() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (tlsRegistration.registered) {
+        tlsRegistration.registered = false;
+        --running_;
+        cv_.notify_all();  // the waiters may now be the only ones left
+    }
+}
+
+void Clock::ReserveThread() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++running_;
+}
+
+void Clock::AdoptReservedThread() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    tlsRegistration.registered = true;
+}
+
+void Clock::CancelReservedThread() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    --running_;
+    cv_.notify_all();
+}
+
+bool Clock::IsCurrentThreadRegistered() const { return tlsRegistration.registered; }
+
+int Clock::RunningThreads() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return running_;
+}
+
+std::thread Clock::StartThread(std::function<void()> body) {
+    Clock& clock = Instance();
+    clock.ReserveThread();
+    try {
+        return std::thread([body = std::move(body)] {
+            Clock::Instance().AdoptReservedThread();
+            body();
+            Clock::Instance().UnregisterCurrentThread();
+        });
+    } catch (...) {
+        clock.CancelReservedThread();
+        throw;
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,17 @@
+// Starting and stopping the audio output behind waveOut: SDL2 audio, the null device on the device
+// clock (optionally recording what it mixes), or none at all (--no-audio).
+#pragma once
+
+#include <string>
+
+#include "platform/device/DeviceOptions.h"
+
+namespace platform::wave {
+
+// Opens the output the options choose and starts the mixer. Returns false with a one-line reason
+// when it cannot; waveOutGetNumDevs() is then 0 and the program runs silent.
+bool StartAudio(const DeviceOptions& options, std::string* error);
+// Stops the output and finalises a recording. Open voices are closed.
+void StopAudio();
+
+}  // namespace platform::wave

@@ -1,0 +1,779 @@
+// The platform API the program is written against: the subset of the Windows CE core and Pocket PC
+// shell libraries that Pulsor uses, with their names, values and record layouts, implemented on
+// Linux by the rest of platform/. The program includes nothing else of the platform.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cwchar>
+
+// --- Calling conventions and basic types --------------------------------------------------------
+#define WINAPI
+#define CALLBACK
+#define APIENTRY
+#define CONST const
+
+typedef int BOOL;
+typedef unsigned char BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef uint32_t UINT;
+typedef int32_t INT;
+typedef int32_t LONG;
+typedef uint32_t ULONG;
+typedef int16_t SHORT;
+typedef uint16_t USHORT;
+typedef char CHAR;
+typedef wchar_t WCHAR;
+typedef WCHAR TCHAR;
+typedef int64_t LONGLONG;
+typedef uintptr_t UINT_PTR;
+typedef intptr_t INT_PTR;
+typedef uintptr_t ULONG_PTR;
+typedef intptr_t LONG_PTR;
+typedef uintptr_t DWORD_PTR;
+typedef size_t SIZE_T;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef intptr_t LRESULT;
+typedef int32_t HRESULT;
+typedef uint16_t ATOM;
+typedef DWORD COLORREF;
+typedef USHORT COLOR16;
+typedef void VOID;
+typedef void* PVOID;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
+typedef WCHAR* LPTSTR;
+typedef const WCHAR* LPCTSTR;
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+typedef DWORD* LPDWORD;
+typedef BYTE* LPBYTE;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+#ifndef NULL
+#define NULL 0
+#endif
+
+#define MAX_PATH 260
+
+// Handles are opaque pointers to platform objects; a null or wrong-typed handle fails the call.
+#define DECLARE_HANDLE(name) \
+    struct name##__;         \
+    typedef struct name##__* name
+typedef void* HANDLE;
+DECLARE_HANDLE(HWND);
+DECLARE_HANDLE(HINSTANCE);
+DECLARE_HANDLE(HDC);
+DECLARE_HANDLE(HBITMAP);
+DECLARE_HANDLE(HBRUSH);
+DECLARE_HANDLE(HFONT);
+DECLARE_HANDLE(HPEN);
+DECLARE_HANDLE(HICON);
+DECLARE_HANDLE(HMENU);
+DECLARE_HANDLE(HKEY);
+DECLARE_HANDLE(HWAVEOUT);
+DECLARE_HANDLE(HRGN);
+typedef HINSTANCE HMODULE;
+typedef HICON HCURSOR;
+typedef void* HGDIOBJ;
+typedef HWAVEOUT* LPHWAVEOUT;
+
+// The platform's path separator; folder logic uses it, never a literal.
+#define PLATFORM_PATH_SEPARATOR L'/'
+#define PLATFORM_PATH_SEPARATOR_STRING L"/"
+
+// --- Word and colour macros ----------------------------------------------------------------------
+#define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
+#define LOBYTE(w) ((BYTE)(((DWORD_PTR)(w)) & 0xff))
+#define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
+#define MAKELRESULT(l, h) ((LRESULT)(DWORD)MAKELONG(l, h))
+#define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
+#define GetRValue(rgb) (LOBYTE(rgb))
+#define GetGValue(rgb) (LOBYTE(((WORD)(rgb)) >> 8))
+#define GetBValue(rgb) (LOBYTE((rgb) >> 16))
+#define MAKEINTRESOURCE(i) ((LPWSTR)((ULONG_PTR)((WORD)(i))))
+#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+
+// --- Errors and results -------------------------------------------------------------------------
+#define S_OK ((HRESULT)0)
+#define S_FALSE ((HRESULT)1)
+#define E_FAIL ((HRESULT)0x80004005L)
+#define E_INVALIDARG ((HRESULT)0x80070057L)
+#define E_OUTOFMEMORY ((HRESULT)0x8007000EL)
+#define STRSAFE_E_INSUFFICIENT_BUFFER ((HRESULT)0x8007007AL)
+#define HRESULT_FROM_WIN32(x) \
+    ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x) & 0x0000FFFF) | (7 << 16) | 0x80000000)))
+#define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
+#define FAILED(hr) (((HRESULT)(hr)) < 0)
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_ALREADY_EXISTS 183L
+#define ERROR_CLASS_ALREADY_EXISTS 1410L
+DWORD GetLastError(void);
+void SetLastError(DWORD error);
+
+// --- Geometry ------------------------------------------------------------------------------------
+typedef struct tagRECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+} RECT, *LPRECT;
+typedef const RECT* LPCRECT;
+typedef struct tagPOINT {
+    LONG x;
+    LONG y;
+} POINT, *LPPOINT;
+typedef struct tagSIZE {
+    LONG cx;
+    LONG cy;
+} SIZE, *LPSIZE;
+
+BOOL SetRect(LPRECT rect, int left, int top, int right, int bottom);
+BOOL SetRectEmpty(LPRECT rect);
+BOOL InflateRect(LPRECT rect, int dx, int dy);
+BOOL OffsetRect(LPRECT rect, int dx, int dy);
+BOOL PtInRect(const RECT* rect, POINT pt);
+BOOL IsRectEmpty(const RECT* rect);
+BOOL IntersectRect(LPRECT dst, const RECT* a, const RECT* b);
+BOOL UnionRect(LPRECT dst, const RECT* a, const RECT* b);
+BOOL EqualRect(const RECT* a, const RECT* b);
+BOOL CopyRect(LPRECT dst, const RECT* src);
+
+// --- Kernel: threads, handles, time, module, processes, files -----------------------------------
+typedef DWORD(WINAPI* PTHREAD_START_ROUTINE)(LPVOID parameter);
+typedef PTHREAD_START_ROUTINE LPTHREAD_START_ROUTINE;
+typedef struct _SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
+
+#define INFINITE 0xFFFFFFFF
+#define WAIT_OBJECT_0 0x00000000L
+#define WAIT_TIMEOUT 258L
+#define WAIT_FAILED ((DWORD)0xFFFFFFFF)
+#define STILL_ACTIVE 259L
+#define CREATE_SUSPENDED 0x00000004
+
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stackSize,
+                    LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD creationFlags,
+                    LPDWORD threadId);
+BOOL CloseHandle(HANDLE handle);
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
+DWORD GetCurrentThreadId(void);
+void Sleep(DWORD milliseconds);
+// Milliseconds of the device clock, wrapping at 2^32.
+DWORD GetTickCount(void);
+DWORD GetModuleFileName(HMODULE module, LPWSTR fileName, DWORD size);
+HMODULE GetModuleHandle(LPCWSTR moduleName);
+
+typedef struct _STARTUPINFOW {
+    DWORD cb;
+} STARTUPINFO, *LPSTARTUPINFO;
+typedef struct _PROCESS_INFORMATION {
+    HANDLE hProcess;
+    HANDLE hThread;
+    DWORD dwProcessId;
+    DWORD dwThreadId;
+} PROCESS_INFORMATION, *LPPROCESS_INFORMATION;
+// Starts `application` with argv = application followed by the words of commandLine (quotes
+// honoured); not waited for, and reaped so that no zombie stays.
+BOOL CreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
+                   LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                   DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
+                   LPSTARTUPINFO startupInfo, LPPROCESS_INFORMATION processInformation);
+
+FILE* _wfopen(const wchar_t* fileName, const wchar_t* mode);
+
+// Bounded wide-string copy, append and format (the shell's safe string functions).
+HRESULT StringCchCopyW(LPWSTR dest, size_t destSize, LPCWSTR src);
+HRESULT StringCchCatW(LPWSTR dest, size_t destSize, LPCWSTR src);
+HRESULT StringCchPrintfW(LPWSTR dest, size_t destSize, LPCWSTR format, ...);
+HRESULT StringCchLengthW(LPCWSTR str, size_t maxLength, size_t* length);
+#define StringCchCopy StringCchCopyW
+#define StringCchCat StringCchCatW
+#define StringCchPrintf StringCchPrintfW
+#define StringCchLength StringCchLengthW
+
+// --- Windows and messages ------------------------------------------------------------------------
+typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+
+typedef struct tagWNDCLASSW {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCWSTR lpszMenuName;
+    LPCWSTR lpszClassName;
+} WNDCLASS, WNDCLASSW, *LPWNDCLASS;
+
+typedef struct tagMSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+} MSG, *LPMSG;
+
+typedef struct tagPAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+} PAINTSTRUCT, *LPPAINTSTRUCT;
+
+typedef struct tagCREATESTRUCTW {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCWSTR lpszName;
+    LPCWSTR lpszClass;
+    DWORD dwExStyle;
+} CREATESTRUCT, *LPCREATESTRUCT;
+
+#define WM_NULL 0x0000
+#define WM_CREATE 0x0001
+#define WM_DESTROY 0x0002
+#define WM_MOVE 0x0003
+#define WM_SIZE 0x0005
+#define WM_ACTIVATE 0x0006
+#define WM_SETFOCUS 0x0007
+#define WM_KILLFOCUS 0x0008
+#define WM_ENABLE 0x000A
+#define WM_PAINT 0x000F
+#define WM_CLOSE 0x0010
+#define WM_QUIT 0x0012
+#define WM_ERASEBKGND 0x0014
+#define WM_SHOWWINDOW 0x0018
+#define WM_SETTINGCHANGE 0x001A
+#define WM_COMMAND 0x0111
+#define WM_TIMER 0x0113
+#define WM_MOUSEMOVE 0x0200
+#define WM_LBUTTONDOWN 0x0201
+#define WM_LBUTTONUP 0x0202
+#define WM_USER 0x0400
+#define WM_APP 0x8000
+
+#define WA_INACTIVE 0
+#define WA_ACTIVE 1
+#define WA_CLICKACTIVE 2
+#define MK_LBUTTON 0x0001
+#define SIZE_RESTORED 0
+#define SIZE_MINIMIZED 1
+
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_NORMAL 1
+#define SW_SHOWMINIMIZED 2
+#define SW_MAXIMIZE 3
+#define SW_SHOWNOACTIVATE 4
+#define SW_SHOW 5
+#define SW_MINIMIZE 6
+#define SW_SHOWNA 8
+#define SW_RESTORE 9
+
+#define CS_VREDRAW 0x0001
+#define CS_HREDRAW 0x0002
+#define CS_NOCLOSE 0x0200
+
+#define WS_OVERLAPPED 0x00000000L
+#define WS_POPUP 0x80000000L
+#define WS_CHILD 0x40000000L
+#define WS_VISIBLE 0x10000000L
+#define WS_CAPTION 0x00C00000L
+#define WS_BORDER 0x00800000L
+#define WS_SYSMENU 0x00080000L
+#define CW_USEDEFAULT ((int)0x80000000)
+
+#define PM_NOREMOVE 0x0000
+#define PM_REMOVE 0x0001
+
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
+#define SPI_GETWORKAREA 48
+
+#define IDC_ARROW MAKEINTRESOURCE(32512)
+#define IDI_APPLICATION MAKEINTRESOURCE(32512)
+
+ATOM RegisterClass(const WNDCLASS* windowClass);
+BOOL UnregisterClass(LPCWSTR className, HINSTANCE instance);
+HWND CreateWindowEx(DWORD exStyle, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                    int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                    LPVOID param);
+inline HWND CreateWindow(LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
+                         int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                         LPVOID param) {
+    return CreateWindowEx(0, className, windowName, style, x, y, width, height, parent, menu,
+                          instance, param);
+}
+BOOL DestroyWindow(HWND window);
+BOOL IsWindow(HWND window);
+BOOL IsWindowVisible(HWND window);
+BOOL IsIconic(HWND window);
+// Finds a top-level window of this or another process of the same user.
+HWND FindWindow(LPCWSTR className, LPCWSTR windowName);
+// A handle with its lowest bit set names the same window.
+BOOL SetForegroundWindow(HWND window);
+HWND GetForegroundWindow(void);
+BOOL ShowWindow(HWND window, int command);
+BOOL UpdateWindow(HWND window);
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+BOOL GetClientRect(HWND window, LPRECT rect);
+BOOL GetWindowRect(HWND window, LPRECT rect);
+LRESULT DefWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+BOOL GetMessage(LPMSG msg, HWND window, UINT filterMin, UINT filterMax);
+BOOL PeekMessage(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg);
+BOOL TranslateMessage(const MSG* msg);
+LRESULT DispatchMessage(const MSG* msg);
+// Thread-safe; wakes the owner thread's message loop.
+BOOL PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Calls the window procedure directly (owner thread only).
+LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int exitCode);
+
+// Thread-safe.
+BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
+BOOL ValidateRect(HWND window, const RECT* rect);
+HDC BeginPaint(HWND window, LPPAINTSTRUCT paint);
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
+HDC GetDC(HWND window);
+int ReleaseDC(HWND window, HDC dc);
+
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC timerProc);
+BOOL KillTimer(HWND window, UINT_PTR id);
+
+int GetSystemMetrics(int index);
+BOOL SystemParametersInfo(UINT action, UINT param, PVOID value, UINT winIni);
+
+HICON LoadIcon(HINSTANCE instance, LPCWSTR name);
+HCURSOR LoadCursor(HINSTANCE instance, LPCWSTR name);
+HBITMAP LoadBitmap(HINSTANCE instance, LPCWSTR name);
+BOOL DestroyIcon(HICON icon);
+
+// --- Display settings ----------------------------------------------------------------------------
+#define CCHDEVICENAME 32
+#define CCHFORMNAME 32
+typedef struct _devicemodeW {
+    WCHAR dmDeviceName[CCHDEVICENAME];
+    WORD dmSpecVersion;
+    WORD dmDriverVersion;
+    WORD dmSize;
+    WORD dmDriverExtra;
+    DWORD dmFields;
+    short dmOrientation;
+    short dmPaperSize;
+    short dmPaperLength;
+    short dmPaperWidth;
+    short dmScale;
+    short dmCopies;
+    short dmDefaultSource;
+    short dmPrintQuality;
+    short dmColor;
+    short dmDuplex;
+    short dmYResolution;
+    short dmTTOption;
+    short dmCollate;
+    WCHAR dmFormName[CCHFORMNAME];
+    WORD dmLogPixels;
+    DWORD dmBitsPerPel;
+    DWORD dmPelsWidth;
+    DWORD dmPelsHeight;
+    DWORD dmDisplayFlags;
+    DWORD dmDisplayFrequency;
+    DWORD dmDisplayOrientation;
+} DEVMODE, DEVMODEW, *LPDEVMODE;
+
+#define DM_DISPLAYORIENTATION 0x00800000L
+#define DM_DISPLAYQUERYORIENTATION 0x01000000L
+#define DMDO_0 0
+#define DMDO_90 1
+#define DMDO_180 2
+#define DMDO_270 4
+#define CDS_TEST 0x00000002
+#define CDS_RESET 0x40000000
+#define DISP_CHANGE_SUCCESSFUL 0
+#define DISP_CHANGE_FAILED (-1)
+#define DISP_CHANGE_BADMODE (-2)
+#define DISP_CHANGE_BADPARAM (-5)
+
+LONG ChangeDisplaySettingsEx(LPCWSTR deviceName, LPDEVMODE devMode, HWND window, DWORD flags,
+                             LPVOID param);
+
+// --- Graphics device interface -------------------------------------------------------------------
+typedef struct tagBITMAP {
+    LONG bmType;
+    LONG bmWidth;
+    LONG bmHeight;
+    LONG bmWidthBytes;
+    WORD bmPlanes;
+    WORD bmBitsPixel;
+    LPVOID bmBits;
+} BITMAP, *LPBITMAP;
+
+typedef struct tagBITMAPINFOHEADER {
+    DWORD biSize;
+    LONG biWidth;
+    LONG biHeight;
+    WORD biPlanes;
+    WORD biBitCount;
+    DWORD biCompression;
+    DWORD biSizeImage;
+    LONG biXPelsPerMeter;
+    LONG biYPelsPerMeter;
+    DWORD biClrUsed;
+    DWORD biClrImportant;
+} BITMAPINFOHEADER, *LPBITMAPINFOHEADER;
+typedef struct tagRGBQUAD {
+    BYTE rgbBlue;
+    BYTE rgbGreen;
+    BYTE rgbRed;
+    BYTE rgbReserved;
+} RGBQUAD;
+typedef struct tagBITMAPINFO {
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[1];
+} BITMAPINFO, *LPBITMAPINFO;
+#define BI_RGB 0L
+#define DIB_RGB_COLORS 0
+
+typedef struct _BLENDFUNCTION {
+    BYTE BlendOp;
+    BYTE BlendFlags;
+    BYTE SourceConstantAlpha;
+    BYTE AlphaFormat;
+} BLENDFUNCTION;
+#define AC_SRC_OVER 0x00
+#define AC_SRC_ALPHA 0x01
+
+typedef struct _TRIVERTEX {
+    LONG x;
+    LONG y;
+    COLOR16 Red;
+    COLOR16 Green;
+    COLOR16 Blue;
+    COLOR16 Alpha;
+} TRIVERTEX, *PTRIVERTEX;
+typedef struct _GRADIENT_RECT {
+    ULONG UpperLeft;
+    ULONG LowerRight;
+} GRADIENT_RECT, *PGRADIENT_RECT;
+#define GRADIENT_FILL_RECT_H 0x00000000
+#define GRADIENT_FILL_RECT_V 0x00000001
+
+#define LF_FACESIZE 32
+typedef struct tagLOGFONTW {
+    LONG lfHeight;
+    LONG lfWidth;
+    LONG lfEscapement;
+    LONG lfOrientation;
+    LONG lfWeight;
+    BYTE lfItalic;
+    BYTE lfUnderline;
+    BYTE lfStrikeOut;
+    BYTE lfCharSet;
+    BYTE lfOutPrecision;
+    BYTE lfClipPrecision;
+    BYTE lfQuality;
+    BYTE lfPitchAndFamily;
+    WCHAR lfFaceName[LF_FACESIZE];
+} LOGFONT, LOGFONTW, *LPLOGFONT;
+
+typedef struct tagTEXTMETRICW {
+    LONG tmHeight;
+    LONG tmAscent;
+    LONG tmDescent;
+    LONG tmInternalLeading;
+    LONG tmExternalLeading;
+    LONG tmAveCharWidth;
+    LONG tmMaxCharWidth;
+    LONG tmWeight;
+} TEXTMETRIC, *LPTEXTMETRIC;
+
+#define FW_DONTCARE 0
+#define FW_THIN 100
+#define FW_EXTRALIGHT 200
+#define FW_LIGHT 300
+#define FW_NORMAL 400
+#define FW_MEDIUM 500
+#define FW_SEMIBOLD 600
+#define FW_BOLD 700
+#define FW_EXTRABOLD 800
+#define FW_HEAVY 900
+#define ANSI_CHARSET 0
+#define DEFAULT_CHARSET 1
+#define EASTEUROPE_CHARSET 238
+#define OUT_DEFAULT_PRECIS 0
+#define OUT_RASTER_PRECIS 6
+#define CLIP_DEFAULT_PRECIS 0
+#define DEFAULT_QUALITY 0
+#define NONANTIALIASED_QUALITY 3
+#define ANTIALIASED_QUALITY 4
+#define CLEARTYPE_QUALITY 5
+#define DEFAULT_PITCH 0
+#define FIXED_PITCH 1
+#define VARIABLE_PITCH 2
+#define FF_DONTCARE 0x00
+#define FF_SWISS 0x20
+
+// Raster operations.
+#define SRCCOPY 0x00CC0020
+#define SRCPAINT 0x00EE0086
+#define SRCAND 0x008800C6
+#define SRCINVERT 0x00660046
+#define SRCERASE 0x00440328
+#define NOTSRCCOPY 0x00330008
+#define NOTSRCERASE 0x001100A6
+#define MERGECOPY 0x00C000CA
+#define MERGEPAINT 0x00BB0226
+#define PATCOPY 0x00F00021
+#define PATPAINT 0x00FB0A09
+#define PATINVERT 0x005A0049
+#define DSTINVERT 0x00550009
+#define BLACKNESS 0x00000042
+#define WHITENESS 0x00FF0062
+
+#define TRANSPARENT 1
+#define OPAQUE 2
+#define BLACKONWHITE 1
+#define WHITEONBLACK 2
+#define COLORONCOLOR 3
+#define HALFTONE 4
+#define STRETCH_DELETESCANS COLORONCOLOR
+
+#define WHITE_BRUSH 0
+#define LTGRAY_BRUSH 1
+#define GRAY_BRUSH 2
+#define DKGRAY_BRUSH 3
+#define BLACK_BRUSH 4
+#define NULL_BRUSH 5
+#define HOLLOW_BRUSH NULL_BRUSH
+#define WHITE_PEN 6
+#define BLACK_PEN 7
+#define NULL_PEN 8
+#define SYSTEM_FONT 13
+#define DEFAULT_GUI_FONT 17
+
+#define OBJ_PEN 1
+#define OBJ_BRUSH 2
+#define OBJ_DC 3
+#define OBJ_FONT 6
+#define OBJ_BITMAP 7
+#define OBJ_MEMDC 10
+
+#define HORZRES 8
+#define VERTRES 10
+#define BITSPIXEL 12
+#define PLANES 14
+#define LOGPIXELSX 88
+#define LOGPIXELSY 90
+
+#define CLR_INVALID 0xFFFFFFFF
+
+#define DT_TOP 0x00000000
+#define DT_LEFT 0x00000000
+#define DT_CENTER 0x00000001
+#define DT_RIGHT 0x00000002
+#define DT_VCENTER 0x00000004
+#define DT_BOTTOM 0x00000008
+#define DT_WORDBREAK 0x00000010
+#define DT_SINGLELINE 0x00000020
+#define DT_EXPANDTABS 0x00000040
+#define DT_TABSTOP 0x00000080
+#define DT_NOCLIP 0x00000100
+#define DT_EXTERNALLEADING 0x00000200
+#define DT_CALCRECT 0x00000400
+#define DT_NOPREFIX 0x00000800
+#define DT_INTERNAL 0x00001000
+#define DT_END_ELLIPSIS 0x00008000
+#define DT_WORD_ELLIPSIS 0x00040000
+
+HDC CreateCompatibleDC(HDC dc);
+BOOL DeleteDC(HDC dc);
+HBITMAP CreateCompatibleBitmap(HDC dc, int width, int height);
+HBITMAP CreateBitmap(int width, int height, UINT planes, UINT bitsPerPixel, const void* bits);
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD offset);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+BOOL DeleteObject(HGDIOBJ object);
+HGDIOBJ GetStockObject(int index);
+int GetObject(HGDIOBJ object, int size, LPVOID buffer);
+DWORD GetObjectType(HGDIOBJ object);
+HGDIOBJ GetCurrentObject(HDC dc, UINT type);
+int GetDeviceCaps(HDC dc, int index);
+
+BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, DWORD rop);
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw,
+                int sh, DWORD rop);
+int SetStretchBltMode(HDC dc, int mode);
+int GetStretchBltMode(HDC dc);
+// Copies src onto dst stretched, leaving alone every pixel whose source colour equals `key`.
+BOOL TransparentBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw,
+                    int sh, UINT key);
+#define TransparentImage TransparentBlt
+BOOL AlphaBlend(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw,
+                int sh, BLENDFUNCTION blend);
+BOOL GradientFill(HDC dc, PTRIVERTEX vertices, ULONG vertexCount, PVOID mesh, ULONG meshCount,
+                  ULONG mode);
+
+HBRUSH CreateSolidBrush(COLORREF color);
+int FillRect(HDC dc, const RECT* rect, HBRUSH brush);
+COLORREF GetPixel(HDC dc, int x, int y);
+COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
+
+int SetBkMode(HDC dc, int mode);
+int GetBkMode(HDC dc);
+COLORREF SetBkColor(HDC dc, COLORREF color);
+COLORREF GetBkColor(HDC dc);
+COLORREF SetTextColor(HDC dc, COLORREF color);
+COLORREF GetTextColor(HDC dc);
+
+HFONT CreateFontIndirect(const LOGFONT* logFont);
+int DrawText(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format);
+BOOL GetTextExtentPoint32(HDC dc, LPCWSTR text, int count, LPSIZE size);
+BOOL GetTextMetrics(HDC dc, LPTEXTMETRIC metrics);
+
+// --- Waveform audio output ----------------------------------------------------------------------
+typedef UINT MMRESULT;
+typedef struct tWAVEFORMATEX {
+    WORD wFormatTag;
+    WORD nChannels;
+    DWORD nSamplesPerSec;
+    DWORD nAvgBytesPerSec;
+    WORD nBlockAlign;
+    WORD wBitsPerSample;
+    WORD cbSize;
+} WAVEFORMATEX, *LPWAVEFORMATEX;
+typedef const WAVEFORMATEX* LPCWAVEFORMATEX;
+
+typedef struct wavehdr_tag {
+    LPSTR lpData;
+    DWORD dwBufferLength;
+    DWORD dwBytesRecorded;
+    DWORD_PTR dwUser;
+    DWORD dwFlags;
+    DWORD dwLoops;
+    struct wavehdr_tag* lpNext;
+    DWORD_PTR reserved;
+} WAVEHDR, *LPWAVEHDR;
+
+typedef void(CALLBACK* LPWAVECALLBACK)(HWAVEOUT, UINT message, DWORD_PTR instance,
+                                       DWORD_PTR param1, DWORD_PTR param2);
+
+#define WAVE_MAPPER ((UINT)-1)
+#define WAVE_FORMAT_PCM 1
+#define WAVE_FORMAT_IEEE_FLOAT 3
+#define WAVE_FORMAT_QUERY 0x0001
+#define CALLBACK_TYPEMASK 0x00070000L
+#define CALLBACK_NULL 0x00000000L
+#define CALLBACK_WINDOW 0x00010000L
+#define CALLBACK_FUNCTION 0x00030000L
+#define MMSYSERR_NOERROR 0
+#define MMSYSERR_ERROR 1
+#define MMSYSERR_BADDEVICEID 2
+#define MMSYSERR_INVALHANDLE 5
+#define MMSYSERR_NODRIVER 6
+#define MMSYSERR_NOMEM 7
+#define MMSYSERR_INVALFLAG 10
+#define MMSYSERR_INVALPARAM 11
+#define WAVERR_BADFORMAT 32
+#define WAVERR_STILLPLAYING 33
+#define WAVERR_UNPREPARED 34
+#define WHDR_DONE 0x00000001
+#define WHDR_PREPARED 0x00000002
+#define WHDR_BEGINLOOP 0x00000004
+#define WHDR_ENDLOOP 0x00000008
+#define WHDR_INQUEUE 0x00000010
+#define WOM_OPEN 0x3BB
+#define WOM_CLOSE 0x3BC
+#define WOM_DONE 0x3BD
+#define MM_WOM_OPEN 0x3BB
+#define MM_WOM_CLOSE 0x3BC
+#define MM_WOM_DONE 0x3BD
+
+UINT waveOutGetNumDevs(void);
+MMRESULT waveOutOpen(LPHWAVEOUT waveOut, UINT deviceId, LPCWAVEFORMATEX format,
+                     DWORD_PTR callback, DWORD_PTR instance, DWORD flags);
+MMRESULT waveOutClose(HWAVEOUT waveOut);
+MMRESULT waveOutPrepareHeader(HWAVEOUT waveOut, LPWAVEHDR header, UINT size);
+MMRESULT waveOutUnprepareHeader(HWAVEOUT waveOut, LPWAVEHDR header, UINT size);
+MMRESULT waveOutWrite(HWAVEOUT waveOut, LPWAVEHDR header, UINT size);
+MMRESULT waveOutReset(HWAVEOUT waveOut);
+MMRESULT waveOutPause(HWAVEOUT waveOut);
+MMRESULT waveOutRestart(HWAVEOUT waveOut);
+// Low word: left (or mono) volume, high word: right; 0xFFFF is full.
+MMRESULT waveOutSetVolume(HWAVEOUT waveOut, DWORD volume);
+MMRESULT waveOutGetVolume(HWAVEOUT waveOut, LPDWORD volume);
+
+// --- Pocket PC shell -----------------------------------------------------------------------------
+#define SHFS_SHOWTASKBAR 0x0001
+#define SHFS_HIDETASKBAR 0x0002
+#define SHFS_SHOWSIPBUTTON 0x0004
+#define SHFS_HIDESIPBUTTON 0x0008
+#define SHFS_SHOWSTARTICON 0x0010
+#define SHFS_HIDESTARTICON 0x0020
+BOOL SHFullScreen(HWND window, DWORD state);
+// Decodes an image file (PNG) into a 32-bit bitmap the caller owns; null on any failure.
+HBITMAP SHLoadImageFile(LPCWSTR fileName);
+
+#define HKEY_CLASSES_ROOT ((HKEY)(ULONG_PTR)0x80000000)
+#define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)0x80000001)
+#define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)0x80000002)
+#define HKEY_USERS ((HKEY)(ULONG_PTR)0x80000003)
+HRESULT RegistryGetDWORD(HKEY root, LPCWSTR subKey, LPCWSTR valueName, DWORD* data);
+// Creates the key when it does not exist.
+HRESULT RegistrySetDWORD(HKEY root, LPCWSTR subKey, LPCWSTR valueName, DWORD data);
+HRESULT RegistryGetString(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPWSTR data, UINT cchData);
+HRESULT RegistrySetString(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPCWSTR data);
+
+// --- Notification LED driver (LED 1 is the vibrator) --------------------------------------------
+#define NLED_COUNT_INFO_ID 0
+#define NLED_SUPPORTS_INFO_ID 1
+#define NLED_SETTINGS_INFO_ID 2
+typedef struct _NLED_SETTINGS_INFO {
+    UINT LedNum;
+    INT OffOnBlink;
+    LONG TotalCycleTime;
+    LONG OnTime;
+    LONG OffTime;
+    INT MetaCycleOn;
+    INT MetaCycleOff;
+} NLED_SETTINGS_INFO, *PNLED_SETTINGS_INFO;
+BOOL NLedSetDevice(UINT deviceId, void* input);
+
+// --- The program's entry point, called by the platform ------------------------------------------
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPWSTR commandLine,
+                   int showCommand);

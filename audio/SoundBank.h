@@ -1,0 +1,32 @@
+// The pad's 32 word samples: sixteen words, each in a low and a high voice, one player apiece.
+#pragma once
+
+#include "platform/win32.h"
+
+class WavePlayer;
+
+class SoundBank {
+public:
+    static constexpr int kWords = 16;
+
+    SoundBank();
+    virtual ~SoundBank();
+    SoundBank(const SoundBank&) = delete;
+    SoundBank& operator=(const SoundBank&) = delete;
+
+    // Creates a player for each of L1..L16.wav and H1..H16.wav in `folder` (ending in a path
+    // separator). A missing file still gets a player, a silent one.
+    void Load(LPCWSTR folder);
+    // Word 1..16; null for any other word or an empty slot.
+    WavePlayer* GetSample(int word, bool high) const;
+    // Starts word 1..16 from its beginning; anything else does nothing.
+    void Play(int word, bool high);
+    // 0..100 applied to every player; a level above 100 changes nothing.
+    void SetVolume(UINT level);
+    UINT GetVolume() const { return volume; }
+
+private:
+    UINT volume;
+    WavePlayer* low[kWords];
+    WavePlayer* high[kWords];
+};

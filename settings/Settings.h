@@ -1,0 +1,31 @@
+// The five user options and the folders the skin and sounds are read from.
+#pragma once
+
+#include "platform/win32.h"
+
+class Settings {
+public:
+    Settings();
+
+    // Fills the folders from the program's own path and reads the options; always returns 1.
+    BOOL Load();
+    // Writes the five options, creating the key when needed; always returns 1.
+    BOOL Save();
+
+    // Folders end in the platform's path separator, so a file name is simply appended. A folder
+    // that would not fit its buffer is left empty.
+    WCHAR appFolder[MAX_PATH];
+    WCHAR programPath[MAX_PATH];
+    WCHAR skinFolder[MAX_PATH];
+    WCHAR skinFile[MAX_PATH];
+    WCHAR soundsFolder[MAX_PATH];
+
+    DWORD volumeBeat;    // 0..100
+    DWORD volumeSounds;  // 0..100
+    DWORD xButtonClose;  // non-zero: the close button ends the program, 0: minimises it
+    DWORD animationsOn;
+    DWORD vibrationsOn;
+};
+
+// Where the options live in the registry, under HKEY_LOCAL_MACHINE.
+extern const WCHAR kSettingsKey[];

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "platform/win32.h"
+
+// Notification codes carried in the high word of a control's WM_COMMAND wParam.
+enum ControlNotify {
+    Pressed = 1,
+    Dragged = 2,
+    Released = 3,
+    Clicked = 4,
+    Toggled = 5,
+    ValueChanged = 8,
+};
+
+// Layout numbers are 96-dpi units; these convert them to pixels of the screen (rounded, halves up;
+// a negative n converts as the negated conversion of -n). The dpi is read once, on first use, from
+// any thread.
+int ScaleX(int n);
+int ScaleY(int n);
+
+// For tests only: forget the dpi read so far, so that the next ScaleX/ScaleY reads the current
+// screen's again. Must not race with ScaleX/ScaleY callers.
+void ResetScaleForTests();
+
+// Base of every self-drawn widget. Touch arrives through TouchDown/TouchUp/TouchMove (the gate);
+// notifications leave as WM_COMMAND posted to the window that received the touch.
+class Control {
+public:
+    enum { TextCapacity = MAX_PATH };
+
+    Control(HINSTANCE instance, HWND window, int id);
+    virtual ~Control() = default;
+
+    virtual void Paint(HDC hdc);
+    virtual int OnTouchDown(HWND window, int reserved, int x, int y);
+    virtual int OnTouchUp(HWND window, int reserved, int x, int y);
+    virtual int OnTouchMove(HWND window, int reserved, int x, int y);
+
+    void PaintIfVisible(HDC hdc);
+    int TouchDown(HWND window, int reserved, int x, int y);
+    int TouchUp(HWND window, int reserved, int x, int y);
+    int TouchMove(HWND window, int reserved, int x, int y);
+
+    bool HitTest(int x, int y) const;
+    void Invalidate() const;
+    void GetRect(RECT* rect) const;
+    void SetBounds(int x, int y, int w, int h);
+
+    // Copies at most TextCapacity - 1 characters: a longer string is cut there. A null or empty
+    // string leaves the text as it was.
+    void SetText(const wchar_t* string);
+    const wchar_t* GetText() const { return text; }
+
+    void SetVisible(int value) { visible = value; }
+    void SetEnabled(int value) { enabled = value; }
+    void SetFont(HFONT value) { font = value; }
+    void SetTextColor(COLORREF value) { textColor = value; }
+    void SetActiveTextColor(COLORREF value) { activeTextColor = value; }
+    void SetTextFormat(UINT value) { textFormat = value; }
+    void SetTextMargins(int l, int t, int r, int b);
+    void SetParent(Control* value) { parent = value; }
+
+    int GetId() const { return id; }
+    HWND GetWindow() const { return window; }
+    int GetLeft() const { return left; }
+    int GetTop() const { return top; }
+    int GetWidth() const { return width; }
+    int GetHeight() const { return height; }
+    int GetVisible() const { return visible; }
+    int GetEnabled() const { return enabled; }
+    int GetState() const { return state; }
+    HFONT GetFont() const { return font; }
+    COLORREF GetTextColor() const { return textColor; }
+    COLORREF GetActiveTextColor() const { return activeTextColor; }
+    UINT GetTextFormat() const { return textFormat; }
+    Control* GetParent() const { return parent; }
+
+    int state;        // pressed, or checked for check boxes
+    int interactive;  // takes touch at all
+    HINSTANCE instance;
+    HWND window;  // every invalidation goes here
+    int id;
+    wchar_t text[TextCapacity];
+    int left, top;
+    int width, height;
+    int visible;
+    int enabled;
+    HFONT font;  // not owned
+    COLORREF textColor;
+    COLORREF activeTextColor;
+    UINT textFormat;
+    int marginLeft, marginTop, marginRight, marginBottom;
+    Control* parent;
+
+protected:
+    // Posts WM_COMMAND with code and id to `target`, the control's address as lParam.
+    void Notify(HWND target, int code);
+};

@@ -1,0 +1,642 @@
+#include "platform/device/sdl/SdlDevice.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace platform {
+namespace {
+
+constexpr int kDefaultDpi = 96;
+// A lost "off" must not leave a handheld buzzing for ever.
+constexpr Uint32 kLongestRumbleMs = 10000;
+
+std::string ToUtf8(const wchar_t* text) {
+    std::string out;
+    for (; text && *text; ++text) {
+        auto c = static_cast<uint32_t>(*text);
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            c = 0xFFFD;
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// The largest rectangle of the screen's aspect centred in an area of outW x outH.
+SDL_Rect Letterbox(int outW, int outH, int screenW, int screenH) {
+    SDL_Rect r{0, 0, outW, outH};
+    if (screenW <= 0 || screenH <= 0)
+        return r;
+    if (static_cast<int64_t>(outW) * screenH <= static_cast<int64_t>(outH) * screenW) {
+        r.h = static_cast<int>(static_cast<int64_t>(outW) * screenH / screenW);
+    } else {
+        r.w = static_cast<int>(static_cast<int64_t>(outH) * screenW / screenH);
+    }
+    r.x = (outW - r.w) / 2;
+    r.y = (outH - r.h) / 2;
+    return r;
+}
+
+class SdlDevice final : public Device {
+public:
+    explicit SdlDevice(const DeviceOptions& options)
+        : options_(options),
+          screenWidth_(options.screenWidth),
+          screenHeight_(options.screenHeight),
+          dpiX_(options.dpiX),
+          dpiY_(options.dpiY) {}
+    ~SdlDevice() override { Close(); }
+
+    bool Open(DeviceSink* sink, std::string* error) override;
+    void Close() override;
+
+    int ScreenWidth() const override { return screenWidth_; }
+    int ScreenHeight() const override { return screenHeight_; }
+    int DpiX() const override { return dpiX_; }
+    int DpiY() const override { return dpiY_; }
+
+    void WindowCreated(const wchar_t* title, HICON icon) override;
+    void WindowShown(int showCommand) override;
+    void WindowMoved(int x, int y, int width, int height) override;
+    void WindowDestroyed() override;
+    void Raise() override;
+    void Present(const uint32_t* pixels, int width, int height, int stride) override;
+
+    void WaitForEvents(TimeNs deadline, const std::function<bool()>& ready) override;
+    void Wake() override;
+
+    void Vibrate(bool on) override;
+
+private:
+    enum class Pen { None, Mouse, Finger };
+
+    bool OnUiThread() const { return std::this_thread::get_id() == uiThread_; }
+    // Window calls from other threads wait for the UI thread's next pass through its event loop.
+    void RunOnUiThread(std::function<void()> task);
+    void RunDeferred();
+    void PumpEvent(const SDL_Event& event);
+    bool DeliverPen(UINT message, int windowX, int windowY);
+    bool ToClient(int windowX, int windowY, bool clamp, int* x, int* y);
+    void UploadCanvas(const SDL_Rect& area);
+    void Render();
+    void ChooseFullScreenGeometry();
+    void OpenHaptic();
+
+    DeviceOptions options_;
+    int screenWidth_;
+    int screenHeight_;
+    int dpiX_;
+    int dpiY_;
+
+    DeviceSink* sink_ = nullptr;
+    std::thread::id uiThread_;
+    bool videoInit_ = false;
+    bool hapticInit_ = false;
+    SDL_Window* window_ = nullptr;
+    Uint32 windowId_ = 0;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* texture_ = nullptr;
+
+    // The emulated screen as last presented, and where the top-level window sits on it.
+    std::mutex canvasMutex_;
+    std::vector<uint32_t> canvas_;
+    SDL_Rect windowRect_{0, 0, 0, 0};
+
+    Pen pen_ = Pen::None;
+    SDL_FingerID finger_ = 0;
+    int penX_ = 0;  // last delivered client position
+    int penY_ = 0;
+    bool delivered_ = false;
+
+    // Wake() may race Close(): both hold wakeMutex_ around the event queue's lifetime.
+    std::mutex wakeMutex_;
+    bool open_ = false;
+    Uint32 wakeEvent_ = 0;
+    std::atomic<bool> wakePending_{false};
+
+    std::mutex deferredMutex_;
+    std::vector<std::function<void()>> deferred_;
+
+    std::mutex hapticMutex_;
+    SDL_Haptic* haptic_ = nullptr;
+};
+
+bool SdlDevice::Open(DeviceSink* sink, std::string* error) {
+    auto fail = [&](const std::string& reason) {
+        if (error) {
+            *error = "cannot open a window (" + reason + "); run with --headless to do without one";
+        }
+        Close();
+        return false;
+    };
+    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
+        return fail("no display: neither DISPLAY nor WAYLAND_DISPLAY is set");
+    }
+    sink_ = sink;
+    uiThread_ = std::this_thread::get_id();
+
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    // The window manager's close button is the only way to ask the program to close.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // A finger on an unfocused window must still press what it touches.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // A desktop window leaves the screen saver alone; a kiosk keeps the display awake.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, options_.fullscreen ? "0" : "1");
+
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        return fail(SDL_GetError());
+    videoInit_ = true;
+
+    if (options_.fullscreen)
+        ChooseFullScreenGeometry();
+    if (screenWidth_ <= 0 || screenHeight_ <= 0)
+        return fail("the screen has no size");
+
+    // The first window should fit on the desktop; the user may resize it afterwards.
+    int windowW = screenWidth_;
+    int windowH = screenHeight_;
+    Uint32 flags = SDL_WINDOW_HIDDEN;
+    if (options_.fullscreen) {
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    } else {
+        flags |= SDL_WINDOW_RESIZABLE;
+        SDL_Rect usable;
+        if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0 &&
+            (windowW > usable.w || windowH > usable.h)) {
+            SDL_Rect fit = Letterbox(usable.w, usable.h, screenWidth_, screenHeight_);
+            windowW = std::max(1, fit.w);
+            windowH = std::max(1, fit.h);
+        }
+    }
+    window_ = SDL_CreateWindow("Pulsor", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, windowW,
+                               windowH, flags);
+    if (!window_)
+        return fail(SDL_GetError());
+    windowId_ = SDL_GetWindowID(window_);
+    renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (!renderer_)
+        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (!renderer_)
+        return fail(SDL_GetError());
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                 screenWidth_, screenHeight_);
+    if (!texture_)
+        return fail(SDL_GetError());
+    {
+        std::lock_guard<std::mutex> lock(canvasMutex_);
+        canvas_.assign(static_cast<size_t>(screenWidth_) * screenHeight_, 0);
+        windowRect_ = SDL_Rect{0, 0, screenWidth_, screenHeight_};
+    }
+    UploadCanvas(SDL_Rect{0, 0, screenWidth_, screenHeight_});
+
+    wakeEvent_ = SDL_RegisterEvents(1);
+    if (wakeEvent_ == static_cast<Uint32>(-1))
+        return fail(SDL_GetError());
+    OpenHaptic();
+    {
+        std::lock_guard<std::mutex> lock(wakeMutex_);
+        open_ = true;
+    }
+    return true;
+}
+
+void SdlDevice::ChooseFullScreenGeometry() {
+    SDL_DisplayMode mode;
+    if (!options_.screenGiven && SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 &&
+        mode.h > 0) {
+        screenWidth_ = mode.w;
+        screenHeight_ = mode.h;
+    }
+    if (!options_.dpiGiven) {
+        float horizontal = 0;
+        float vertical = 0;
+        if (SDL_GetDisplayDPI(0, nullptr, &horizontal, &vertical) == 0 && horizontal >= 1 &&
+            vertical >= 1) {
+            dpiX_ = static_cast<int>(std::lround(horizontal));
+            dpiY_ = static_cast<int>(std::lround(vertical));
+        } else {
+            dpiX_ = dpiY_ = kDefaultDpi;
+        }
+    }
+}
+
+void SdlDevice::OpenHaptic() {
+    if (SDL_InitSubSystem(SDL_INIT_HAPTIC) != 0)
+        return;
+    hapticInit_ = true;
+    std::lock_guard<std::mutex> lock(hapticMutex_);
+    for (int i = 0; i < SDL_NumHaptics() && !haptic_; ++i) {
+        SDL_Haptic* haptic = SDL_HapticOpen(i);
+        if (!haptic)
+            continue;
+        if (SDL_HapticRumbleSupported(haptic) == SDL_TRUE && SDL_HapticRumbleInit(haptic) == 0) {
+            haptic_ = haptic;
+        } else {
+            SDL_HapticClose(haptic);
+        }
+    }
+}
+
+void SdlDevice::Close() {
+    {
+        std::lock_guard<std::mutex> lock(wakeMutex_);
+        open_ = false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(hapticMutex_);
+        if (haptic_) {
+            SDL_HapticRumbleStop(haptic_);
+            SDL_HapticClose(haptic_);
+            haptic_ = nullptr;
+        }
+    }
+    if (hapticInit_)
+        SDL_QuitSubSystem(SDL_INIT_HAPTIC);
+    hapticInit_ = false;
+    if (texture_)
+        SDL_DestroyTexture(texture_);
+    texture_ = nullptr;
+    if (renderer_)
+        SDL_DestroyRenderer(renderer_);
+    renderer_ = nullptr;
+    if (window_)
+        SDL_DestroyWindow(window_);
+    window_ = nullptr;
+    if (videoInit_)
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    videoInit_ = false;
+    sink_ = nullptr;
+    std::lock_guard<std::mutex> lock(deferredMutex_);
+    deferred_.clear();
+}
+
+void SdlDevice::RunOnUiThread(std::function<void()> task) {
+    if (OnUiThread()) {
+        task();
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(deferredMutex_);
+        deferred_.push_back(std::move(task));
+    }
+    Wake();
+}
+
+void SdlDevice::RunDeferred() {
+    std::vector<std::function<void()>> tasks;
+    {
+        std::lock_guard<std::mutex> lock(deferredMutex_);
+        tasks.swap(deferred_);
+    }
+    for (auto& task : tasks)
+        task();
+}
+
+void SdlDevice::WindowCreated(const wchar_t* title, HICON icon) {
+    (void)icon;
+    std::string utf8 = ToUtf8(title);
+    RunOnUiThread([this, utf8] {
+        if (!window_)
+            return;
+        SDL_SetWindowTitle(window_, utf8.c_str());
+        SDL_ShowWindow(window_);
+        Render();
+    });
+}
+
+void SdlDevice::WindowShown(int showCommand) {
+    RunOnUiThread([this, showCommand] {
+        if (!window_)
+            return;
+        switch (showCommand) {
+            case SW_HIDE:
+                SDL_HideWindow(window_);
+                break;
+            case SW_MINIMIZE:
+            case SW_SHOWMINIMIZED:
+                SDL_MinimizeWindow(window_);
+                break;
+            default:
+                SDL_ShowWindow(window_);
+                SDL_RestoreWindow(window_);
+                break;
+        }
+    });
+}
+
+void SdlDevice::WindowMoved(int x, int y, int width, int height) {
+    RunOnUiThread([this, x, y, width, height] {
+        SDL_Rect moved{x, y, std::max(0, width), std::max(0, height)};
+        {
+            std::lock_guard<std::mutex> lock(canvasMutex_);
+            if (moved.x == windowRect_.x && moved.y == windowRect_.y && moved.w == windowRect_.w &&
+                moved.h == windowRect_.h) {
+                return;
+            }
+            windowRect_ = moved;
+            // What the window no longer covers is desktop, which is black here.
+            std::fill(canvas_.begin(), canvas_.end(), 0u);
+        }
+        UploadCanvas(SDL_Rect{0, 0, screenWidth_, screenHeight_});
+    });
+}
+
+void SdlDevice::WindowDestroyed() {
+    RunOnUiThread([this] {
+        if (window_)
+            SDL_HideWindow(window_);
+    });
+}
+
+void SdlDevice::Raise() {
+    RunOnUiThread([this] {
+        if (!window_)
+            return;
+        SDL_ShowWindow(window_);
+        SDL_RestoreWindow(window_);
+        SDL_RaiseWindow(window_);
+    });
+}
+
+void SdlDevice::Present(const uint32_t* pixels, int width, int height, int stride) {
+    if (!pixels || width <= 0 || height <= 0 || !texture_)
+        return;
+    SDL_Rect area;
+    {
+        std::lock_guard<std::mutex> lock(canvasMutex_);
+        SDL_Rect screen{0, 0, screenWidth_, screenHeight_};
+        SDL_Rect frame{windowRect_.x, windowRect_.y, width, height};
+        if (!SDL_IntersectRect(&screen, &frame, &area))
+            return;
+        for (int row = 0; row < area.h; ++row) {
+            const auto* src = reinterpret_cast<const uint32_t*>(
+                                  reinterpret_cast<const uint8_t*>(pixels) +
+                                  static_cast<size_t>(area.y - frame.y + row) * stride) +
+                              (area.x - frame.x);
+            std::copy(src, src + area.w,
+                      canvas_.begin() + static_cast<size_t>(area.y + row) * screenWidth_ + area.x);
+        }
+    }
+    UploadCanvas(area);
+    Render();
+}
+
+void SdlDevice::UploadCanvas(const SDL_Rect& area) {
+    if (!texture_)
+        return;
+    std::lock_guard<std::mutex> lock(canvasMutex_);
+    SDL_UpdateTexture(texture_, &area,
+                      canvas_.data() + static_cast<size_t>(area.y) * screenWidth_ + area.x,
+                      screenWidth_ * static_cast<int>(sizeof(uint32_t)));
+}
+
+void SdlDevice::Render() {
+    if (!renderer_ || !texture_)
+        return;
+    int outW = 0;
+    int outH = 0;
+    if (SDL_GetRendererOutputSize(renderer_, &outW, &outH) != 0)
+        return;
+    SDL_Rect target = Letterbox(outW, outH, screenWidth_, screenHeight_);
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+    SDL_RenderPresent(renderer_);
+}
+
+bool SdlDevice::ToClient(int windowX, int windowY, bool clamp, int* x, int* y) {
+    int windowW = 0;
+    int windowH = 0;
+    SDL_GetWindowSize(window_, &windowW, &windowH);
+    SDL_Rect picture = Letterbox(windowW, windowH, screenWidth_, screenHeight_);
+    if (picture.w <= 0 || picture.h <= 0)
+        return false;
+    auto toScreen = [](int v, int origin, int extent, int size) {
+        return static_cast<int>(std::floor(static_cast<double>(v - origin) * size / extent));
+    };
+    int screenX = toScreen(windowX, picture.x, picture.w, screenWidth_);
+    int screenY = toScreen(windowY, picture.y, picture.h, screenHeight_);
+    SDL_Rect rect;
+    {
+        std::lock_guard<std::mutex> lock(canvasMutex_);
+        rect = windowRect_;
+    }
+    int clientX = screenX - rect.x;
+    int clientY = screenY - rect.y;
+    bool inside = clientX >= 0 && clientY >= 0 && clientX < rect.w && clientY < rect.h &&
+                  screenX >= 0 && screenY >= 0 && screenX < screenWidth_ && screenY < screenHeight_;
+    if (!inside) {
+        if (!clamp || rect.w <= 0 || rect.h <= 0)
+            return false;
+        // A pressed pen keeps reporting to the window, as under mouse capture.
+        clientX =
+            std::clamp(clientX, std::max(0, -rect.x), std::min(rect.w, screenWidth_ - rect.x) - 1);
+        clientY =
+            std::clamp(clientY, std::max(0, -rect.y), std::min(rect.h, screenHeight_ - rect.y) - 1);
+    }
+    *x = clientX;
+    *y = clientY;
+    return true;
+}
+
+bool SdlDevice::DeliverPen(UINT message, int windowX, int windowY) {
+    int x = 0;
+    int y = 0;
+    bool pressed = pen_ != Pen::None && message != WM_LBUTTONDOWN;
+    if (!ToClient(windowX, windowY, pressed, &x, &y))
+        return false;
+    penX_ = x;
+    penY_ = y;
+    delivered_ = true;
+    if (sink_)
+        sink_->PenInput(message, x, y);
+    return true;
+}
+
+void SdlDevice::PumpEvent(const SDL_Event& event) {
+    if (event.type == wakeEvent_) {
+        wakePending_ = false;
+        return;
+    }
+    switch (event.type) {
+        case SDL_MOUSEBUTTONDOWN:
+            if (event.button.which == SDL_TOUCH_MOUSEID || event.button.button != SDL_BUTTON_LEFT ||
+                event.button.windowID != windowId_ || pen_ != Pen::None) {
+                break;
+            }
+            if (DeliverPen(WM_LBUTTONDOWN, event.button.x, event.button.y))
+                pen_ = Pen::Mouse;
+            break;
+        case SDL_MOUSEMOTION:
+            if (event.motion.which == SDL_TOUCH_MOUSEID || event.motion.windowID != windowId_ ||
+                pen_ == Pen::Finger) {
+                break;
+            }
+            DeliverPen(WM_MOUSEMOVE, event.motion.x, event.motion.y);
+            break;
+        case SDL_MOUSEBUTTONUP:
+            if (event.button.which == SDL_TOUCH_MOUSEID || event.button.button != SDL_BUTTON_LEFT ||
+                pen_ != Pen::Mouse) {
+                break;
+            }
+            DeliverPen(WM_LBUTTONUP, event.button.x, event.button.y);
+            pen_ = Pen::None;
+            break;
+        case SDL_FINGERDOWN:
+        case SDL_FINGERMOTION:
+        case SDL_FINGERUP: {
+            const SDL_TouchFingerEvent& touch = event.tfinger;
+            if (touch.windowID != 0 && touch.windowID != windowId_)
+                break;
+            if (event.type == SDL_FINGERDOWN) {
+                if (pen_ != Pen::None)
+                    break;
+            } else if (pen_ != Pen::Finger || touch.fingerId != finger_) {
+                break;
+            }
+            int windowW = 0;
+            int windowH = 0;
+            SDL_GetWindowSize(window_, &windowW, &windowH);
+            int x = static_cast<int>(std::floor(touch.x * windowW));
+            int y = static_cast<int>(std::floor(touch.y * windowH));
+            if (event.type == SDL_FINGERDOWN) {
+                if (DeliverPen(WM_LBUTTONDOWN, x, y)) {
+                    pen_ = Pen::Finger;
+                    finger_ = touch.fingerId;
+                }
+            } else if (event.type == SDL_FINGERMOTION) {
+                DeliverPen(WM_MOUSEMOVE, x, y);
+            } else {
+                DeliverPen(WM_LBUTTONUP, x, y);
+                pen_ = Pen::None;
+            }
+            break;
+        }
+        case SDL_WINDOWEVENT:
+            if (event.window.windowID != windowId_)
+                break;
+            switch (event.window.event) {
+                case SDL_WINDOWEVENT_FOCUS_GAINED:
+                    delivered_ = true;
+                    if (sink_)
+                        sink_->FocusChanged(true);
+                    break;
+                case SDL_WINDOWEVENT_FOCUS_LOST:
+                    // An up that will go elsewhere must not leave the program's pen down.
+                    if (pen_ != Pen::None && sink_)
+                        sink_->PenInput(WM_LBUTTONUP, penX_, penY_);
+                    pen_ = Pen::None;
+                    delivered_ = true;
+                    if (sink_)
+                        sink_->FocusChanged(false);
+                    break;
+                case SDL_WINDOWEVENT_CLOSE:
+                    delivered_ = true;
+                    if (sink_)
+                        sink_->CloseRequested();
+                    break;
+                case SDL_WINDOWEVENT_EXPOSED:
+                case SDL_WINDOWEVENT_SIZE_CHANGED:
+                case SDL_WINDOWEVENT_RESTORED:
+                    Render();
+                    break;
+                default:
+                    break;
+            }
+            break;
+        case SDL_RENDER_TARGETS_RESET:
+        case SDL_RENDER_DEVICE_RESET:
+            // The texture's content may be gone; the canvas still holds the picture.
+            if (event.type == SDL_RENDER_DEVICE_RESET && renderer_) {
+                if (texture_)
+                    SDL_DestroyTexture(texture_);
+                texture_ =
+                    SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888,
+                                      SDL_TEXTUREACCESS_STREAMING, screenWidth_, screenHeight_);
+            }
+            UploadCanvas(SDL_Rect{0, 0, screenWidth_, screenHeight_});
+            Render();
+            break;
+        default:
+            break;
+    }
+}
+
+void SdlDevice::WaitForEvents(TimeNs deadline, const std::function<bool()>& ready) {
+    if (!window_) {
+        Clock::Instance().WaitUntil(deadline, ready);
+        return;
+    }
+    delivered_ = false;
+    SDL_Event event;
+    for (;;) {
+        while (SDL_PollEvent(&event))
+            PumpEvent(event);
+        RunDeferred();
+        if (delivered_ || (ready && ready()))
+            return;
+        TimeNs now = Clock::Instance().Now();
+        if (now >= deadline)
+            return;
+        int timeoutMs = -1;
+        if (deadline != kNever) {
+            TimeNs wait = (deadline - now + kNsPerMs - 1) / kNsPerMs;
+            timeoutMs = static_cast<int>(std::min<TimeNs>(wait, INT_MAX));
+        }
+        if (timeoutMs < 0 ? SDL_WaitEvent(&event) : SDL_WaitEventTimeout(&event, timeoutMs)) {
+            PumpEvent(event);
+        }
+    }
+}
+
+void SdlDevice::Wake() {
+    std::lock_guard<std::mutex> lock(wakeMutex_);
+    if (!open_ || wakePending_.exchange(true))
+        return;
+    SDL_Event event{};
+    event.type = wakeEvent_;
+    if (SDL_PushEvent(&event) != 1)
+        wakePending_ = false;
+}
+
+void SdlDevice::Vibrate(bool on) {
+    std::lock_guard<std::mutex> lock(hapticMutex_);
+    if (!haptic_)
+        return;
+    if (on) {
+        SDL_HapticRumblePlay(haptic_, 1.0f, kLongestRumbleMs);
+    } else {
+        SDL_HapticRumbleStop(haptic_);
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<Device> CreateSdlDevice(const DeviceOptions& options) {
+    return std::make_unique<SdlDevice>(options);
+}
+
+}  // namespace platform

@@ -1,0 +1,151 @@
+// The SDL device in a real (virtual) X server: the window, the pointer, closing, idling.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "XSession.h"
+
+namespace {
+
+using sdltest::Child;
+using sdltest::XServer;
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// utime + stime of a process, in clock ticks.
+long CpuTicks(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    size_t end = stat.rfind(')');
+    if (end == std::string::npos)
+        return -1;
+    std::istringstream fields(stat.substr(end + 2));
+    std::string field;
+    long utime = -1;
+    long stime = -1;
+    // Fields after the command: state is field 3, utime 14, stime 15.
+    for (int index = 3; index <= 15 && fields >> field; ++index) {
+        if (index == 14)
+            utime = std::stol(field);
+        if (index == 15)
+            stime = std::stol(field);
+    }
+    return utime < 0 || stime < 0 ? -1 : utime + stime;
+}
+
+class SdlWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!x_.Running())
+            GTEST_SKIP() << "Xvfb is not available";
+        if (!sdltest::FindProgram("xdotool"))
+            GTEST_SKIP() << "xdotool is not available";
+    }
+
+    // Starts the probe and waits until its window is on screen.
+    std::unique_ptr<Child> StartProbe(std::vector<std::string> args = {}) {
+        args.insert(args.begin(), SDL_PROBE);
+        auto child = std::make_unique<Child>(args, x_.Display());
+        ready_ = child->WaitForLine("ready");
+        window_ = x_.FindWindow("Pulsor");
+        return child;
+    }
+
+    std::string Xdotool(const std::string& arguments) { return x_.Run("xdotool " + arguments); }
+    std::string WindowArg() const { return " --window " + std::to_string(window_) + " "; }
+
+    XServer x_;
+    std::string ready_;
+    unsigned long window_ = 0;
+};
+
+TEST_F(SdlWindow, OpensTitledPulsorAtTheEmulatedScreenSize) {
+    auto probe = StartProbe();
+    EXPECT_EQ(ready_, "ready 480 640");
+    ASSERT_NE(window_, 0u);
+    EXPECT_NE(Xdotool("getwindowgeometry " + std::to_string(window_)).find("Geometry: 480x640"),
+              std::string::npos);
+}
+
+TEST_F(SdlWindow, OpensAtTheSizeGivenByScreen) {
+    auto probe = StartProbe({"--screen", "240x320"});
+    EXPECT_EQ(ready_, "ready 240 320");
+    ASSERT_NE(window_, 0u);
+    EXPECT_NE(Xdotool("getwindowgeometry " + std::to_string(window_)).find("Geometry: 240x320"),
+              std::string::npos);
+}
+
+TEST_F(SdlWindow, MouseBecomesPenMessagesInClientPixels) {
+    auto probe = StartProbe();
+    ASSERT_NE(window_, 0u);
+    Xdotool("mousemove" + WindowArg() + "10 20 sleep 0.1 mousedown 1 sleep 0.1 mousemove" +
+            WindowArg() + "30 40 sleep 0.1 mouseup 1");
+    EXPECT_EQ(probe->WaitForLine("WM_LBUTTONUP"), "WM_LBUTTONUP 30 40");
+    const auto& seen = probe->Seen();
+    EXPECT_TRUE(Contains(seen, "WM_MOUSEMOVE 10 20"));  // hovering counts too
+    EXPECT_TRUE(Contains(seen, "WM_LBUTTONDOWN 10 20"));
+    EXPECT_TRUE(Contains(seen, "WM_MOUSEMOVE 30 40"));
+    auto down = std::find(seen.begin(), seen.end(), "WM_LBUTTONDOWN 10 20");
+    auto drag = std::find(seen.begin(), seen.end(), "WM_MOUSEMOVE 30 40");
+    EXPECT_LT(down, drag);
+}
+
+TEST_F(SdlWindow, OtherButtonsAreNotThePen) {
+    auto probe = StartProbe();
+    ASSERT_NE(window_, 0u);
+    Xdotool("mousemove" + WindowArg() + "5 5 click 3 mousemove" + WindowArg() + "7 9 click 1");
+    EXPECT_EQ(probe->WaitForLine("WM_LBUTTON"), "WM_LBUTTONDOWN 7 9");
+    EXPECT_EQ(probe->WaitForLine("WM_LBUTTON"), "WM_LBUTTONUP 7 9");
+}
+
+TEST_F(SdlWindow, ResizedWindowShowsTheScreenScaledAndMapsThePointerBack) {
+    auto probe = StartProbe();
+    ASSERT_NE(window_, 0u);
+    std::string id = std::to_string(window_);
+    // Half size: every window pixel covers two client pixels.
+    Xdotool("windowsize " + id + " 240 320");
+    ASSERT_NE(Xdotool("getwindowgeometry " + id).find("Geometry: 240x320"), std::string::npos);
+    Xdotool("mousemove" + WindowArg() + "10 20 click 1");
+    EXPECT_EQ(probe->WaitForLine("WM_LBUTTONDOWN"), "WM_LBUTTONDOWN 20 40");
+
+    // Twice as wide as tall: the picture stands in the middle with bars at the sides, and a press
+    // on a bar reaches no client pixel.
+    Xdotool("windowsize " + id + " 480 320");
+    ASSERT_NE(Xdotool("getwindowgeometry " + id).find("Geometry: 480x320"), std::string::npos);
+    Xdotool("mousemove" + WindowArg() + "50 20 click 1 mousemove" + WindowArg() + "130 20 click 1");
+    EXPECT_EQ(probe->WaitForLine("WM_LBUTTONDOWN"), "WM_LBUTTONDOWN 20 40");
+}
+
+TEST_F(SdlWindow, ClosingTheWindowAsksTheProgramToCloseAndItEndsCleanly) {
+    auto probe = StartProbe();
+    ASSERT_NE(window_, 0u);
+    ASSERT_TRUE(x_.SendDeleteWindow(window_));
+    EXPECT_EQ(probe->WaitForLine("close"), "close");
+    EXPECT_EQ(probe->WaitForExit(), 0);
+}
+
+TEST_F(SdlWindow, AnIdleWindowUsesNoMeasurableCpu) {
+    auto probe = StartProbe();
+    ASSERT_NE(window_, 0u);
+    long before = CpuTicks(probe->Pid());
+    ASSERT_GE(before, 0);
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    long after = CpuTicks(probe->Pid());
+    ASSERT_GE(after, before);
+    // Below 5 % of one core over the three seconds.
+    EXPECT_LT(static_cast<double>(after - before) / sysconf(_SC_CLK_TCK), 0.15);
+}
+
+TEST_F(SdlWindow, WithoutADisplayOpeningFailsAndNamesHeadless) {
+    Child probe({SDL_PROBE}, "", true);
+    std::string error = probe.WaitForLine("sdl_probe:");
+    EXPECT_NE(error.find("--headless"), std::string::npos) << error;
+    EXPECT_EQ(probe.WaitForExit(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,408 @@
+// Block transfers, stretching, keyed and blended transfers, gradients and fills.
+//
+// Every entry point validates its DCs, clips once against the destination bitmap and the source
+// bounds, builds the source column and row tables, and then runs one row routine chosen before
+// the loop. Raster operations are reduced to AND and XOR masks (see RopMasks).
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "platform/gdi/GdiObjects.h"
+
+namespace platform::gdi {
+namespace {
+
+// A ternary raster operation with a solid brush, as D' = (D & A(S)) ^ X(S) where
+// A(S) = (S & a1) ^ a2 and X(S) = (S & x1) ^ x2. Any function of P, S and D fits this form bit by
+// bit once P is fixed, so the masks carry the brush colour.
+struct RopMasks {
+    uint32_t a1, a2, x1, x2;
+    bool UsesSource() const { return (a1 | x1) != 0; }
+    bool UsesDest() const { return (a1 | a2) != 0; }
+};
+
+RopMasks ReduceRop(DWORD rop, uint32_t pattern) {
+    const unsigned code = (rop >> 16) & 0xFF;
+    // Bit (p * 4 + s * 2 + d) of the code is the result for those input bits.
+    auto f = [code](int p, int s, int d) { return (code >> (p * 4 + s * 2 + d)) & 1; };
+    auto mask = [pattern](int forP1, int forP0) {
+        return (forP1 ? pattern : 0u) | (forP0 ? ~pattern : 0u);
+    };
+    int a1[2], a2[2], x1[2], x2[2];
+    for (int p = 0; p < 2; ++p) {
+        const int x0 = f(p, 0, 0), xs = f(p, 1, 0);
+        const int a0 = f(p, 0, 1) ^ x0, as = f(p, 1, 1) ^ xs;
+        a1[p] = as ^ a0;
+        a2[p] = a0;
+        x1[p] = xs ^ x0;
+        x2[p] = x0;
+    }
+    return {mask(a1[1], a1[0]), mask(a2[1], a2[0]), mask(x1[1], x1[0]), mask(x2[1], x2[0])};
+}
+
+uint32_t BrushPixel(const DC* dc) {
+    return dc->brush && !dc->brush->hollow ? ToPixel(dc->brush->color) : 0;
+}
+
+// A transfer after clipping: the destination rectangle and, for each of its columns and rows, the
+// source column and row it samples.
+struct Mapping {
+    Bitmap* dst = nullptr;
+    int x = 0, y = 0, width = 0, height = 0;
+    std::vector<int> xs, ys;
+    bool unitX = false;  // xs[i] == xs[0] + i
+};
+
+// Source coordinates for destination offsets [first, last) of an extent of `d` pixels mapped onto
+// `s` source pixels starting at `s0`: nearest neighbour sampling at pixel centres.
+void BuildAxis(int first, int last, int d, int s0, int s, bool mirror, std::vector<int>& out) {
+    out.resize(size_t(std::max(0, last - first)));
+    const int64_t twoD = int64_t(2) * d;
+    for (int i = first; i < last; ++i) {
+        const int64_t k = mirror ? d - 1 - i : i;
+        out[size_t(i - first)] = s0 + int((2 * k + 1) * s / twoD);
+    }
+}
+
+// Trims [first, last) so that every sampled source coordinate lies inside [0, limit).
+void TrimToSource(int& first, int& last, std::vector<int>& table, int limit) {
+    size_t lo = 0, hi = table.size();
+    while (lo < hi && (table[lo] < 0 || table[lo] >= limit)) {
+        ++lo;
+    }
+    while (hi > lo && (table[hi - 1] < 0 || table[hi - 1] >= limit)) {
+        --hi;
+    }
+    table.erase(table.begin() + ptrdiff_t(hi), table.end());
+    table.erase(table.begin(), table.begin() + ptrdiff_t(lo));
+    last = first + int(hi);
+    first += int(lo);
+}
+
+// Negative extents name the rectangle on the other side of the origin; opposite signs of
+// destination and source mirror the picture.
+void Normalize(int& pos, int& extent, bool& mirror) {
+    if (extent < 0) {
+        pos += extent;
+        extent = -extent;
+        mirror = !mirror;
+    }
+}
+
+bool ClipAxis(int pos, int d, int limit, int& first, int& last) {
+    first = std::max(0, -pos);
+    last = int(std::min<int64_t>(d, int64_t(limit) - pos));
+    return first < last;
+}
+
+// Sets up a transfer of source (sx, sy, sw, sh) of `src` (may be null: no source) onto
+// (x, y, dw, dh) of `dst`. False when nothing is to be drawn.
+bool MapTransfer(Bitmap* dst, int x, int y, int dw, int dh, const Bitmap* src, int sx, int sy,
+                 int sw, int sh, Mapping& m) {
+    // Coordinates this far out cannot touch a bitmap and would overflow the arithmetic below.
+    constexpr int kFar = 1 << 29;
+    for (int v : {x, y, dw, dh, sx, sy, sw, sh}) {
+        if (v > kFar || v < -kFar) {
+            return false;
+        }
+    }
+    if (!dst || dw == 0 || dh == 0) {
+        return false;
+    }
+    bool mirrorX = false, mirrorY = false;
+    Normalize(x, dw, mirrorX);
+    Normalize(y, dh, mirrorY);
+    if (!src) {
+        sx = sy = 0;
+        sw = dw;
+        sh = dh;
+    } else {
+        if (sw == 0 || sh == 0) {
+            return false;
+        }
+        Normalize(sx, sw, mirrorX);
+        Normalize(sy, sh, mirrorY);
+    }
+    int x0, x1, y0, y1;
+    if (!ClipAxis(x, dw, dst->width, x0, x1) || !ClipAxis(y, dh, dst->height, y0, y1)) {
+        return false;
+    }
+    BuildAxis(x0, x1, dw, sx, sw, mirrorX, m.xs);
+    BuildAxis(y0, y1, dh, sy, sh, mirrorY, m.ys);
+    if (src) {
+        TrimToSource(x0, x1, m.xs, src->width);
+        TrimToSource(y0, y1, m.ys, src->height);
+        if (x0 >= x1 || y0 >= y1) {
+            return false;
+        }
+    }
+    m.dst = dst;
+    m.x = x + x0;
+    m.y = y + y0;
+    m.width = x1 - x0;
+    m.height = y1 - y0;
+    m.unitX = !mirrorX && sw == dw;
+    return true;
+}
+
+// A transfer within one bitmap reads from a snapshot so that overlapping rows stay intact.
+struct SourceView {
+    const Bitmap* bitmap = nullptr;
+    std::unique_ptr<uint32_t[]> copy;
+    const uint32_t* Row(int y) const {
+        return copy ? copy.get() + size_t(y) * bitmap->width : bitmap->Row(y);
+    }
+};
+
+void PrepareSource(const Bitmap* src, const Bitmap* dst, SourceView& view) {
+    view.bitmap = src;
+    if (src == dst) {
+        view.copy.reset(new uint32_t[size_t(src->width) * src->height]);
+        for (int y = 0; y < src->height; ++y) {
+            std::memcpy(view.copy.get() + size_t(y) * src->width, src->Row(y),
+                        size_t(src->width) * 4);
+        }
+    }
+}
+
+// Runs `op(dstPixel&, srcPixel)` over the mapped rectangle. `op` is inlined into two loop shapes
+// chosen once: a straight run when the source is not stretched horizontally, a table walk
+// otherwise. `rowCopy` says the result does not depend on the destination, so a destination row
+// made from the same source row as the previous one is copied instead of recomputed.
+template <class Op>
+void RunRows(const Mapping& m, const SourceView& src, bool rowCopy, Op op) {
+    const int n = m.width;
+    const int* xs = m.xs.data();
+    for (int j = 0; j < m.height; ++j) {
+        uint32_t* d = m.dst->Row(m.y + j) + m.x;
+        if (rowCopy && j > 0 && m.ys[size_t(j)] == m.ys[size_t(j - 1)]) {
+            std::memcpy(d, m.dst->Row(m.y + j - 1) + m.x, size_t(n) * 4);
+            continue;
+        }
+        const uint32_t* s = src.Row(m.ys[size_t(j)]);
+        if (m.unitX) {
+            s += xs[0];
+            for (int i = 0; i < n; ++i) {
+                op(d[i], s[i]);
+            }
+        } else {
+            for (int i = 0; i < n; ++i) {
+                op(d[i], s[xs[i]]);
+            }
+        }
+    }
+}
+
+bool RasterTransfer(HDC hdst, int x, int y, int dw, int dh, HDC hsrc, int sx, int sy, int sw,
+                    int sh, DWORD rop) {
+    DC* dst = LookupDC(hdst);
+    if (!dst) {
+        return false;
+    }
+    const RopMasks r = ReduceRop(rop, BrushPixel(dst));
+    Mapping m;
+    if (!r.UsesSource()) {
+        if (!MapTransfer(dst->Target(), x, y, dw, dh, nullptr, 0, 0, 0, 0, m)) {
+            return true;
+        }
+        for (int j = 0; j < m.height; ++j) {
+            uint32_t* d = m.dst->Row(m.y + j) + m.x;
+            if (r.a2 == 0) {
+                std::fill(d, d + m.width, r.x2);
+            } else {
+                for (int i = 0; i < m.width; ++i) {
+                    d[i] = (d[i] & r.a2) ^ r.x2;
+                }
+            }
+        }
+        return true;
+    }
+    DC* src = LookupDC(hsrc);
+    if (!src) {
+        return false;
+    }
+    if (!MapTransfer(dst->Target(), x, y, dw, dh, src->bitmap, sx, sy, sw, sh, m)) {
+        return true;
+    }
+    SourceView view;
+    PrepareSource(src->bitmap, m.dst, view);
+    const bool copy = r.a1 == 0 && r.a2 == 0 && r.x1 == ~0u && r.x2 == 0;
+    if (copy && m.unitX) {
+        for (int j = 0; j < m.height; ++j) {
+            std::memcpy(m.dst->Row(m.y + j) + m.x, view.Row(m.ys[size_t(j)]) + m.xs[0],
+                        size_t(m.width) * 4);
+        }
+    } else if (copy) {
+        RunRows(m, view, true, [](uint32_t& d, uint32_t s) { d = s; });
+    } else {
+        RunRows(m, view, !r.UsesDest(), [r](uint32_t& d, uint32_t s) {
+            d = (d & ((s & r.a1) ^ r.a2)) ^ ((s & r.x1) ^ r.x2);
+        });
+    }
+    return true;
+}
+
+}  // namespace
+}  // namespace platform::gdi
+
+using namespace platform;
+using namespace platform::gdi;
+
+BOOL BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, DWORD rop) {
+    return RasterTransfer(dst, x, y, width, height, src, sx, sy, width, height, rop);
+}
+
+BOOL StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int sx, int sy, int sw,
+                int sh, DWORD rop) {
+    return RasterTransfer(dst, x, y, width, height, src, sx, sy, sw, sh, rop);
+}
+
+BOOL TransparentBlt(HDC hdst, int x, int y, int width, int height, HDC hsrc, int sx, int sy, int sw,
+                    int sh, UINT key) {
+    DC* dst = LookupDC(hdst);
+    DC* src = LookupDC(hsrc);
+    if (!dst || !src || width < 0 || height < 0 || sw <= 0 || sh <= 0) {
+        return FALSE;
+    }
+    Mapping m;
+    if (!MapTransfer(dst->Target(), x, y, width, height, src->bitmap, sx, sy, sw, sh, m)) {
+        return TRUE;
+    }
+    SourceView view;
+    PrepareSource(src->bitmap, m.dst, view);
+    const uint32_t k = ToPixel(key);
+    RunRows(m, view, false, [k](uint32_t& d, uint32_t s) {
+        if ((s ^ k) & 0x00FFFFFFu) {
+            d = s;
+        }
+    });
+    return TRUE;
+}
+
+BOOL AlphaBlend(HDC hdst, int x, int y, int width, int height, HDC hsrc, int sx, int sy, int sw,
+                int sh, BLENDFUNCTION blend) {
+    DC* dst = LookupDC(hdst);
+    DC* src = LookupDC(hsrc);
+    if (!dst || !src || blend.BlendOp != AC_SRC_OVER || blend.AlphaFormat != 0 || width < 0 ||
+        height < 0 || sw < 0 || sh < 0) {
+        return FALSE;
+    }
+    Mapping m;
+    if (!MapTransfer(dst->Target(), x, y, width, height, src->bitmap, sx, sy, sw, sh, m)) {
+        return TRUE;
+    }
+    const uint32_t a = blend.SourceConstantAlpha;
+    if (a == 0) {
+        return TRUE;
+    }
+    SourceView view;
+    PrepareSource(src->bitmap, m.dst, view);
+    if (a == 255) {
+        RunRows(m, view, true, [](uint32_t& d, uint32_t s) { d = s; });
+    } else {
+        RunRows(m, view, false, [a](uint32_t& d, uint32_t s) { d = BlendPixel(s, d, a); });
+    }
+    return TRUE;
+}
+
+BOOL GradientFill(HDC hdc, PTRIVERTEX vertices, ULONG vertexCount, PVOID mesh, ULONG meshCount,
+                  ULONG mode) {
+    DC* dc = LookupDC(hdc);
+    if (!dc || !vertices || !mesh ||
+        (mode != GRADIENT_FILL_RECT_H && mode != GRADIENT_FILL_RECT_V)) {
+        return FALSE;
+    }
+    const auto* rects = static_cast<const GRADIENT_RECT*>(mesh);
+    for (ULONG r = 0; r < meshCount; ++r) {
+        if (rects[r].UpperLeft >= vertexCount || rects[r].LowerRight >= vertexCount) {
+            return FALSE;
+        }
+    }
+    Bitmap* target = dc->Target();
+    if (!target) {
+        return TRUE;
+    }
+    const bool vertical = mode == GRADIENT_FILL_RECT_V;
+    std::vector<uint32_t> ramp;
+    for (ULONG r = 0; r < meshCount; ++r) {
+        TRIVERTEX v0 = vertices[rects[r].UpperLeft];
+        TRIVERTEX v1 = vertices[rects[r].LowerRight];
+        // The colour belongs to its vertex: swapping the corners along the shading axis swaps
+        // which colour comes first.
+        if (vertical ? v0.y > v1.y : v0.x > v1.x) {
+            std::swap(v0, v1);
+        }
+        const int left = std::min(v0.x, v1.x), right = std::max(v0.x, v1.x);
+        const int top = std::min(v0.y, v1.y), bottom = std::max(v0.y, v1.y);
+        if (left >= right || top >= bottom) {
+            continue;
+        }
+        const int cl = std::max(left, 0), cr = std::min(right, target->width);
+        const int ct = std::max(top, 0), cb = std::min(bottom, target->height);
+        if (cl >= cr || ct >= cb) {
+            continue;
+        }
+        // One colour per row (vertical) or column (horizontal): channel = (c0 * (n - k) + c1 * k)
+        // / n in 16 bits, of which the top 8 are kept.
+        const int n = vertical ? bottom - top : right - left;
+        const int from = vertical ? ct - top : cl - left;
+        const int to = vertical ? cb - top : cr - left;
+        ramp.resize(size_t(to - from));
+        for (int k = from; k < to; ++k) {
+            auto channel = [n, k](COLOR16 c0, COLOR16 c1) {
+                return uint32_t((int64_t(c0) * (n - k) + int64_t(c1) * k) / n) >> 8;
+            };
+            ramp[size_t(k - from)] = (channel(v0.Red, v1.Red) << 16) |
+                                     (channel(v0.Green, v1.Green) << 8) | channel(v0.Blue, v1.Blue);
+        }
+        for (int y = ct; y < cb; ++y) {
+            uint32_t* row = target->Row(y) + cl;
+            if (vertical) {
+                std::fill(row, row + (cr - cl), ramp[size_t(y - ct)]);
+            } else {
+                std::memcpy(row, ramp.data(), size_t(cr - cl) * 4);
+            }
+        }
+    }
+    return TRUE;
+}
+
+int FillRect(HDC hdc, const RECT* rect, HBRUSH hbrush) {
+    DC* dc = LookupDC(hdc);
+    Brush* brush = LookupAs<Brush>(hbrush);
+    if (!dc || !rect || !brush) {
+        return 0;
+    }
+    const int64_t width = int64_t(rect->right) - rect->left;
+    const int64_t height = int64_t(rect->bottom) - rect->top;
+    Mapping m;
+    if (brush->hollow || width <= 0 || height <= 0 ||
+        !MapTransfer(dc->Target(), rect->left, rect->top, int(std::min<int64_t>(width, INT32_MAX)),
+                     int(std::min<int64_t>(height, INT32_MAX)), nullptr, 0, 0, 0, 0, m)) {
+        return 1;
+    }
+    const uint32_t pixel = ToPixel(brush->color);
+    for (int j = 0; j < m.height; ++j) {
+        uint32_t* row = m.dst->Row(m.y + j) + m.x;
+        std::fill(row, row + m.width, pixel);
+    }
+    return 1;
+}
+
+COLORREF GetPixel(HDC hdc, int x, int y) {
+    DC* dc = LookupDC(hdc);
+    if (!dc || x < 0 || y < 0 || x >= dc->bitmap->width || y >= dc->bitmap->height) {
+        return CLR_INVALID;
+    }
+    return ToColor(dc->bitmap->Row(y)[x]);
+}
+
+COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
+    DC* dc = LookupDC(hdc);
+    Bitmap* target = dc ? dc->Target() : nullptr;
+    if (!target || x < 0 || y < 0 || x >= target->width || y >= target->height) {
+        return CLR_INVALID;
+    }
+    target->Row(y)[x] = ToPixel(color);
+    return color & 0xFFFFFF;
+}

@@ -1,5 +1,7 @@
 #include "touchui/Control.h"
 
+#include "graphics/Drawing.h"
+
 #include <atomic>
 #include <mutex>
 
@@ -181,4 +183,19 @@ void Control::Notify(HWND target, int code) {
     WPARAM wParam = (static_cast<WPARAM>(static_cast<unsigned>(code) & 0xFFFF) << 16) |
                     (static_cast<unsigned>(id) & 0xFFFF);
     PostMessage(target, WM_COMMAND, wParam, reinterpret_cast<LPARAM>(this));
+}
+
+void Control::DrawImage(HDC hdc, const RECT& r, HBITMAP image, HBITMAP mask, int style,
+                        int placement) {
+    if (style == 1) {
+        if (placement == 1)
+            DrawBitmapCentred(hdc, r.left, r.top, r.right, r.bottom, image);
+        else if (placement == 2)
+            DrawBitmapStretched(hdc, r.left, r.top, r.right, r.bottom, image);
+    } else if (style == 2) {
+        if (placement == 1)
+            DrawBitmapCentredMasked(hdc, r.left, r.top, r.right, r.bottom, image, mask);
+        else if (placement == 2)
+            DrawBitmapStretchedMasked(hdc, r.left, r.top, r.right, r.bottom, image, mask);
+    }
 }

@@ -12,6 +12,18 @@ enum ControlNotify {
     ValueChanged = 8,
 };
 
+// Image roles shared by buttons, check boxes and image boxes.
+enum ImageRole {
+    ImageNormal = 1,
+    ImageNormalMask = 2,
+    ImageActive = 3,
+    ImageActiveMask = 4,
+    ImageDisabled = 9,
+    ImageDisabledMask = 10,
+    ImageOverlay = 13,
+    ImageOverlayMask = 14,
+};
+
 // Layout numbers are 96-dpi units; these convert them to pixels of the screen (rounded, halves up;
 // a negative n converts as the negated conversion of -n). The dpi is read once, on first use, from
 // any thread.
@@ -93,6 +105,11 @@ public:
     Control* parent;
 
 protected:
+    // Draws image (with its mask for style 2) into rect. Style: 1 single image, 2 image with mask;
+    // placement: 1 centred at natural size, 2 stretched. Any other style or placement draws
+    // nothing.
+    static void DrawImage(HDC hdc, const RECT& rect, HBITMAP image, HBITMAP mask, int style,
+                          int placement);
     // Posts WM_COMMAND with code and id to `target`, the control's address as lParam.
     void Notify(HWND target, int code);
 };

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "touchui/Control.h"
+
+// A push button drawn from images; reports a completed press with Released then Clicked.
+class Button : public Control {
+public:
+    Button(HINSTANCE instance, HWND window, int id);
+
+    void SetImage(HBITMAP image, int role);
+    void SetImageStyle(int value) { imageStyle = value; }
+    void SetImagePlacement(int value) { imagePlacement = value; }
+    void SetShowText(int value) { showText = value; }
+    void SetOverlayStyle(int value) { overlayStyle = value; }
+    void SetShowOverlay(int value) { showOverlay = value; }
+    void SetOverlayMargins(int l, int t, int r, int b);
+
+    void Paint(HDC hdc) override;
+
+    HBITMAP normalImage;
+    HBITMAP normalMask;
+    HBITMAP activeImage;
+    HBITMAP activeMask;
+    HBITMAP disabledImage;
+    HBITMAP disabledMask;
+    int imageStyle;      // 1 single image, 2 image with mask
+    int imagePlacement;  // 1 centred at natural size, 2 stretched
+    int showText;
+    HBITMAP overlayImage;
+    HBITMAP overlayMask;
+    int overlayStyle;  // 1 stretched, 2 stretched with mask, 3 stretched with magenta left out
+    int showOverlay;
+    int overlayMarginLeft, overlayMarginTop, overlayMarginRight, overlayMarginBottom;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "touchui/Control.h"
+
+// A two-state toggle drawn from an off and an on image; flips on touch-down. The checked state is
+// `state`.
+class CheckBox : public Control {
+public:
+    CheckBox(HINSTANCE instance, HWND window, int id);
+
+    // Roles 1, 2 (off image and mask), 3, 4 (on), 9, 10 (disabled).
+    void SetImage(HBITMAP image, int role);
+    void SetImageStyle(int value) { imageStyle = value; }
+    void SetImagePlacement(int value) { imagePlacement = value; }
+    void SetShowText(int value) { showText = value; }
+    void SetChecked(int value) { state = value; }
+    int IsChecked() const { return state; }
+
+    void Paint(HDC hdc) override;
+    int OnTouchDown(HWND window, int reserved, int x, int y) override;
+    // Lifts and moves pass on to the controls after it.
+    int OnTouchUp(HWND window, int reserved, int x, int y) override;
+    int OnTouchMove(HWND window, int reserved, int x, int y) override;
+
+    HBITMAP offImage;
+    HBITMAP offMask;
+    HBITMAP onImage;
+    HBITMAP onMask;
+    HBITMAP disabledImage;
+    HBITMAP disabledMask;
+    int imageStyle;
+    int imagePlacement;
+    int showText;
+};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -14,14 +15,17 @@ struct DeviceOptions {
     bool dpiGiven = false;     // --dpi was passed
     bool fullscreen = false;
     bool headless = false;
-    std::string scriptPath;   // --script FILE
-    std::string shotsDir;     // --shots DIR
-    std::string recordPath;   // --record FILE.wav
+    std::string scriptPath;  // --script FILE
+    std::string shotsDir;    // --shots DIR
+    std::string recordPath;  // --record FILE.wav
     int audioBufferFrames = 256;
     bool noAudio = false;
-    std::string configDir;    // --config-dir DIR
-    bool realTime = false;    // headless on the wall clock
-    int taskBarHeight = 0;    // headless: height of the emulated task bar (--taskbar PX)
+    std::string configDir;  // --config-dir DIR
+    bool realTime = false;  // headless on the wall clock
+    int taskBarHeight = 0;  // headless: height of the emulated task bar (--taskbar PX)
+    // The command line a second instance is started with (`launch`): this one's options without
+    // --script, --shots and --record.
+    std::vector<std::string> relaunchArguments;
 };
 
 }  // namespace platform

@@ -9,6 +9,8 @@ struct Clock::Waiter {
     const std::function<bool()>* ready;
     Waiter* next;
     Waiter* prev;
+    bool idle = false;      // a WaitIdle waiter
+    bool released = false;  // set when an idle waiter may go on
 };
 
 namespace {
@@ -44,15 +46,17 @@ void Clock::SetVirtual(bool isVirtual, TimeNs start) {
     realStart_ = std::chrono::steady_clock::now();
 }
 
-bool Clock::IsVirtual() const { return virtual_; }
+bool Clock::IsVirtual() const {
+    return virtual_;
+}
 
 TimeNs Clock::Now() const {
     if (virtual_) {
         return gVirtualNow.load();
     }
     auto elapsed = std::chrono::steady_clock::now() - realStart_;
-    return realOffset_ +
-           static_cast<TimeNs>(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());
+    return realOffset_ + static_cast<TimeNs>(
+                             std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());
 }
 
 void Clock::SleepFor(TimeNs duration) {
@@ -63,7 +67,11 @@ void Clock::SleepFor(TimeNs duration) {
 bool Clock::AnyWaiterCanProceed() const {
     TimeNs now = gVirtualNow.load();
     for (Waiter* w = waiters_; w; w = w->next) {
-        if (now >= w->deadline || (*w->ready)()) {
+        if (w->idle) {
+            if (w->released) {
+                return true;
+            }
+        } else if (now >= w->deadline || (*w->ready)()) {
             return true;
         }
     }
@@ -72,6 +80,18 @@ bool Clock::AnyWaiterCanProceed() const {
 
 void Clock::AdvanceIfAllBlocked() {
     if (running_ > 0 || AnyWaiterCanProceed()) {
+        return;
+    }
+    TimeNs now = gVirtualNow.load();
+    bool released = false;
+    for (Waiter* w = waiters_; w; w = w->next) {
+        if (w->idle && now >= w->deadline) {
+            w->released = true;
+            released = true;
+        }
+    }
+    if (released) {
+        cv_.notify_all();
         return;
     }
     TimeNs earliest = kNever;
@@ -88,8 +108,21 @@ void Clock::AdvanceIfAllBlocked() {
 }
 
 bool Clock::WaitUntil(TimeNs deadline, const std::function<bool()>& ready) {
+    return Wait(deadline, ready, false);
+}
+
+void Clock::WaitIdle(TimeNs at) {
+    if (!virtual_) {
+        SleepUntil(at);
+        return;
+    }
+    static const std::function<bool()> never = [] { return false; };
+    Wait(at, never, true);
+}
+
+bool Clock::Wait(TimeNs deadline, const std::function<bool()>& ready, bool idle) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (ready()) {
+    if (!idle && ready()) {
         return true;
     }
     if (virtual_ && !tlsRegistration.registered) {
@@ -99,6 +132,7 @@ bool Clock::WaitUntil(TimeNs deadline, const std::function<bool()>& ready) {
     }
     const bool counted = tlsRegistration.registered;
     Waiter self{deadline, &ready, waiters_, nullptr};
+    self.idle = idle;
     if (waiters_) {
         waiters_->prev = &self;
     }
@@ -109,6 +143,17 @@ bool Clock::WaitUntil(TimeNs deadline, const std::function<bool()>& ready) {
 
     bool result = false;
     for (;;) {
+        if (idle) {
+            if (self.released) {
+                result = true;
+                break;
+            }
+            AdvanceIfAllBlocked();
+            if (!self.released) {
+                cv_.wait(lock);
+            }
+            continue;
+        }
         if (ready()) {
             result = true;
             break;
@@ -182,7 +227,9 @@ void Clock::CancelReservedThread() {
     cv_.notify_all();
 }
 
-bool Clock::IsCurrentThreadRegistered() const { return tlsRegistration.registered; }
+bool Clock::IsCurrentThreadRegistered() const {
+    return tlsRegistration.registered;
+}
 
 int Clock::RunningThreads() const {
     std::lock_guard<std::mutex> lock(mutex_);

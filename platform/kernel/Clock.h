@@ -38,8 +38,15 @@ public:
     // not call into the clock, and may only take locks that are never held while calling Notify().
     bool WaitUntil(TimeNs deadline, const std::function<bool()>& ready);
     // Plain timed wait.
-    void SleepUntil(TimeNs deadline) { WaitUntil(deadline, [] { return false; }); }
+    void SleepUntil(TimeNs deadline) {
+        WaitUntil(deadline, [] { return false; });
+    }
     void SleepFor(TimeNs duration);
+    // Blocks until Now() >= at and every other participant is blocked with nothing to do at the
+    // current time (the moment the clock would otherwise advance). In real time: SleepUntil(at).
+    // Lets a driver (the headless script) act only after the others have settled, so that what it
+    // injects lands at the same point of a run every time.
+    void WaitIdle(TimeNs at);
 
     // Wakes every waiter to re-check its condition. Call after changing anything a ready() reads
     // (and after releasing the locks guarding it).
@@ -65,6 +72,7 @@ public:
 private:
     Clock();
     struct Waiter;
+    bool Wait(TimeNs deadline, const std::function<bool()>& ready, bool idle);
     bool AnyWaiterCanProceed() const;
     void AdvanceIfAllBlocked();
 

@@ -18,6 +18,7 @@ enum class HandleType : uint8_t {
     Icon,
     WaveOut,
     Module,
+    RemoteWindow,  // a top-level window of another process (single instance)
 };
 
 struct HandleObject {

@@ -1,0 +1,145 @@
+#include "platform/device/headless/Script.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace platform {
+namespace {
+
+struct Syntax {
+    const char* word;
+    ScriptCommand::Kind kind;
+    int argCount;
+    bool coordinates;  // the arguments are X Y pairs (the drag's last one is a duration)
+};
+
+const Syntax kSyntax[] = {
+    {"wait", ScriptCommand::Wait, 1, false},
+    {"down", ScriptCommand::Down, 2, true},
+    {"move", ScriptCommand::Move, 2, true},
+    {"up", ScriptCommand::Up, 2, true},
+    {"tap", ScriptCommand::Tap, 2, true},
+    {"drag", ScriptCommand::Drag, 5, true},
+    {"shot", ScriptCommand::Shot, 0, false},
+    {"activate", ScriptCommand::Activate, 0, false},
+    {"deactivate", ScriptCommand::Deactivate, 0, false},
+    {"launch", ScriptCommand::Launch, 0, false},
+    {"close", ScriptCommand::Close, 0, false},
+};
+
+bool ParseInt(const std::string& word, int* value) {
+    if (word.empty() || word.size() > 10) {
+        return false;
+    }
+    for (char c : word) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    long long v = std::strtoll(word.c_str(), nullptr, 10);
+    if (v > INT_MAX) {
+        return false;
+    }
+    *value = static_cast<int>(v);
+    return true;
+}
+
+bool ValidShotName(const std::string& name) {
+    const std::string ext = ".png";
+    if (name.size() <= ext.size() || name.compare(name.size() - ext.size(), ext.size(), ext) != 0) {
+        return false;
+    }
+    return name.find('/') == std::string::npos && name[0] != '.';
+}
+
+}  // namespace
+
+bool ParseScript(const std::string& text, const std::string& fileName, int screenWidth,
+                 int screenHeight, Script* script, std::string* error) {
+    script->clear();
+    std::istringstream in(text);
+    std::string line;
+    int number = 0;
+    auto fail = [&](const std::string& reason) {
+        *error = fileName + ":" + std::to_string(number) + ": " + reason;
+        script->clear();
+        return false;
+    };
+    while (std::getline(in, line)) {
+        ++number;
+        if (size_t hash = line.find('#'); hash != std::string::npos) {
+            line.erase(hash);
+        }
+        std::istringstream words(line);
+        std::vector<std::string> parts;
+        for (std::string w; words >> w;) {
+            parts.push_back(w);
+        }
+        if (parts.empty()) {
+            continue;
+        }
+        const Syntax* syntax = nullptr;
+        for (const Syntax& s : kSyntax) {
+            if (parts[0] == s.word) {
+                syntax = &s;
+            }
+        }
+        if (!syntax) {
+            return fail("unknown command '" + parts[0] + "'");
+        }
+        ScriptCommand cmd;
+        cmd.kind = syntax->kind;
+        cmd.line = number;
+        const size_t given = parts.size() - 1;
+        if (cmd.kind == ScriptCommand::Shot) {
+            if (given != 1) {
+                return fail("shot takes one file name");
+            }
+            if (!ValidShotName(parts[1])) {
+                return fail("shot needs a plain file name ending in .png, not '" + parts[1] + "'");
+            }
+            cmd.name = parts[1];
+            script->push_back(cmd);
+            continue;
+        }
+        if (given != static_cast<size_t>(syntax->argCount)) {
+            return fail(std::string(syntax->word) + " takes " + std::to_string(syntax->argCount) +
+                        " number" + (syntax->argCount == 1 ? "" : "s") + ", got " +
+                        std::to_string(given));
+        }
+        for (size_t i = 0; i < given; ++i) {
+            if (!ParseInt(parts[i + 1], &cmd.args[i])) {
+                return fail("'" + parts[i + 1] + "' is not a whole number of 0 or more");
+            }
+        }
+        if (syntax->coordinates) {
+            for (int i = 0; i + 1 < 4 && i + 1 < syntax->argCount; i += 2) {
+                if (cmd.args[i] >= screenWidth || cmd.args[i + 1] >= screenHeight) {
+                    return fail("point " + std::to_string(cmd.args[i]) + " " +
+                                std::to_string(cmd.args[i + 1]) + " is off the " +
+                                std::to_string(screenWidth) + "x" + std::to_string(screenHeight) +
+                                " screen");
+                }
+            }
+        }
+        script->push_back(cmd);
+    }
+    return true;
+}
+
+bool LoadScript(const std::string& path, int screenWidth, int screenHeight, Script* script,
+                std::string* error) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        *error = path + ": cannot read the script";
+        return false;
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    return ParseScript(text.str(), path, screenWidth, screenHeight, script, error);
+}
+
+}  // namespace platform

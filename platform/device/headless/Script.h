@@ -1,0 +1,29 @@
+// The finger scripts that drive a device: one command a line, `#` starts a comment.
+//
+//   wait MS | down X Y | move X Y | up X Y | tap X Y | drag X1 Y1 X2 Y2 MS
+//   shot NAME.png | activate | deactivate | launch | close
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct ScriptCommand {
+    enum Kind { Wait, Down, Move, Up, Tap, Drag, Shot, Activate, Deactivate, Launch, Close };
+    Kind kind;
+    int args[5] = {0, 0, 0, 0, 0};
+    std::string name;  // shot file name
+    int line = 0;
+};
+
+using Script = std::vector<ScriptCommand>;
+
+// Parses a whole script. Coordinates must lie on a screen of the given size. On the first bad
+// line returns false with "FILE:LINE: reason" in *error.
+bool ParseScript(const std::string& text, const std::string& fileName, int screenWidth,
+                 int screenHeight, Script* script, std::string* error);
+bool LoadScript(const std::string& path, int screenWidth, int screenHeight, Script* script,
+                std::string* error);
+
+}  // namespace platform

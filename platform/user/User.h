@@ -1,0 +1,30 @@
+// What the rest of the platform (main, the devices, the shell, test support) needs of the user
+// layer beyond the public window API.
+#pragma once
+
+#include "platform/device/Device.h"
+#include "platform/kernel/Clock.h"
+#include "platform/win32.h"
+
+namespace platform::user {
+
+// The sink a device is opened with: turns its events into messages for the device's window
+// (the most recently created top-level window that still exists).
+DeviceSink* UserDeviceSink();
+
+// Runs the calling thread's message loop until the device clock reaches `deadline` or WM_QUIT
+// is retrieved (returns false then, with the exit code in *exitCode when given).
+bool PumpMessagesUntil(TimeNs deadline, int* exitCode = nullptr);
+
+// The emulated display orientation (DMDO_*) kept by ChangeDisplaySettingsEx.
+int DisplayOrientation();
+void SetDisplayOrientation(int orientation);
+
+// The shell's full-screen state: SHFS_* flags as last applied, one of each show/hide pair.
+// SHFullScreen applies a request through ApplyShellFullScreen, which tells the device.
+DWORD ShellFullScreenState();
+void ApplyShellFullScreen(DWORD request);
+// Back to the start state (task bar, input-panel button and start icon shown).
+void ResetShellFullScreen();
+
+}  // namespace platform::user

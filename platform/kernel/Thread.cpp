@@ -53,7 +53,6 @@ DWORD GetCurrentThreadId(void) {
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start, LPVOID parameter,
                     DWORD, LPDWORD threadId) {
     if (!start) {
-        SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
     auto* object = new ThreadObject();
@@ -75,7 +74,6 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start,
     } catch (...) {
         clock.CancelReservedThread();
         delete object;
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
     RegisterHandle(object);
@@ -90,7 +88,6 @@ BOOL CloseHandle(HANDLE handle) {
     int type = HandleTypeOf(handle);
     if (type != static_cast<int>(HandleType::Thread) &&
         type != static_cast<int>(HandleType::Process)) {
-        SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
     auto* object = static_cast<HandleObject*>(handle);
@@ -109,7 +106,6 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
         }
         auto* waitable = dynamic_cast<WaitableObject*>(object);
         if (!waitable) {
-            SetLastError(ERROR_INVALID_HANDLE);
             return WAIT_FAILED;
         }
         signalled = waitable->SignalledCondition();
@@ -126,7 +122,6 @@ BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode) {
     std::lock_guard<std::mutex> lock(KernelHandleMutex());
     auto* object = LookupAs<ThreadObject>(thread);
     if (!object || !exitCode) {
-        SetLastError(object ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
         return FALSE;
     }
     *exitCode = object->state->exitCode.load();

@@ -290,7 +290,6 @@ BOOL PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
         Window* window = LookupAs<Window>(hwnd);
         if (!window) {
-            SetLastError(ERROR_INVALID_HANDLE);
             return FALSE;
         }
         PostLocked(window, message, wParam, lParam);
@@ -314,7 +313,6 @@ BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
         std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
         Window* window = LookupAs<Window>(hwnd);
         if (!window) {
-            SetLastError(ERROR_INVALID_HANDLE);
             return FALSE;
         }
         InvalidateLocked(window, rect, erase != FALSE);
@@ -327,7 +325,6 @@ BOOL ValidateRect(HWND hwnd, const RECT* rect) {
     std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
     Window* window = LookupAs<Window>(hwnd);
     if (!window) {
-        SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
     std::lock_guard<std::mutex> queueLock(window->queue->mutex);
@@ -426,7 +423,6 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
     if (hwnd) {
         Window* window = LookupAs<Window>(hwnd);
         if (!window) {
-            SetLastError(ERROR_INVALID_HANDLE);
             return 0;
         }
         q = window->queue;

@@ -219,7 +219,6 @@ BOOL SetForegroundWindow(HWND hwnd) {
     }
     Window* window = LookupAs<Window>(target);
     if (!window) {
-        SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
     if (window->owner == std::this_thread::get_id()) {

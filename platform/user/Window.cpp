@@ -101,11 +101,7 @@ private:
 };
 
 Window* OwnWindow(HWND handle) {
-    Window* window = LookupAs<Window>(handle);
-    if (!window) {
-        SetLastError(ERROR_INVALID_HANDLE);
-    }
-    return window;
+    return LookupAs<Window>(handle);
 }
 
 LRESULT Send(Window* window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -174,13 +170,11 @@ using namespace platform::user;
 ATOM RegisterClass(const WNDCLASS* windowClass) {
     if (!windowClass || !windowClass->lpfnWndProc || !windowClass->lpszClassName ||
         IS_INTRESOURCE(windowClass->lpszClassName)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
     std::lock_guard<std::mutex> lock(gClassMutex);
     std::wstring key = Folded(windowClass->lpszClassName);
     if (Classes().count(key)) {
-        SetLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;
     }
     WindowClass& entry = Classes()[key];
@@ -208,13 +202,11 @@ HWND CreateWindowEx(DWORD, LPCWSTR className, LPCWSTR windowName, DWORD style, i
         auto it = className && !IS_INTRESOURCE(className) ? Classes().find(Folded(className))
                                                           : Classes().end();
         if (it == Classes().end()) {
-            SetLastError(ERROR_INVALID_PARAMETER);
             return nullptr;
         }
         cls = it->second;
     }
     if (parent) {
-        SetLastError(ERROR_INVALID_PARAMETER);  // only top-level windows exist here
         return nullptr;
     }
     const int screenW = std::max(ScreenWidth(), 1);
@@ -239,7 +231,6 @@ HWND CreateWindowEx(DWORD, LPCWSTR className, LPCWSTR windowName, DWORD style, i
     window->surface = gdi::CreateBitmap32(screenW, screenH);
     if (!window->surface) {
         delete window;
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
     window->queue = CurrentQueue();

@@ -1,0 +1,13 @@
+#include "platform/win32.h"
+
+namespace {
+thread_local DWORD lastError = ERROR_SUCCESS;
+}
+
+DWORD GetLastError(void) {
+    return lastError;
+}
+
+void SetLastError(DWORD error) {
+    lastError = error;
+}

@@ -1,0 +1,65 @@
+#include "platform/registry/RegistryStore.h"
+#include "platform/win32.h"
+
+namespace {
+
+using platform::registry::Result;
+
+HRESULT ToHresult(Result result) {
+    switch (result) {
+        case Result::Ok:
+            return S_OK;
+        case Result::NotFound:
+            return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+        case Result::Invalid:
+            return E_INVALIDARG;
+        case Result::WrongType:
+        case Result::WriteFailed:
+            break;
+    }
+    return E_FAIL;
+}
+
+std::wstring Text(LPCWSTR s) {
+    return s ? std::wstring(s) : std::wstring();
+}
+
+}  // namespace
+
+HRESULT RegistryGetDWORD(HKEY root, LPCWSTR subKey, LPCWSTR valueName, DWORD* data) {
+    if (!data) {
+        return E_INVALIDARG;
+    }
+    return ToHresult(platform::registry::GetDword(root, Text(subKey), Text(valueName), data));
+}
+
+HRESULT RegistrySetDWORD(HKEY root, LPCWSTR subKey, LPCWSTR valueName, DWORD data) {
+    return ToHresult(platform::registry::SetDword(root, Text(subKey), Text(valueName), data));
+}
+
+HRESULT RegistryGetString(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPWSTR data, UINT cchData) {
+    if (!data || cchData == 0) {
+        return E_INVALIDARG;
+    }
+    std::wstring value;
+    HRESULT result =
+        ToHresult(platform::registry::GetString(root, Text(subKey), Text(valueName), &value));
+    if (SUCCEEDED(result) && value.size() >= cchData) {
+        result = HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    }
+    if (FAILED(result)) {
+        data[0] = L'\0';  // a failed read leaves no partial text behind
+        return result;
+    }
+    value.copy(data, value.size());
+    data[value.size()] = L'\0';
+    return S_OK;
+}
+
+HRESULT RegistrySetString(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPCWSTR data) {
+    if (!data) {
+        return E_INVALIDARG;
+    }
+    return ToHresult(
+        platform::registry::SetString(root, Text(subKey), Text(valueName), Text(data)));
+}

@@ -17,6 +17,13 @@ bool Contains(const std::vector<std::string>& lines, const std::string& line) {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines)
+        text += line + "\n";
+    return text;
+}
+
 // utime + stime of a process, in clock ticks.
 long CpuTicks(pid_t pid) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
@@ -50,7 +57,7 @@ protected:
     // Starts the probe and waits until its window is on screen.
     std::unique_ptr<Child> StartProbe(std::vector<std::string> args = {}) {
         args.insert(args.begin(), SDL_PROBE);
-        auto child = std::make_unique<Child>(args, x_.Display());
+        auto child = std::make_unique<Child>(args, x_.Display(), true);
         ready_ = child->WaitForLine("ready");
         window_ = x_.FindWindow("Pulsor");
         return child;
@@ -126,7 +133,9 @@ TEST_F(SdlWindow, ClosingTheWindowAsksTheProgramToCloseAndItEndsCleanly) {
     ASSERT_NE(window_, 0u);
     ASSERT_TRUE(x_.SendDeleteWindow(window_));
     EXPECT_EQ(probe->WaitForLine("close"), "close");
-    EXPECT_EQ(probe->WaitForExit(), 0);
+    int status = probe->WaitForExit();
+    probe->WaitForLine("\x04");  // the rest of its output, for the message
+    EXPECT_EQ(status, 0) << Joined(probe->Seen());
 }
 
 TEST_F(SdlWindow, AnIdleWindowUsesNoMeasurableCpu) {

@@ -132,10 +132,37 @@ TEST_F(SdlWindow, ClosingTheWindowAsksTheProgramToCloseAndItEndsCleanly) {
     auto probe = StartProbe();
     ASSERT_NE(window_, 0u);
     ASSERT_TRUE(x_.SendDeleteWindow(window_));
-    EXPECT_EQ(probe->WaitForLine("close"), "close");
+    EXPECT_EQ(probe->WaitForLine("WM_CLOSE"), "WM_CLOSE");
     int status = probe->WaitForExit();
     probe->WaitForLine("\x04");  // the rest of its output, for the message
     EXPECT_EQ(status, 0) << Joined(probe->Seen());
+}
+
+TEST_F(SdlWindow, ASecondInstanceRaisesTheFirstAndEnds) {
+    auto first = StartProbe();
+    ASSERT_NE(window_, 0u);
+    Child cover({SDL_PROBE, "--class", "Cover", "--title", "Cover"}, x_.Display(), true);
+    ASSERT_FALSE(cover.WaitForLine("ready").empty());
+    unsigned long coverWindow = x_.FindWindow("Cover");
+    ASSERT_NE(coverWindow, 0u);
+    auto above = [&] {
+        auto order = x_.StackingOrder();
+        auto firstAt = std::find(order.begin(), order.end(), window_);
+        auto coverAt = std::find(order.begin(), order.end(), coverWindow);
+        return firstAt != order.end() && coverAt != order.end() && firstAt > coverAt;
+    };
+    ASSERT_FALSE(above());
+
+    Child second({SDL_PROBE}, x_.Display(), true);
+    EXPECT_EQ(second.WaitForLine("raised"), "raised the other instance");
+    EXPECT_EQ(second.WaitForExit(), 0);
+    EXPECT_FALSE(Contains(second.Seen(), "ready 480 640"));
+    auto until = std::chrono::steady_clock::now() + sdltest::kPatience;
+    while (!above() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(above());
+    EXPECT_EQ(x_.Run("xdotool search --onlyvisible --name '^Pulsor$' | wc -l"), "1\n");
 }
 
 TEST_F(SdlWindow, AnIdleWindowUsesNoMeasurableCpu) {

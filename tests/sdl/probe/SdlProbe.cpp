@@ -1,69 +1,121 @@
-// A window on the SDL device that prints what reaches it, one line per event, for tests/sdl.
+// A program on the SDL device, built like Pulsor's shell: one instance per class and title, one
+// top-level window whose procedure prints the messages the tests look for, one line each.
+//
+//   sdl_probe [--screen WxH] [--class NAME] [--title TEXT]
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "platform/device/Device.h"
 #include "platform/device/sdl/SdlDevice.h"
+#include "platform/kernel/Clock.h"
+#include "platform/user/User.h"
+#include "platform/win32.h"
 
 namespace {
 
-class PrintingSink : public platform::DeviceSink {
-public:
-    void PenInput(UINT message, int x, int y) override {
-        const char* name = message == WM_LBUTTONDOWN ? "WM_LBUTTONDOWN"
-                           : message == WM_LBUTTONUP ? "WM_LBUTTONUP"
-                                                     : "WM_MOUSEMOVE";
-        Print("%s %d %d", name, x, y);
-    }
-    void FocusChanged(bool active) override { Print("focus %d", active ? 1 : 0); }
-    void CloseRequested() override {
-        Print("close");
-        closing = true;
-    }
-    void RaiseRequested() override { Print("raise"); }
-    void RepaintRequested() override { Print("repaint"); }
+void Print(const char* format, long a = 0, long b = 0) {
+    std::printf(format, a, b);
+    std::printf("\n");
+    std::fflush(stdout);
+}
 
-    bool closing = false;
-
-private:
-    template <typename... Args>
-    void Print(const char* format, Args... args) {
-        std::printf(format, args...);
-        std::printf("\n");
-        std::fflush(stdout);
+LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_LBUTTONDOWN:
+            Print("WM_LBUTTONDOWN %ld %ld", LOWORD(lParam), HIWORD(lParam));
+            return 0;
+        case WM_MOUSEMOVE:
+            Print("WM_MOUSEMOVE %ld %ld", LOWORD(lParam), HIWORD(lParam));
+            return 0;
+        case WM_LBUTTONUP:
+            Print("WM_LBUTTONUP %ld %ld", LOWORD(lParam), HIWORD(lParam));
+            return 0;
+        case WM_ACTIVATE:
+            Print("WM_ACTIVATE %ld", static_cast<long>(wParam));
+            return 0;
+        case WM_CLOSE:
+            Print("WM_CLOSE");
+            break;
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            HDC dc = BeginPaint(window, &paint);
+            RECT client;
+            GetClientRect(window, &client);
+            HBRUSH brush = CreateSolidBrush(RGB(0x33, 0x66, 0x99));
+            FillRect(dc, &client, brush);
+            DeleteObject(brush);
+            EndPaint(window, &paint);
+            return 0;
+        }
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            break;
     }
-};
+    return DefWindowProc(window, message, wParam, lParam);
+}
+
+std::wstring Widen(const char* text) {
+    std::wstring wide;
+    for (; *text; ++text)
+        wide += static_cast<wchar_t>(static_cast<unsigned char>(*text));
+    return wide;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     platform::DeviceOptions options;
-    for (int i = 1; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--screen") && i + 1 < argc) {
-            std::sscanf(argv[++i], "%dx%d", &options.screenWidth, &options.screenHeight);
+    std::wstring className = L"PulsorClass";
+    std::wstring title = L"Pulsor";
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (!std::strcmp(argv[i], "--screen")) {
+            std::sscanf(argv[i + 1], "%dx%d", &options.screenWidth, &options.screenHeight);
             options.screenGiven = true;
+        } else if (!std::strcmp(argv[i], "--class")) {
+            className = Widen(argv[i + 1]);
+        } else if (!std::strcmp(argv[i], "--title")) {
+            title = Widen(argv[i + 1]);
         }
     }
+
+    platform::Clock::Instance().SetVirtual(false);
     auto device = platform::CreateSdlDevice(options);
-    PrintingSink sink;
     std::string error;
-    if (!device->Open(&sink, &error)) {
+    if (!device->Open(platform::user::UserDeviceSink(), &error)) {
         std::fprintf(stderr, "sdl_probe: %s\n", error.c_str());
         return 1;
     }
-    int w = device->ScreenWidth();
-    int h = device->ScreenHeight();
-    device->WindowCreated(L"Pulsor", nullptr);
-    device->WindowMoved(0, 0, w, h);
-    std::vector<uint32_t> pixels(static_cast<size_t>(w) * h, 0x00336699);
-    device->Present(pixels.data(), w, h, w * 4);
-    std::printf("ready %d %d\n", w, h);
-    std::fflush(stdout);
-    while (!sink.closing)
-        device->WaitForEvents(platform::kNever, [] { return false; });
-    device->Close();
-    return 0;
+    platform::SetCurrentDevice(std::move(device));
+
+    if (HWND other = FindWindow(className.c_str(), title.c_str())) {
+        SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(other) | 1));
+        Print("raised the other instance");
+        platform::SetCurrentDevice(nullptr);
+        return 0;
+    }
+
+    WNDCLASS windowClass{};
+    windowClass.lpfnWndProc = Proc;
+    windowClass.lpszClassName = className.c_str();
+    if (!RegisterClass(&windowClass))
+        return 3;
+    HWND window =
+        CreateWindow(className.c_str(), title.c_str(), WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                     CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
+    if (!window)
+        return 3;
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+    Print("ready %ld %ld", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+
+    MSG message;
+    while (GetMessage(&message, nullptr, 0, 0)) {
+        TranslateMessage(&message);
+        DispatchMessage(&message);
+    }
+    platform::SetCurrentDevice(nullptr);
+    return static_cast<int>(message.wParam);
 }

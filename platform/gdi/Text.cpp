@@ -1,24 +1,430 @@
-// Fonts and text. Interim: fonts are recorded but text is not yet rendered.
+// Fonts (fontconfig matching, FreeType rendering, a glyph cache per face) and text drawing.
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_SYNTHESIS_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
 #include <cstring>
+#include <cwchar>
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/gdi/GdiObjects.h"
 
 namespace platform::gdi {
 
-Font* EffectiveFont(const DC* dc) {
-    if (dc && dc->font) {
-        return dc->font;
-    }
-    static Font* fallback = [] {
-        LOGFONT lf{};
-        auto* font = new Font(lf, nullptr);
-        font->stock = true;
-        RegisterHandle(font);
-        return font;
-    }();
-    return fallback;
+// One opened font at one size. Glyph loading goes through `mutex`: fonts are made on the loader
+// thread and drawn on the UI thread.
+class FontFace {
+public:
+    struct Glyph {
+        int advance = 0;
+        int left = 0, top = 0;  // bitmap origin relative to the pen on the baseline
+        int width = 0, height = 0;
+        std::vector<uint8_t> coverage;
+    };
+
+    ~FontFace();
+    static std::shared_ptr<FontFace> Open(const LOGFONT& lf);
+
+    // Callers hold `mutex`.
+    const Glyph& GlyphFor(wchar_t c);
+    int Measure(const wchar_t* text, size_t n);
+
+    std::mutex mutex;
+    int ascent = 0, descent = 0, emPixels = 0, lineGap = 0;
+    int aveCharWidth = 0, maxCharWidth = 0, weight = FW_NORMAL;
+    int underlinePosition = 0, underlineThickness = 1;  // pixels below the baseline
+    bool underline = false, strikeOut = false;
+
+private:
+    FT_Face face_ = nullptr;
+    bool embolden_ = false;
+    bool mono_ = false;
+    std::unordered_map<wchar_t, Glyph> cache_;
+};
+
+namespace {
+
+// FreeType and fontconfig calls that open or close faces are serialised on this lock.
+std::mutex& LibraryLock() {
+    static std::mutex* lock = new std::mutex();
+    return *lock;
 }
 
+FT_Library Library() {
+    static FT_Library library = [] {
+        FT_Library l = nullptr;
+        if (FT_Init_FreeType(&l) != 0) {
+            l = nullptr;
+        }
+        return l;
+    }();
+    return library;
+}
+
+std::string Utf8(const wchar_t* text, size_t maxLength) {
+    std::string out;
+    for (size_t i = 0; i < maxLength && text[i]; ++i) {
+        uint32_t c = uint32_t(text[i]);
+        if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x110000) {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+struct Match {
+    std::string file;
+    int index = 0;
+    bool embolden = false;
+    bool oblique = false;  // italic asked for, upright face found
+    int weight = FW_NORMAL;
+};
+
+// Called with LibraryLock held.
+bool MatchFont(const LOGFONT& lf, Match& match) {
+    static bool initialised = FcInit() == FcTrue;
+    if (!initialised) {
+        return false;
+    }
+    FcPattern* pattern = FcPatternCreate();
+    const std::string family = Utf8(lf.lfFaceName, LF_FACESIZE);
+    if (!family.empty()) {
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    }
+    // A family that is not installed falls back to the closest sans face.
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
+    const int weight = lf.lfWeight > 0 ? std::min<int>(lf.lfWeight, 1000) : FW_NORMAL;
+    FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
+    FcPatternAddInteger(pattern, FC_SLANT, lf.lfItalic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* found = FcFontMatch(nullptr, pattern, &result);
+    FcPatternDestroy(pattern);
+    if (!found) {
+        return false;
+    }
+    FcChar8* file = nullptr;
+    bool ok = FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch && file;
+    if (ok) {
+        match.file = reinterpret_cast<const char*>(file);
+        if (FcPatternGetInteger(found, FC_INDEX, 0, &match.index) != FcResultMatch) {
+            match.index = 0;
+        }
+        FcBool embolden = FcFalse;
+        FcPatternGetBool(found, FC_EMBOLDEN, 0, &embolden);
+        int foundWeight = 0, slant = FC_SLANT_ROMAN;
+        FcPatternGetInteger(found, FC_WEIGHT, 0, &foundWeight);
+        FcPatternGetInteger(found, FC_SLANT, 0, &slant);
+        match.weight = FcWeightToOpenType(foundWeight);
+        // Synthesise bold when a bold weight was asked of a family without one.
+        match.embolden = embolden == FcTrue || (weight >= FW_SEMIBOLD && match.weight < 550);
+        match.oblique = lf.lfItalic && slant == FC_SLANT_ROMAN;
+    }
+    FcPatternDestroy(found);
+    return ok;
+}
+
+int RoundDiv(int64_t a, int64_t b) {
+    return int((2 * a + b) / (2 * b));
+}
+
+}  // namespace
+
+FontFace::~FontFace() {
+    if (face_) {
+        std::lock_guard<std::mutex> lock(LibraryLock());
+        FT_Done_Face(face_);
+    }
+}
+
+std::shared_ptr<FontFace> FontFace::Open(const LOGFONT& lf) {
+    auto font = std::make_shared<FontFace>();
+    Match match;
+    {
+        std::lock_guard<std::mutex> lock(LibraryLock());
+        if (!Library() || !MatchFont(lf, match) ||
+            FT_New_Face(Library(), match.file.c_str(), match.index, &font->face_) != 0) {
+            font->face_ = nullptr;
+            return nullptr;
+        }
+    }
+    FT_Face face = font->face_;
+    if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) {
+        return nullptr;
+    }
+    // The cell (ascent + descent) is the face's Windows ascent and descent where it has them.
+    int64_t up = face->ascender, down = -int64_t(face->descender);
+    if (auto* os2 = static_cast<TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2))) {
+        if (os2->usWinAscent + os2->usWinDescent > 0) {
+            up = os2->usWinAscent;
+            down = os2->usWinDescent;
+        }
+    }
+    if (up + down <= 0) {
+        up = face->units_per_EM;
+        down = 0;
+    }
+    const int64_t upem = face->units_per_EM;
+    LONG height = lf.lfHeight;
+    if (height == 0) {
+        height = -RoundDiv(int64_t(9) * DeviceDpiY(), 72);  // 9 pt
+    }
+    int64_t em26;  // em size in 26.6 pixels
+    if (height > 0) {
+        const int64_t cell = std::min<int64_t>(height, 4096);
+        em26 = std::max<int64_t>(64, (cell * 64 * upem + (up + down) / 2) / (up + down));
+        font->ascent = RoundDiv(cell * up, up + down);
+        font->descent = int(cell) - font->ascent;
+    } else {
+        const int64_t em = std::min<int64_t>(-int64_t(height), 4096);
+        em26 = em * 64;
+        font->ascent = RoundDiv(em * up, upem);
+        font->descent = RoundDiv(em * down, upem);
+    }
+    font->emPixels = int((em26 + 32) / 64);
+    if (FT_Set_Char_Size(face, 0, FT_F26Dot6(em26), 72, 72) != 0) {
+        return nullptr;
+    }
+    const int64_t ppem26 = em26;
+    auto scale = [ppem26, upem](int64_t units) { return int((units * ppem26 / upem + 32) >> 6); };
+    font->lineGap = std::max(0, scale(face->height) - scale(face->ascender - face->descender));
+    font->underlinePosition = std::max(1, -scale(face->underline_position));
+    font->underlineThickness = std::max(1, scale(face->underline_thickness));
+    font->maxCharWidth = scale(face->max_advance_width);
+    font->underline = lf.lfUnderline != 0;
+    font->strikeOut = lf.lfStrikeOut != 0;
+    font->embolden_ = match.embolden;
+    font->mono_ = lf.lfQuality == NONANTIALIASED_QUALITY;
+    font->weight = match.embolden ? std::max(match.weight, int(FW_BOLD)) : match.weight;
+    if (match.oblique) {
+        FT_Matrix shear = {0x10000, 0x0366A, 0, 0x10000};
+        FT_Set_Transform(face, &shear, nullptr);
+    }
+    std::lock_guard<std::mutex> lock(font->mutex);
+    font->aveCharWidth = font->GlyphFor(L'x').advance;
+    return font;
+}
+
+const FontFace::Glyph& FontFace::GlyphFor(wchar_t c) {
+    auto it = cache_.find(c);
+    if (it != cache_.end()) {
+        return it->second;
+    }
+    Glyph& g = cache_[c];
+    const FT_Int32 load = mono_ ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_LIGHT;
+    if (FT_Load_Char(face_, FT_ULong(c), FT_LOAD_DEFAULT | load) != 0) {
+        return g;
+    }
+    FT_GlyphSlot slot = face_->glyph;
+    if (embolden_) {
+        FT_GlyphSlot_Embolden(slot);
+    }
+    g.advance = int((slot->advance.x + 32) >> 6);
+    if (FT_Render_Glyph(slot, mono_ ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) {
+        return g;
+    }
+    const FT_Bitmap& b = slot->bitmap;
+    g.left = slot->bitmap_left;
+    g.top = slot->bitmap_top;
+    g.width = int(b.width);
+    g.height = int(b.rows);
+    g.coverage.resize(size_t(g.width) * g.height);
+    for (int y = 0; y < g.height; ++y) {
+        const uint8_t* row = b.buffer + ptrdiff_t(y) * b.pitch;
+        for (int x = 0; x < g.width; ++x) {
+            uint8_t v = b.pixel_mode == FT_PIXEL_MODE_MONO
+                            ? ((row[x >> 3] >> (7 - (x & 7))) & 1) * 255
+                            : row[x];
+            g.coverage[size_t(y) * g.width + x] = v;
+        }
+    }
+    return g;
+}
+
+int FontFace::Measure(const wchar_t* text, size_t n) {
+    int width = 0;
+    for (size_t i = 0; i < n; ++i) {
+        width += GlyphFor(text[i]).advance;
+    }
+    return width;
+}
+
+Font* EffectiveFont(const DC* dc) {
+    if (dc && dc->font && dc->font->face) {
+        return dc->font;
+    }
+    // The default font follows the screen's dpi; one per dpi seen.
+    static std::mutex* lock = new std::mutex();
+    static auto* fonts = new std::map<int, Font*>();
+    const int dpi = DeviceDpiY();
+    std::lock_guard<std::mutex> guard(*lock);
+    Font*& font = (*fonts)[dpi];
+    if (!font) {
+        LOGFONT lf{};
+        lf.lfHeight = -RoundDiv(int64_t(9) * dpi, 72);
+        lf.lfWeight = FW_NORMAL;
+        std::wcsncpy(lf.lfFaceName, L"DejaVu Sans", LF_FACESIZE - 1);
+        font = new Font(lf, FontFace::Open(lf));
+        font->stock = true;
+        RegisterHandle(font);
+    }
+    return font;
+}
+
+namespace {
+
+constexpr wchar_t kEllipsis[] = L"...";
+
+struct Line {
+    std::wstring text;
+    int width = 0;
+};
+
+bool IsBreakSpace(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
+
+// Cuts `line` so that it plus an ellipsis fits `width`, and appends the ellipsis.
+void EndEllipsis(FontFace& f, Line& line, int width) {
+    const int dots = f.Measure(kEllipsis, 3);
+    size_t keep = 0;
+    int used = 0;
+    while (keep < line.text.size()) {
+        const int next = used + f.GlyphFor(line.text[keep]).advance;
+        if (next + dots > width) {
+            break;
+        }
+        used = next;
+        ++keep;
+    }
+    line.text.erase(keep);
+    line.text += kEllipsis;
+    line.width = used + dots;
+}
+
+// Cuts every word of the line that is wider than `width` on its own.
+void WordEllipsis(FontFace& f, Line& line, int width) {
+    std::wstring out;
+    size_t i = 0;
+    while (i < line.text.size()) {
+        size_t j = i;
+        while (j < line.text.size() && IsBreakSpace(line.text[j]) == IsBreakSpace(line.text[i])) {
+            ++j;
+        }
+        Line word{line.text.substr(i, j - i), 0};
+        word.width = f.Measure(word.text.data(), word.text.size());
+        if (!IsBreakSpace(line.text[i]) && word.width > width) {
+            EndEllipsis(f, word, width);
+        }
+        out += word.text;
+        i = j;
+    }
+    line.text = out;
+    line.width = f.Measure(line.text.data(), line.text.size());
+}
+
+// Breaks one paragraph into lines at spaces so that each fits `width` where its words allow; a word
+// wider than the line keeps a line of its own. The spaces at a break are dropped.
+void WrapParagraph(FontFace& f, const std::wstring& text, int width, std::vector<Line>& lines) {
+    size_t i = 0;
+    const size_t n = text.size();
+    if (n == 0) {
+        lines.push_back({});
+        return;
+    }
+    while (i < n) {
+        Line line;
+        size_t end = i;  // end of the last word that fits
+        size_t j = i;
+        int w = 0;
+        while (j < n) {
+            size_t k = j;
+            while (k < n && IsBreakSpace(text[k])) {
+                ++k;
+            }
+            size_t e = k;
+            while (e < n && !IsBreakSpace(text[e])) {
+                ++e;
+            }
+            const int ww = w + f.Measure(text.data() + j, e - j);
+            if (ww > width && end > i) {
+                break;
+            }
+            w = ww;
+            end = e;
+            j = e;
+            if (ww > width) {
+                break;  // an overlong first word
+            }
+        }
+        line.text = text.substr(i, end - i);
+        line.width = w;
+        while (!line.text.empty() && IsBreakSpace(line.text.back())) {
+            line.width -= f.GlyphFor(line.text.back()).advance;
+            line.text.pop_back();
+        }
+        lines.push_back(line);
+        i = end;
+        while (i < n && IsBreakSpace(text[i])) {
+            ++i;
+        }
+    }
+}
+
+void BlendGlyph(Bitmap* target, const RECT& clip, const FontFace::Glyph& g, int x, int y,
+                uint32_t color) {
+    const int x0 = std::max<int>(x, clip.left), x1 = std::min<int>(x + g.width, clip.right);
+    const int y0 = std::max<int>(y, clip.top), y1 = std::min<int>(y + g.height, clip.bottom);
+    for (int py = y0; py < y1; ++py) {
+        const uint8_t* cov = g.coverage.data() + size_t(py - y) * g.width - x;
+        uint32_t* row = target->Row(py);
+        for (int px = x0; px < x1; ++px) {
+            const uint32_t c = cov[px];
+            if (c == 255) {
+                row[px] = color;
+            } else if (c) {
+                row[px] = BlendPixel(color, row[px], c);
+            }
+        }
+    }
+}
+
+void FillClipped(Bitmap* target, const RECT& clip, int left, int top, int right, int bottom,
+                 uint32_t color) {
+    left = std::max<int>(left, clip.left);
+    right = std::min<int>(right, clip.right);
+    top = std::max<int>(top, clip.top);
+    bottom = std::min<int>(bottom, clip.bottom);
+    for (int y = top; y < bottom; ++y) {
+        uint32_t* row = target->Row(y);
+        std::fill(row + std::max(left, 0), row + std::max(right, left), color);
+    }
+}
+
+}  // namespace
 }  // namespace platform::gdi
 
 using namespace platform;
@@ -28,34 +434,162 @@ HFONT CreateFontIndirect(const LOGFONT* logFont) {
     if (!logFont) {
         return nullptr;
     }
-    auto* font = new Font(*logFont, nullptr);
+    LOGFONT lf = *logFont;
+    lf.lfFaceName[LF_FACESIZE - 1] = 0;
+    std::shared_ptr<FontFace> face = FontFace::Open(lf);
+    if (!face) {
+        return nullptr;
+    }
+    auto* font = new Font(lf, std::move(face));
     RegisterHandle(font);
     return reinterpret_cast<HFONT>(font);
 }
 
 int DrawText(HDC hdc, LPCWSTR text, int count, LPRECT rect, UINT format) {
-    (void)text;
-    (void)count;
-    (void)rect;
-    (void)format;
-    return LookupDC(hdc) ? 0 : 0;
+    DC* dc = LookupDC(hdc);
+    if (!dc || !text || !rect) {
+        return 0;
+    }
+    Font* font = EffectiveFont(dc);
+    if (!font || !font->face) {
+        return 0;
+    }
+    const size_t n = count < 0 ? std::wcslen(text) : size_t(count);
+    FontFace& f = *font->face;
+    std::lock_guard<std::mutex> lock(f.mutex);
+
+    const bool single = format & DT_SINGLELINE;
+    const int width = int(std::max<int64_t>(0, int64_t(rect->right) - rect->left));
+    const int lineHeight = f.ascent + f.descent + ((format & DT_EXTERNALLEADING) ? f.lineGap : 0);
+
+    // Lay the text out in lines: paragraphs at line feeds (one line when single), then words.
+    std::vector<Line> lines;
+    std::wstring paragraph;
+    auto endParagraph = [&] {
+        if ((format & DT_WORDBREAK) && !single) {
+            WrapParagraph(f, paragraph, width, lines);
+        } else {
+            lines.push_back({paragraph, f.Measure(paragraph.data(), paragraph.size())});
+        }
+        paragraph.clear();
+    };
+    for (size_t i = 0; i < n; ++i) {
+        if (text[i] == L'\r') {
+            continue;
+        }
+        if (text[i] == L'\n') {
+            if (!single) {
+                endParagraph();
+            }
+            continue;
+        }
+        paragraph += text[i];
+    }
+    endParagraph();
+    for (Line& line : lines) {
+        if ((format & DT_WORD_ELLIPSIS) && line.width > width) {
+            WordEllipsis(f, line, width);
+        }
+        if ((format & (DT_END_ELLIPSIS | DT_WORD_ELLIPSIS)) && line.width > width &&
+            (single || (format & DT_END_ELLIPSIS))) {
+            EndEllipsis(f, line, width);
+        }
+    }
+
+    const int total = int(lines.size()) * lineHeight;
+    int y = rect->top;
+    if (single && (format & DT_VCENTER)) {
+        y = rect->top + (rect->bottom - rect->top - lineHeight) / 2;
+    } else if (single && (format & DT_BOTTOM)) {
+        y = rect->bottom - lineHeight;
+    }
+    const int result =
+        (single && (format & (DT_VCENTER | DT_BOTTOM))) ? y - rect->top + total : total;
+    if (format & DT_CALCRECT) {
+        int widest = 0;
+        for (const Line& line : lines) {
+            widest = std::max(widest, line.width);
+        }
+        rect->right = rect->left + widest;
+        rect->bottom = rect->top + total;
+        return total;
+    }
+
+    Bitmap* target = dc->Target();
+    if (!target) {
+        return result;
+    }
+    RECT clip{0, 0, target->width, target->height};
+    if (!(format & DT_NOCLIP)) {
+        clip.left = std::max<LONG>(clip.left, rect->left);
+        clip.top = std::max<LONG>(clip.top, rect->top);
+        clip.right = std::min<LONG>(clip.right, rect->right);
+        clip.bottom = std::min<LONG>(clip.bottom, rect->bottom);
+    }
+    const uint32_t color = ToPixel(dc->textColor);
+    for (const Line& line : lines) {
+        int x = rect->left;
+        if (format & DT_CENTER) {
+            x = rect->left + (width - line.width) / 2;
+        } else if (format & DT_RIGHT) {
+            x = rect->right - line.width;
+        }
+        if (y < clip.bottom && y + lineHeight > clip.top) {
+            if (dc->bkMode == OPAQUE) {
+                FillClipped(target, clip, x, y, x + line.width, y + lineHeight,
+                            ToPixel(dc->bkColor));
+            }
+            const int baseline = y + f.ascent;
+            int pen = x;
+            for (wchar_t c : line.text) {
+                const FontFace::Glyph& g = f.GlyphFor(c);
+                if (!g.coverage.empty()) {
+                    BlendGlyph(target, clip, g, pen + g.left, baseline - g.top, color);
+                }
+                pen += g.advance;
+            }
+            if (f.underline) {
+                const int top = baseline + f.underlinePosition - f.underlineThickness / 2;
+                FillClipped(target, clip, x, top, pen, top + f.underlineThickness, color);
+            }
+            if (f.strikeOut) {
+                const int top = baseline - f.ascent / 3;
+                FillClipped(target, clip, x, top, pen, top + f.underlineThickness, color);
+            }
+        }
+        y += lineHeight;
+    }
+    return result;
 }
 
 BOOL GetTextExtentPoint32(HDC hdc, LPCWSTR text, int count, LPSIZE size) {
-    (void)text;
-    (void)count;
-    if (!LookupDC(hdc) || !size) {
+    DC* dc = LookupDC(hdc);
+    Font* font = dc ? EffectiveFont(dc) : nullptr;
+    if (!font || !font->face || !text || count < 0 || !size) {
         return FALSE;
     }
-    size->cx = 0;
-    size->cy = 0;
+    FontFace& f = *font->face;
+    std::lock_guard<std::mutex> lock(f.mutex);
+    size->cx = f.Measure(text, size_t(count));
+    size->cy = f.ascent + f.descent;
     return TRUE;
 }
 
 BOOL GetTextMetrics(HDC hdc, LPTEXTMETRIC metrics) {
-    if (!LookupDC(hdc) || !metrics) {
+    DC* dc = LookupDC(hdc);
+    Font* font = dc ? EffectiveFont(dc) : nullptr;
+    if (!font || !font->face || !metrics) {
         return FALSE;
     }
-    std::memset(metrics, 0, sizeof(*metrics));
+    FontFace& f = *font->face;
+    std::lock_guard<std::mutex> lock(f.mutex);
+    metrics->tmHeight = f.ascent + f.descent;
+    metrics->tmAscent = f.ascent;
+    metrics->tmDescent = f.descent;
+    metrics->tmInternalLeading = std::max(0, metrics->tmHeight - f.emPixels);
+    metrics->tmExternalLeading = f.lineGap;
+    metrics->tmAveCharWidth = f.aveCharWidth;
+    metrics->tmMaxCharWidth = f.maxCharWidth;
+    metrics->tmWeight = f.weight;
     return TRUE;
 }

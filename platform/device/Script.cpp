@@ -1,4 +1,4 @@
-#include "platform/device/headless/Script.h"
+#include "platform/device/Script.h"
 
 #include <cerrno>
 #include <climits>

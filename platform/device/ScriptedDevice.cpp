@@ -1,0 +1,304 @@
+#include "platform/device/ScriptedDevice.h"
+
+#include <png.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+extern char** environ;
+
+namespace platform {
+
+void StoreFrame(PresentedFrame* frame, const uint32_t* pixels, int width, int height, int stride) {
+    frame->width = std::max(width, 0);
+    frame->height = std::max(height, 0);
+    frame->pixels.resize(static_cast<size_t>(frame->width) * frame->height);
+    for (int y = 0; y < frame->height; ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(
+            reinterpret_cast<const uint8_t*>(pixels) + static_cast<size_t>(y) * stride);
+        std::copy(row, row + frame->width,
+                  frame->pixels.begin() + static_cast<size_t>(y) * frame->width);
+    }
+    ++frame->serial;
+}
+
+bool WriteFramePng(const PresentedFrame& frame, const std::string& path) {
+    if (frame.width <= 0 || frame.height <= 0) {
+        return false;
+    }
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) {
+        return false;
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    std::vector<png_byte> row(static_cast<size_t>(frame.width) * 3);
+    bool ok = false;
+    if (info && setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_set_IHDR(png, info, static_cast<png_uint_32>(frame.width),
+                     static_cast<png_uint_32>(frame.height), 8, PNG_COLOR_TYPE_RGB,
+                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(png, info);
+        for (int y = 0; y < frame.height; ++y) {
+            for (int x = 0; x < frame.width; ++x) {
+                const uint32_t p = frame.At(x, y);
+                row[x * 3] = static_cast<png_byte>(p >> 16);
+                row[x * 3 + 1] = static_cast<png_byte>(p >> 8);
+                row[x * 3 + 2] = static_cast<png_byte>(p);
+            }
+            png_write_row(png, row.data());
+        }
+        png_write_end(png, nullptr);
+        ok = true;
+    }
+    png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+    if (std::fclose(file) != 0) {
+        ok = false;
+    }
+    return ok;
+}
+
+ScriptedDevice::ScriptedDevice(std::unique_ptr<Device> inner, Script script,
+                               const DeviceOptions& options)
+    : inner_(std::move(inner)), script_(std::move(script)), options_(options) {}
+
+ScriptedDevice::~ScriptedDevice() {
+    stop_ = true;
+    Clock::Instance().Notify();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+std::string ScriptedDevice::Error() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return error_;
+}
+
+int ScriptedDevice::LastLaunchStatus() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return launchStatus_;
+}
+
+void ScriptedDevice::Fail(const std::string& error) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (error_.empty()) {
+        error_ = error;
+    }
+}
+
+bool ScriptedDevice::Open(DeviceSink* sink, std::string* error) {
+    sink_ = sink;
+    return inner_->Open(sink, error);
+}
+
+void ScriptedDevice::Close() {
+    sink_ = nullptr;
+    inner_->Close();
+}
+
+void ScriptedDevice::WindowCreated(const wchar_t* title, HICON icon) {
+    inner_->WindowCreated(title, icon);
+    bool start = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        hasWindow_ = true;
+        minimized_ = false;
+        start = !started_;
+        started_ = true;
+    }
+    if (start) {
+        // Started from the UI thread while it runs: the script's time 0 is the window's birth.
+        thread_ = Clock::StartThread([this] { Run(); });
+    }
+}
+
+void ScriptedDevice::WindowShown(int showCommand) {
+    inner_->WindowShown(showCommand);
+    std::lock_guard<std::mutex> lock(mutex_);
+    minimized_ = showCommand == SW_MINIMIZE || showCommand == SW_SHOWMINIMIZED;
+}
+
+void ScriptedDevice::WindowMoved(int x, int y, int width, int height) {
+    inner_->WindowMoved(x, y, width, height);
+    std::lock_guard<std::mutex> lock(mutex_);
+    windowRect_ = RECT{x, y, x + width, y + height};
+}
+
+void ScriptedDevice::WindowDestroyed() {
+    inner_->WindowDestroyed();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        hasWindow_ = false;
+    }
+    stop_ = true;
+    Clock::Instance().Notify();
+}
+
+void ScriptedDevice::Raise() {
+    inner_->Raise();
+    std::lock_guard<std::mutex> lock(mutex_);
+    minimized_ = false;
+}
+
+void ScriptedDevice::Present(const uint32_t* pixels, int width, int height, int stride) {
+    inner_->Present(pixels, width, height, stride);
+    std::lock_guard<std::mutex> lock(mutex_);
+    StoreFrame(&frame_, pixels, width, height, stride);
+}
+
+void ScriptedDevice::Inject(UINT message, int x, int y) {
+    RECT rect;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!hasWindow_ || minimized_) {
+            return;  // the finger touches whatever is there, not this program
+        }
+        rect = windowRect_;
+    }
+    // A stroke that began inside goes on reaching the window outside it, as a captured pen does.
+    const bool inside = x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
+    if (!inside && message == WM_LBUTTONDOWN) {
+        return;
+    }
+    if (DeviceSink* sink = sink_) {
+        sink->PenInput(message, x - rect.left, y - rect.top);
+    }
+}
+
+void ScriptedDevice::Launch() {
+    std::vector<std::string> args;
+    args.push_back("/proc/self/exe");
+    args.insert(args.end(), options_.relaunchArguments.begin(), options_.relaunchArguments.end());
+    std::vector<char*> argv;
+    for (std::string& a : args) {
+        argv.push_back(a.data());
+    }
+    argv.push_back(nullptr);
+    pid_t pid;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+        Fail("launch: cannot start a second instance");
+        return;
+    }
+    // Waited for outside the clock: this thread stays running, so the device clock stands still
+    // while the other instance looks for this one, and the run stays deterministic.
+    int status = 0;
+    pid_t done;
+    do {
+        done = waitpid(pid, &status, 0);
+    } while (done < 0 && errno == EINTR);
+    std::lock_guard<std::mutex> lock(mutex_);
+    launchStatus_ = done == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void ScriptedDevice::Run() {
+    Clock& clock = Clock::Instance();
+    TimeNs t = clock.Now();
+    // Waits until device time `when` and until the program has settled there.
+    auto at = [&](TimeNs when) {
+        t = when;
+        if (clock.IsVirtual()) {
+            clock.WaitIdle(t);
+        } else {
+            clock.WaitUntil(t, [this] { return stop_.load(); });
+        }
+        return !stop_;
+    };
+    for (const ScriptCommand& cmd : script_) {
+        const int* a = cmd.args;
+        const TimeNs start = t;
+        switch (cmd.kind) {
+            case ScriptCommand::Wait:
+                at(start + static_cast<TimeNs>(a[0]) * kNsPerMs);
+                break;
+            case ScriptCommand::Down:
+            case ScriptCommand::Move:
+            case ScriptCommand::Up:
+                if (at(start)) {
+                    Inject(cmd.kind == ScriptCommand::Down   ? WM_LBUTTONDOWN
+                           : cmd.kind == ScriptCommand::Move ? WM_MOUSEMOVE
+                                                             : WM_LBUTTONUP,
+                           a[0], a[1]);
+                }
+                break;
+            case ScriptCommand::Tap:
+                if (at(start)) {
+                    Inject(WM_LBUTTONDOWN, a[0], a[1]);
+                }
+                if (at(start + 50 * kNsPerMs)) {
+                    Inject(WM_LBUTTONUP, a[0], a[1]);
+                }
+                break;
+            case ScriptCommand::Drag: {
+                const int duration = a[4];
+                if (at(start)) {
+                    Inject(WM_LBUTTONDOWN, a[0], a[1]);
+                }
+                for (int ms = 10; ms < duration && !stop_; ms += 10) {
+                    if (at(start + static_cast<TimeNs>(ms) * kNsPerMs)) {
+                        const int64_t f = ms;
+                        Inject(WM_MOUSEMOVE, a[0] + static_cast<int>((a[2] - a[0]) * f / duration),
+                               a[1] + static_cast<int>((a[3] - a[1]) * f / duration));
+                    }
+                }
+                if (at(start + static_cast<TimeNs>(duration) * kNsPerMs)) {
+                    Inject(WM_MOUSEMOVE, a[2], a[3]);
+                    Inject(WM_LBUTTONUP, a[2], a[3]);
+                }
+                break;
+            }
+            case ScriptCommand::Shot: {
+                at(start);  // taken even after the window is gone: the last picture it showed
+                PresentedFrame frame;
+                {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    frame = frame_;
+                }
+                if (frame.serial == 0) {
+                    frame.width = ScreenWidth();  // nothing shown yet: a dark screen
+                    frame.height = ScreenHeight();
+                    frame.pixels.assign(static_cast<size_t>(frame.width) * frame.height, 0);
+                }
+                const std::string path =
+                    (options_.shotsDir.empty() ? std::string(".") : options_.shotsDir) + "/" +
+                    cmd.name;
+                if (!WriteFramePng(frame, path)) {
+                    Fail(path + ": cannot write the shot");
+                }
+                break;
+            }
+            case ScriptCommand::Activate:
+            case ScriptCommand::Deactivate:
+                if (at(start)) {
+                    if (DeviceSink* sink = sink_) {
+                        sink->FocusChanged(cmd.kind == ScriptCommand::Activate);
+                    }
+                }
+                break;
+            case ScriptCommand::Launch:
+                if (at(start)) {
+                    Launch();
+                }
+                break;
+            case ScriptCommand::Close:
+                if (at(start)) {
+                    if (DeviceSink* sink = sink_) {
+                        sink->CloseRequested();
+                    }
+                }
+                break;
+        }
+    }
+    if (at(t)) {
+        if (DeviceSink* sink = sink_) {
+            sink->CloseRequested();
+        }
+    }
+}
+
+}  // namespace platform

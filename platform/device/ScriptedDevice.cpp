@@ -70,6 +70,10 @@ ScriptedDevice::ScriptedDevice(std::unique_ptr<Device> inner, Script script,
 ScriptedDevice::~ScriptedDevice() {
     stop_ = true;
     Clock::Instance().Notify();
+    Join();
+}
+
+void ScriptedDevice::Join() {
     if (thread_.joinable()) {
         thread_.join();
     }

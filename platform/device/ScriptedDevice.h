@@ -39,6 +39,8 @@ public:
     ~ScriptedDevice() override;
 
     Device& Inner() const { return *inner_; }
+    // Waits for the script thread to end (it ends early once the window is gone).
+    void Join();
     // The first failure of a step (a shot not written, a launch that failed); empty if none.
     std::string Error() const;
     // Exit status of the last instance started by `launch` (-1: none yet or not normal exit).

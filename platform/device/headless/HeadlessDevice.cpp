@@ -76,7 +76,9 @@ void HeadlessDevice::Vibrate(bool on) {
 }
 
 void HeadlessDevice::Pen(UINT message, int x, int y) {
-    Inject(message, x, y);
+    if (DeviceSink* sink = sink_) {
+        sink->PenInput(message, x, y);
+    }
 }
 
 void HeadlessDevice::SetFocus(bool active) {

@@ -1,5 +1,6 @@
 // The SDL device in a real (virtual) X server: the window, the pointer, closing, idling.
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <algorithm>
 #include <fstream>
@@ -22,6 +23,25 @@ std::string Joined(const std::vector<std::string>& lines) {
     for (const auto& line : lines)
         text += line + "\n";
     return text;
+}
+
+// An RGB(A) PNG as 0xRRGGBB pixels.
+bool ReadPng(const std::string& path, int* width, int* height, std::vector<uint32_t>* pixels) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return false;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr))
+        return false;
+    *width = static_cast<int>(image.width);
+    *height = static_cast<int>(image.height);
+    pixels->clear();
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3) {
+        pixels->push_back(static_cast<uint32_t>(rgb[i]) << 16 | rgb[i + 1] << 8 | rgb[i + 2]);
+    }
+    return true;
 }
 
 // utime + stime of a process, in clock ticks.
@@ -163,6 +183,34 @@ TEST_F(SdlWindow, ASecondInstanceRaisesTheFirstAndEnds) {
     }
     EXPECT_TRUE(above());
     EXPECT_EQ(x_.Run("xdotool search --onlyvisible --name '^Pulsor$' | wc -l"), "1\n");
+}
+
+TEST_F(SdlWindow, AScriptDrivesTheRealWindowAndShootsWhatItShows) {
+    std::string dir = ::testing::TempDir() + "sdl_script_" + std::to_string(getpid());
+    ASSERT_EQ(system(("rm -rf " + dir + " && mkdir -p " + dir).c_str()), 0);
+    std::ofstream(dir + "/run.txt") << "wait 200\n"
+                                       "tap 20 30\n"
+                                       "drag 100 100 140 120 40\n"
+                                       "shot window.png\n";
+    auto probe = StartProbe({"--script", dir + "/run.txt", "--shots", dir});
+    EXPECT_EQ(probe->WaitForLine("WM_LBUTTONDOWN"), "WM_LBUTTONDOWN 20 30");
+    EXPECT_EQ(probe->WaitForLine("WM_LBUTTONUP"), "WM_LBUTTONUP 20 30");
+    EXPECT_EQ(probe->WaitForLine("WM_LBUTTONDOWN"), "WM_LBUTTONDOWN 100 100");
+    EXPECT_EQ(probe->WaitForLine("WM_LBUTTON"), "WM_LBUTTONUP 140 120");
+    EXPECT_TRUE(Contains(probe->Seen(), "WM_MOUSEMOVE 140 120"));
+    // At its end the script closes the window, and the program ends as if the user had.
+    EXPECT_EQ(probe->WaitForLine("WM_CLOSE"), "WM_CLOSE");
+    EXPECT_EQ(probe->WaitForExit(), 0);
+
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+    ASSERT_TRUE(ReadPng(dir + "/window.png", &width, &height, &pixels));
+    EXPECT_EQ(width, 480);
+    EXPECT_EQ(height, 640);
+    EXPECT_EQ(pixels[0], 0x336699u);  // the probe's paint
+    EXPECT_EQ(pixels.back(), 0x336699u);
+    system(("rm -rf " + dir).c_str());
 }
 
 TEST_F(SdlWindow, AnIdleWindowUsesNoMeasurableCpu) {

@@ -1,12 +1,14 @@
 // A program on the SDL device, built like Pulsor's shell: one instance per class and title, one
 // top-level window whose procedure prints the messages the tests look for, one line each.
 //
-//   sdl_probe [--screen WxH] [--class NAME] [--title TEXT]
+//   sdl_probe [--screen WxH] [--class NAME] [--title TEXT] [--script FILE] [--shots DIR]
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "platform/device/Device.h"
+#include "platform/device/Script.h"
+#include "platform/device/ScriptedDevice.h"
 #include "platform/device/sdl/SdlDevice.h"
 #include "platform/kernel/Clock.h"
 #include "platform/user/User.h"
@@ -78,12 +80,26 @@ int main(int argc, char** argv) {
             className = Widen(argv[i + 1]);
         } else if (!std::strcmp(argv[i], "--title")) {
             title = Widen(argv[i + 1]);
+        } else if (!std::strcmp(argv[i], "--script")) {
+            options.scriptPath = argv[i + 1];
+        } else if (!std::strcmp(argv[i], "--shots")) {
+            options.shotsDir = argv[i + 1];
         }
     }
 
     platform::Clock::Instance().SetVirtual(false);
-    auto device = platform::CreateSdlDevice(options);
+    std::unique_ptr<platform::Device> device = platform::CreateSdlDevice(options);
     std::string error;
+    if (!options.scriptPath.empty()) {
+        platform::Script script;
+        if (!platform::LoadScript(options.scriptPath, options.screenWidth, options.screenHeight,
+                                  &script, &error)) {
+            std::fprintf(stderr, "sdl_probe: %s\n", error.c_str());
+            return 2;
+        }
+        device = std::make_unique<platform::ScriptedDevice>(std::move(device), std::move(script),
+                                                            options);
+    }
     if (!device->Open(platform::user::UserDeviceSink(), &error)) {
         std::fprintf(stderr, "sdl_probe: %s\n", error.c_str());
         return 1;

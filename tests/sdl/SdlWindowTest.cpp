@@ -107,6 +107,31 @@ TEST_F(SdlWindow, OpensAtTheSizeGivenByScreen) {
               std::string::npos);
 }
 
+TEST_F(SdlWindow, FullScreenTakesTheWholeDisplayAtItsRealSize) {
+    auto probe = StartProbe({"--fullscreen", "1"});
+    EXPECT_EQ(ready_, "ready 1024 768");
+    ASSERT_NE(window_, 0u);
+    EXPECT_NE(Xdotool("getwindowgeometry " + std::to_string(window_)).find("Geometry: 1024x768"),
+              std::string::npos);
+    // The finger lands on the pixel it touches.
+    Xdotool("mousemove" + WindowArg() + "1000 700 click 1");
+    EXPECT_EQ(probe->WaitForLine("WM_LBUTTONDOWN"), "WM_LBUTTONDOWN 1000 700");
+}
+
+TEST_F(SdlWindow, FocusMovingAwayAndBackDeactivatesAndActivates) {
+    auto probe = StartProbe();
+    ASSERT_NE(window_, 0u);
+    Child cover({SDL_PROBE, "--class", "Cover", "--title", "Cover"}, x_.Display(), true);
+    ASSERT_FALSE(cover.WaitForLine("ready").empty());
+    unsigned long coverWindow = x_.FindWindow("Cover");
+    ASSERT_NE(coverWindow, 0u);
+    Xdotool("windowfocus --sync " + std::to_string(window_));
+    Xdotool("windowfocus --sync " + std::to_string(coverWindow));
+    EXPECT_EQ(probe->WaitForLine("WM_ACTIVATE 0"), "WM_ACTIVATE 0");
+    Xdotool("windowfocus --sync " + std::to_string(window_));
+    EXPECT_EQ(probe->WaitForLine("WM_ACTIVATE"), "WM_ACTIVATE 1");
+}
+
 TEST_F(SdlWindow, MouseBecomesPenMessagesInClientPixels) {
     auto probe = StartProbe();
     ASSERT_NE(window_, 0u);

@@ -2,6 +2,7 @@
 // top-level window whose procedure prints the messages the tests look for, one line each.
 //
 //   sdl_probe [--screen WxH] [--class NAME] [--title TEXT] [--script FILE] [--shots DIR]
+//             [--fullscreen 1]
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -82,6 +83,8 @@ int main(int argc, char** argv) {
             title = Widen(argv[i + 1]);
         } else if (!std::strcmp(argv[i], "--script")) {
             options.scriptPath = argv[i + 1];
+        } else if (!std::strcmp(argv[i], "--fullscreen")) {
+            options.fullscreen = true;
         } else if (!std::strcmp(argv[i], "--shots")) {
             options.shotsDir = argv[i + 1];
         }

@@ -18,14 +18,16 @@ public:
     // separator). A missing file still gets a player, a silent one.
     void Load(LPCWSTR folder);
     // Word 1..16; null for any other word or an empty slot.
-    WavePlayer* GetSample(int word, bool high) const;
+    WavePlayer* GetSample(int word, bool isHigh) const;
     // Starts word 1..16 from its beginning; anything else does nothing.
-    void Play(int word, bool high);
+    void Play(int word, bool isHigh);
     // 0..100 applied to every player; a level above 100 changes nothing.
     void SetVolume(UINT level);
     UINT GetVolume() const { return volume; }
 
 private:
+    void Release();
+
     UINT volume;
     WavePlayer* low[kWords];
     WavePlayer* high[kWords];

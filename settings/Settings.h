@@ -29,3 +29,7 @@ public:
 
 // Where the options live in the registry, under HKEY_LOCAL_MACHINE.
 extern const WCHAR kSettingsKey[];
+
+// dest = folder followed by name, bounded by destSize. A result that would not fit is refused:
+// dest is left empty and the result is false, never a cut path naming some other file.
+bool BuildPath(WCHAR* dest, size_t destSize, LPCWSTR folder, LPCWSTR name);

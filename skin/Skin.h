@@ -60,6 +60,8 @@ public:
     static const WCHAR kFontFace[];
 
 private:
+    void Release();
+
     HBITMAP images[SkinImageCount];
     HFONT fonts[SkinFontCount];
 };

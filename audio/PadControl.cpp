@@ -1,0 +1,140 @@
+#include "audio/PadControl.h"
+
+#include "PadWords.h"
+#include "audio/SoundBank.h"
+#include "graphics/Drawing.h"
+
+namespace {
+
+const int kColumns = 4;
+const int kRows = 4;
+const int kCells = kColumns * kRows;
+const COLORREF kKeyColour = RGB(255, 0, 255);
+
+}  // namespace
+
+const wchar_t* PadLabel(int cell) { return cell >= 0 && cell < kCells ? kPadWords[cell] : nullptr; }
+
+PadControl::PadControl(HINSTANCE instance, HWND window, int id)
+    : Control(instance, window, id),
+      pressedCell(-1),
+      gridRect{0, 0, 0, 0},
+      frameRect{0, 0, 0, 0},
+      cellWidth(0),
+      cellHeight(0),
+      backImage(nullptr),
+      pressedImage(nullptr),
+      insetX(0),
+      insetY(0),
+      highVoice(0),
+      soundBank(nullptr) {}
+
+void PadControl::SetInset(int dx, int dy) {
+    insetX = dx;
+    insetY = dy;
+    GetRect(&frameRect);
+    gridRect = frameRect;
+    InflateRect(&gridRect, dx, dy);
+    cellWidth = (gridRect.right - gridRect.left) / kColumns;
+    cellHeight = (gridRect.bottom - gridRect.top) / kRows;
+}
+
+int PadControl::CellAt(int gx, int gy) const {
+    // An empty grid has no cells; a point left of or above the grid is in none either, though
+    // division toward zero would put a point less than a cell away into column or row 0.
+    if (cellWidth <= 0 || cellHeight <= 0 || gx < 0 || gy < 0) {
+        return -1;
+    }
+    const int column = gx / cellWidth;
+    const int row = gy / cellHeight;
+    if (column >= kColumns || row >= kRows) {
+        return -1;  // the strip the division leaves at the right and bottom belongs to no cell
+    }
+    return column + kColumns * row;
+}
+
+POINT PadControl::ToGridPoint(int x, int y) const {
+    POINT point;
+    point.x = insetX + x - left;
+    point.y = insetY + y - top;
+    return point;
+}
+
+bool PadControl::InGrid(int x, int y) const {
+    POINT point;
+    point.x = x;
+    point.y = y;
+    return PtInRect(&gridRect, point) != FALSE;
+}
+
+int PadControl::OnTouchDown(HWND, int, int x, int y) {
+    state = HitTest(x, y) ? 1 : 0;
+    if (!state) {
+        return 0;
+    }
+    if (InGrid(x, y)) {
+        const int cell = CellAt(ToGridPoint(x, y));
+        pressedCell = cell;
+        // The word starts before the repaint is even requested.
+        if (cell != -1 && soundBank != nullptr) {
+            soundBank->Play(cell + 1, highVoice != 0);
+        }
+    }
+    Invalidate();
+    return 1;
+}
+
+int PadControl::OnTouchMove(HWND, int, int x, int y) {
+    if (!state) {
+        return 0;
+    }
+    state = HitTest(x, y) ? 1 : 0;
+    if (InGrid(x, y)) {
+        const int cell = CellAt(ToGridPoint(x, y));
+        // A stroke that has left the cells (pressedCell -1) plays nothing until the next touch.
+        if (cell != pressedCell && pressedCell != -1 && soundBank != nullptr) {
+            pressedCell = cell;
+            if (cell != -1) {
+                soundBank->Play(cell + 1, highVoice != 0);
+            }
+        }
+    } else {
+        pressedCell = -1;
+    }
+    Invalidate();
+    return 1;
+}
+
+int PadControl::OnTouchUp(HWND, int, int x, int y) {
+    const bool mine = state && HitTest(x, y);
+    state = 0;
+    pressedCell = -1;
+    Invalidate();
+    return mine ? 1 : 0;
+}
+
+void PadControl::Paint(HDC dc) {
+    if (backImage != nullptr) {
+        DrawBitmapStretched(dc, frameRect.left, frameRect.top, frameRect.right, frameRect.bottom,
+                            backImage);
+    }
+    for (int column = 0; column < kColumns; ++column) {
+        for (int k = column; k < kCells; k += kColumns) {
+            RECT cell;
+            cell.left = gridRect.left + (k % kColumns) * cellWidth;
+            cell.top = gridRect.top + (k / kColumns) * cellHeight;
+            cell.right = cell.left + cellWidth;
+            cell.bottom = cell.top + cellHeight;
+            DrawCell(dc, cell, k == pressedCell, PadLabel(k));
+        }
+    }
+}
+
+void PadControl::DrawCell(HDC dc, const RECT& cell, bool pressed, const wchar_t* label) {
+    if (pressed && pressedImage != nullptr) {
+        DrawBitmapKeyed(dc, cell.left, cell.top, cell.right, cell.bottom, pressedImage, kKeyColour);
+    }
+    RECT text = cell;
+    DeflateRectBy(&text, marginLeft, marginTop, marginRight, marginBottom);
+    DrawTextInRect(dc, label, &text, textFormat, pressed ? activeTextColor : textColor, font);
+}

@@ -1,0 +1,95 @@
+#include "settings/Settings.h"
+
+#include <cstring>
+
+const WCHAR kSettingsKey[] = L"Software\\Harrowmint\\Pulsor\\Settings";
+
+namespace {
+
+const DWORD kMaxVolume = 100;
+
+DWORD ReadDword(LPCWSTR name, DWORD fallback) {
+    DWORD value = 0;
+    if (FAILED(RegistryGetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, name, &value))) {
+        return fallback;
+    }
+    return value;
+}
+
+// Splits the program's own path into its folder (separator included) and its file name. Both stay
+// empty when the path cannot be read whole: a cut path would name some other folder.
+void ReadModulePath(WCHAR (&folder)[MAX_PATH], WCHAR (&name)[MAX_PATH]) {
+    folder[0] = name[0] = L'\0';
+    WCHAR path[MAX_PATH];
+    std::memset(path, 0, sizeof(path));
+    const DWORD length = GetModuleFileName(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || path[MAX_PATH - 1] != L'\0') {
+        return;
+    }
+    WCHAR* last = std::wcsrchr(path, PLATFORM_PATH_SEPARATOR);
+    StringCchCopy(name, MAX_PATH, last ? last + 1 : L"");
+    if (last) {
+        last[1] = L'\0';
+    }
+    StringCchCopy(folder, MAX_PATH, path);
+}
+
+}  // namespace
+
+bool BuildPath(WCHAR* dest, size_t destSize, LPCWSTR folder, LPCWSTR name) {
+    if (dest == nullptr || destSize == 0) {
+        return false;
+    }
+    if (folder == nullptr || name == nullptr || FAILED(StringCchCopy(dest, destSize, folder)) ||
+        FAILED(StringCchCat(dest, destSize, name))) {
+        dest[0] = L'\0';
+        return false;
+    }
+    return true;
+}
+
+Settings::Settings()
+    : volumeBeat(kMaxVolume),
+      volumeSounds(kMaxVolume),
+      xButtonClose(1),
+      animationsOn(1),
+      vibrationsOn(1) {
+    appFolder[0] = programPath[0] = skinFolder[0] = skinFile[0] = soundsFolder[0] = L'\0';
+}
+
+BOOL Settings::Load() {
+    WCHAR programName[MAX_PATH];
+    ReadModulePath(appFolder, programName);
+    BuildPath(programPath, MAX_PATH, appFolder, programName);
+    BuildPath(skinFolder, MAX_PATH, appFolder, L"Skin" PLATFORM_PATH_SEPARATOR_STRING);
+    // A skin folder that did not fit leaves no description file, rather than one in the working
+    // folder.
+    if (skinFolder[0] != L'\0') {
+        BuildPath(skinFile, MAX_PATH, skinFolder, L"Skin.txt");
+    } else {
+        skinFile[0] = L'\0';
+    }
+    BuildPath(soundsFolder, MAX_PATH, appFolder, L"Sounds" PLATFORM_PATH_SEPARATOR_STRING);
+
+    volumeBeat = ReadDword(L"VolumeBeat", kMaxVolume);
+    if (volumeBeat > kMaxVolume) {
+        volumeBeat = kMaxVolume;
+    }
+    volumeSounds = ReadDword(L"VolumeSounds", kMaxVolume);
+    if (volumeSounds > kMaxVolume) {
+        volumeSounds = kMaxVolume;
+    }
+    xButtonClose = ReadDword(L"XButtonClose", 1);
+    animationsOn = ReadDword(L"AnimationsOn", 1);
+    vibrationsOn = ReadDword(L"VibrationsOn", 1);
+    return TRUE;
+}
+
+BOOL Settings::Save() {
+    RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"VolumeBeat", volumeBeat);
+    RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"VolumeSounds", volumeSounds);
+    RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"XButtonClose", xButtonClose);
+    RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"AnimationsOn", animationsOn);
+    RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"VibrationsOn", vibrationsOn);
+    return TRUE;
+}

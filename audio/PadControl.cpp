@@ -13,7 +13,9 @@ const COLORREF kKeyColour = RGB(255, 0, 255);
 
 }  // namespace
 
-const wchar_t* PadLabel(int cell) { return cell >= 0 && cell < kCells ? kPadWords[cell] : nullptr; }
+const wchar_t* PadLabel(int cell) {
+    return cell >= 0 && cell < kCells ? kPadWords[cell] : nullptr;
+}
 
 PadControl::PadControl(HINSTANCE instance, HWND window, int id)
     : Control(instance, window, id),
@@ -135,6 +137,6 @@ void PadControl::DrawCell(HDC dc, const RECT& cell, bool pressed, const wchar_t*
         DrawBitmapKeyed(dc, cell.left, cell.top, cell.right, cell.bottom, pressedImage, kKeyColour);
     }
     RECT text = cell;
-    DeflateRectBy(&text, marginLeft, marginTop, marginRight, marginBottom);
-    DrawTextInRect(dc, label, &text, textFormat, pressed ? activeTextColor : textColor, font);
+    DeflateRectBy(text, marginLeft, marginTop, marginRight, marginBottom);
+    DrawTextInRect(dc, label, text, textFormat, pressed ? activeTextColor : textColor, font);
 }

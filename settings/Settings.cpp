@@ -40,7 +40,9 @@ bool BuildPath(WCHAR* dest, size_t destSize, LPCWSTR folder, LPCWSTR name) {
     if (dest == nullptr || destSize == 0) {
         return false;
     }
-    if (folder == nullptr || name == nullptr || FAILED(StringCchCopy(dest, destSize, folder)) ||
+    // An empty folder would make a path relative to the working folder, naming some other file.
+    if (folder == nullptr || folder[0] == L'\0' || name == nullptr ||
+        FAILED(StringCchCopy(dest, destSize, folder)) ||
         FAILED(StringCchCat(dest, destSize, name))) {
         dest[0] = L'\0';
         return false;
@@ -62,13 +64,7 @@ BOOL Settings::Load() {
     ReadModulePath(appFolder, programName);
     BuildPath(programPath, MAX_PATH, appFolder, programName);
     BuildPath(skinFolder, MAX_PATH, appFolder, L"Skin" PLATFORM_PATH_SEPARATOR_STRING);
-    // A skin folder that did not fit leaves no description file, rather than one in the working
-    // folder.
-    if (skinFolder[0] != L'\0') {
-        BuildPath(skinFile, MAX_PATH, skinFolder, L"Skin.txt");
-    } else {
-        skinFile[0] = L'\0';
-    }
+    BuildPath(skinFile, MAX_PATH, skinFolder, L"Skin.txt");
     BuildPath(soundsFolder, MAX_PATH, appFolder, L"Sounds" PLATFORM_PATH_SEPARATOR_STRING);
 
     volumeBeat = ReadDword(L"VolumeBeat", kMaxVolume);

@@ -12,8 +12,9 @@ public:
     // Writes the five options, creating the key when needed; always returns 1.
     BOOL Save();
 
-    // Folders end in the platform's path separator, so a file name is simply appended. A folder
-    // that would not fit its buffer is left empty.
+    // Folders end in the platform's path separator, so a file name is simply appended. A path
+    // that would not fit its buffer is left empty, and so is everything when the program's own
+    // path cannot be read.
     WCHAR appFolder[MAX_PATH];
     WCHAR programPath[MAX_PATH];
     WCHAR skinFolder[MAX_PATH];
@@ -30,6 +31,7 @@ public:
 // Where the options live in the registry, under HKEY_LOCAL_MACHINE.
 extern const WCHAR kSettingsKey[];
 
-// dest = folder followed by name, bounded by destSize. A result that would not fit is refused:
-// dest is left empty and the result is false, never a cut path naming some other file.
+// dest = folder followed by name, bounded by destSize. A result that would not fit, or an empty
+// folder, is refused: dest is left empty and the result is false, never a cut or relative path
+// naming some other file.
 bool BuildPath(WCHAR* dest, size_t destSize, LPCWSTR folder, LPCWSTR name);

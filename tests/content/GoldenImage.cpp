@@ -86,8 +86,8 @@ std::string CompareWithGolden(const std::string& name, const Picture& picture) {
     if (!ReadPng(golden.string(), &expected)) {
         why << "no reference " << golden.string();
     } else if (expected.width != picture.width || expected.height != picture.height) {
-        why << "size " << picture.width << "x" << picture.height << ", reference "
-            << expected.width << "x" << expected.height;
+        why << "size " << picture.width << "x" << picture.height << ", reference " << expected.width
+            << "x" << expected.height;
     } else {
         int differing = 0;
         int firstX = -1;

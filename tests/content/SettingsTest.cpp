@@ -43,10 +43,15 @@ struct ProbedPaths {
     std::string appFolder, programPath, skinFolder, skinFile, soundsFolder;
 };
 
-// Runs a hard link of this test executable at `program` and returns the paths it loaded.
+// Runs a hard link (or copy) of this test executable at `program` and returns the paths it loaded.
 ProbedPaths ProbeFrom(const std::filesystem::path& program, const std::filesystem::path& out) {
     ProbedPaths paths;
-    std::filesystem::create_hard_link("/proc/self/exe", program);
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe");
+    std::error_code linked;
+    std::filesystem::create_hard_link(self, program, linked);
+    if (linked) {
+        std::filesystem::copy_file(self, program);
+    }
     const std::string command =
         "env " + std::string(kProbeVariable) + "='" + out.string() + "' '" + program.string() + "'";
     if (std::system(command.c_str()) != 0) {

@@ -373,18 +373,20 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH hbrush) {
     if (!dc || !rect || !brush) {
         return 0;
     }
-    const int64_t width = int64_t(rect->right) - rect->left;
-    const int64_t height = int64_t(rect->bottom) - rect->top;
-    Mapping m;
-    if (brush->hollow || width <= 0 || height <= 0 ||
-        !MapTransfer(dc->Target(), rect->left, rect->top, int(std::min<int64_t>(width, INT32_MAX)),
-                     int(std::min<int64_t>(height, INT32_MAX)), nullptr, 0, 0, 0, 0, m)) {
+    Bitmap* target = dc->Target();
+    if (brush->hollow || !target) {
         return 1;
     }
+    const int left = int(std::max<LONG>(rect->left, 0));
+    const int top = int(std::max<LONG>(rect->top, 0));
+    const int right = int(std::min<LONG>(rect->right, target->width));
+    const int bottom = int(std::min<LONG>(rect->bottom, target->height));
     const uint32_t pixel = ToPixel(brush->color);
-    for (int j = 0; j < m.height; ++j) {
-        uint32_t* row = m.dst->Row(m.y + j) + m.x;
-        std::fill(row, row + m.width, pixel);
+    for (int y = top; y < bottom; ++y) {
+        uint32_t* row = target->Row(y);
+        if (left < right) {
+            std::fill(row + left, row + right, pixel);
+        }
     }
     return 1;
 }

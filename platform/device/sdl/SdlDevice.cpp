@@ -11,37 +11,14 @@
 #include <thread>
 #include <vector>
 
+#include "platform/kernel/WideString.h"
+
 namespace platform {
 namespace {
 
 constexpr int kDefaultDpi = 96;
 // A lost "off" must not leave a handheld buzzing for ever.
 constexpr Uint32 kLongestRumbleMs = 10000;
-
-std::string ToUtf8(const wchar_t* text) {
-    std::string out;
-    for (; text && *text; ++text) {
-        auto c = static_cast<uint32_t>(*text);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-            c = 0xFFFD;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 // The largest rectangle of the screen's aspect centred in an area of outW x outH.
 SDL_Rect Letterbox(int outW, int outH, int screenW, int screenH) {

@@ -590,13 +590,20 @@ void SdlDevice::WaitForEvents(TimeNs deadline, const std::function<bool()>& read
 }
 
 void SdlDevice::Wake() {
-    std::lock_guard<std::mutex> lock(wakeMutex_);
-    if (!open_ || wakePending_.exchange(true))
-        return;
-    SDL_Event event{};
-    event.type = wakeEvent_;
-    if (SDL_PushEvent(&event) != 1)
-        wakePending_ = false;
+    {
+        std::lock_guard<std::mutex> lock(wakeMutex_);
+        if (open_) {
+            if (!wakePending_.exchange(true)) {
+                SDL_Event event{};
+                event.type = wakeEvent_;
+                if (SDL_PushEvent(&event) != 1)
+                    wakePending_ = false;
+            }
+            return;
+        }
+    }
+    // Without a window the UI thread waits on the clock.
+    Clock::Instance().Notify();
 }
 
 void SdlDevice::Vibrate(bool on) {

@@ -1,0 +1,93 @@
+#include "platform/wave/Audio.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+
+#include "platform/wave/Output.h"
+#include "platform/wave/WaveOut.h"
+
+namespace platform::wave {
+
+namespace {
+
+constexpr size_t kNoticeCapacity = 8192;
+
+struct AudioState {
+    std::mutex mutex;
+    const OutputBackend* backend = nullptr;
+    std::unique_ptr<BoundedQueue<Notice>> notices;
+    std::unique_ptr<Mixer> mixer;
+};
+
+AudioState& State() {
+    static AudioState* state = new AudioState();
+    return *state;
+}
+
+}  // namespace
+
+bool StartAudio(const DeviceOptions& options, std::string* error) {
+    AudioState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (s.backend || options.noAudio) {
+        return true;
+    }
+    s.notices = std::make_unique<BoundedQueue<Notice>>(kNoticeCapacity);
+    s.mixer = std::make_unique<Mixer>(kDeviceRate, s.notices.get());
+    OutputConfig config;
+    config.mixer = s.mixer.get();
+    config.periodFrames = std::clamp(options.audioBufferFrames, 16, kMaxChunkFrames);
+    config.recordPath = options.recordPath;
+
+    const OutputBackend* backend = options.headless ? &kNullOutput : &kSdlOutput;
+    std::string reason;
+    if (!backend->start(config, &reason)) {
+        if (backend == &kSdlOutput) {
+            std::fprintf(stderr, "pulsor: no sound output (%s); mixing without playing\n",
+                         reason.c_str());
+            backend = &kNullOutput;
+            reason.clear();
+            if (!backend->start(config, &reason)) {
+                backend = nullptr;
+            }
+        } else {
+            backend = nullptr;
+        }
+    }
+    if (!backend) {
+        if (error) {
+            *error = reason;
+        }
+        s.mixer.reset();
+        s.notices.reset();
+        return false;
+    }
+    s.backend = backend;
+    OutputLink link;
+    link.mixer = s.mixer.get();
+    link.notices = s.notices.get();
+    link.notifiesClock = backend->notifiesClock;
+    link.pollNs = kNsPerMs;
+    link.notifierPollNs = std::max<TimeNs>(
+        kNsPerMs, static_cast<TimeNs>(config.periodFrames) * 1000000000u / kDeviceRate);
+    AttachOutput(link);
+    return true;
+}
+
+void StopAudio() {
+    AudioState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!s.backend) {
+        return;
+    }
+    CloseAllVoices();
+    s.backend->stop();
+    DetachOutput();
+    s.backend = nullptr;
+    s.mixer.reset();
+    s.notices.reset();
+}
+
+}  // namespace platform::wave

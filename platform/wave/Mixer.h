@@ -1,0 +1,126 @@
+// The software mixer behind waveOut: every open voice resampled to the device rate, scaled by its
+// own volume, summed in float and clipped to ±1.
+//
+// Thread model: exactly one thread at a time renders (the output's audio thread). It never locks,
+// allocates or makes a system call: other threads reach it only through Post (a lock-free command
+// queue read at the start of each rendered chunk), and it reports played buffers through a
+// lock-free notice queue. A command posted before Render starts takes effect on its first frame.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "platform/wave/BoundedQueue.h"
+#include "platform/win32.h"
+
+namespace platform::wave {
+
+constexpr uint32_t kDeviceRate = 48000;
+constexpr int kDeviceChannels = 2;
+constexpr int kMaxVoices = 256;
+constexpr int kBuffersPerVoice = 16;
+constexpr int kMaxChunkFrames = 4096;
+
+enum class SampleType : uint8_t { U8, S16, S24, S32, F32 };
+
+struct SourceFormat {
+    SampleType type = SampleType::S16;
+    int channels = 1;
+    uint32_t rate = 0;
+    uint32_t frameBytes = 0;
+};
+
+// PCM 8/16/24/32-bit or IEEE float 32-bit, 1 or 2 channels, 4..192 kHz, block alignment equal to
+// the frame size. False for anything else.
+bool ParseFormat(const WAVEFORMATEX& format, SourceFormat* out);
+
+class MixerVoice;
+
+// A buffer the mixer has played to its end (serial as given with its Write command).
+struct Notice {
+    enum Kind : uint8_t { Played, Reset };
+    Kind kind = Played;
+    MixerVoice* voice = nullptr;
+    uint64_t serial = 0;
+    WAVEHDR* header = nullptr;  // Reset notices, which the waveOut layer posts itself
+};
+
+// One voice's mixing state. The owner keeps it alive until the mixer has acknowledged a Remove.
+class MixerVoice {
+public:
+    explicit MixerVoice(const SourceFormat& format);
+    virtual ~MixerVoice() = default;
+    MixerVoice(const MixerVoice&) = delete;
+    MixerVoice& operator=(const MixerVoice&) = delete;
+
+    const SourceFormat& Format() const { return format_; }
+
+    // Any thread: the voice's waveOutSetVolume value; the low word scales both channels.
+    std::atomic<uint32_t> volume{0xFFFF};
+    // The serial of the last Remove or Fence the mixer has carried out.
+    std::atomic<uint64_t> acked{0};
+    // Notices about this voice pushed but not yet handled by their consumer.
+    std::atomic<int> noticesInFlight{0};
+
+private:
+    friend class Mixer;
+    struct Buffer {
+        const uint8_t* data;
+        uint32_t frames;
+        uint64_t serial;
+    };
+    const SourceFormat format_;
+    uint64_t step_ = 0;  // source frames per output frame, 32.32 fixed point (set on Add)
+    Buffer buffers_[kBuffersPerVoice] = {};
+    int head_ = 0;
+    int count_ = 0;
+    uint64_t pos_ = 0;  // in buffers_[head_], 32.32 fixed point
+    float gain_ = 0.0f;
+    bool sounding_ = false;  // rendered something in the last chunk (volume changes ramp)
+    bool paused_ = false;
+    int slot_ = -1;
+    uint64_t unsent_[kBuffersPerVoice] = {};
+    int unsentCount_ = 0;
+};
+
+struct Command {
+    enum Kind : uint8_t { Add, Remove, Write, Reset, Pause, Restart, Fence };
+    Kind kind = Fence;
+    MixerVoice* voice = nullptr;
+    const uint8_t* data = nullptr;
+    uint32_t frames = 0;
+    uint64_t serial = 0;  // Write: reported back in its notice; Remove, Fence: stored in acked
+};
+
+class Mixer {
+public:
+    // Played notices go to `notices`, which must outlive the mixer.
+    Mixer(uint32_t deviceRate, BoundedQueue<Notice>* notices);
+    Mixer(const Mixer&) = delete;
+    Mixer& operator=(const Mixer&) = delete;
+
+    // Any thread, lock-free. False when the command queue is full (try again later).
+    bool Post(const Command& command);
+
+    // The rendering thread only: `frames` interleaved stereo float frames into `out`.
+    void Render(float* out, int frames);
+
+    uint32_t DeviceRate() const { return deviceRate_; }
+    // Any thread: frames rendered so far.
+    uint64_t FramesRendered() const { return framesRendered_.load(std::memory_order_acquire); }
+
+private:
+    void RenderChunk(float* out, int frames);
+    void Apply(const Command& command);
+    void MixVoice(MixerVoice& voice, float* out, int frames);
+    void SendNotice(MixerVoice& voice, uint64_t serial);
+
+    const uint32_t deviceRate_;
+    BoundedQueue<Notice>* notices_;
+    BoundedQueue<Command> commands_;
+    MixerVoice* voices_[kMaxVoices] = {};
+    int active_ = 0;
+    std::atomic<uint64_t> framesRendered_{0};
+};
+
+}  // namespace platform::wave

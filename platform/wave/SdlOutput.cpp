@@ -1,0 +1,153 @@
+// SDL2 audio output: 48 kHz stereo float from the system's default device. SDL's audio thread
+// calls the mixer directly. When the device disappears (unplugged headphones, a restarted sound
+// server) a monitor thread keeps the mixer running in real time and reopens the default device.
+#include <SDL.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "platform/kernel/Clock.h"
+#include "platform/wave/Output.h"
+
+namespace platform::wave {
+
+namespace {
+
+constexpr TimeNs kCheckNs = 250 * kNsPerMs;
+
+struct SdlState {
+    std::atomic<SDL_AudioDeviceID> device{0};
+    std::atomic<bool> removed{false};
+    std::atomic<bool> stop{false};
+    Mixer* mixer = nullptr;
+    int period = 256;
+    std::thread monitor;
+    std::vector<float> scratch;
+};
+
+SdlState& A() {
+    static SdlState* state = new SdlState();
+    return *state;
+}
+
+void SDLCALL Fill(void* user, Uint8* stream, int length) {
+    static_cast<Mixer*>(user)->Render(reinterpret_cast<float*>(stream),
+                                      length / static_cast<int>(sizeof(float) * kDeviceChannels));
+}
+
+int SDLCALL WatchRemoval(void*, SDL_Event* event) {
+    SdlState& a = A();
+    if (event->type == SDL_AUDIODEVICEREMOVED && !event->adevice.iscapture &&
+        event->adevice.which == a.device.load()) {
+        a.removed = true;
+        Clock::Instance().Notify();
+    }
+    return 0;
+}
+
+bool OpenDevice(std::string* error) {
+    SdlState& a = A();
+    SDL_AudioSpec want{};
+    want.freq = static_cast<int>(kDeviceRate);
+    want.format = AUDIO_F32SYS;
+    want.channels = kDeviceChannels;
+    want.samples = static_cast<Uint16>(a.period);
+    want.callback = Fill;
+    want.userdata = a.mixer;
+    SDL_AudioSpec have{};
+    // No changes allowed: SDL converts to whatever the device wants.
+    SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (id == 0) {
+        if (error) {
+            *error = SDL_GetError();
+        }
+        return false;
+    }
+    a.removed = false;
+    a.device = id;
+    SDL_PauseAudioDevice(id, 0);
+    return true;
+}
+
+void CloseDevice() {
+    SdlState& a = A();
+    SDL_AudioDeviceID id = a.device.exchange(0);
+    if (id) {
+        SDL_CloseAudioDevice(id);  // waits for a running callback to return
+    }
+}
+
+void Monitor() {
+    SdlState& a = A();
+    Clock& clock = Clock::Instance();
+    const TimeNs periodNs = static_cast<TimeNs>(a.period) * 1000000000u / kDeviceRate;
+    TimeNs nextTry = 0;
+    TimeNs rendered = clock.Now();
+    for (;;) {
+        if (a.device.load()) {
+            clock.WaitUntil(clock.Now() + kCheckNs,
+                            [&a] { return a.stop.load() || a.removed.load(); });
+            if (a.stop) {
+                return;
+            }
+            SDL_AudioDeviceID id = a.device.load();
+            if (a.removed || SDL_GetAudioDeviceStatus(id) == SDL_AUDIO_STOPPED) {
+                CloseDevice();
+                rendered = clock.Now();
+                nextTry = 0;
+            }
+            continue;
+        }
+        // No device: keep the voices moving (and their done notices coming) in real time.
+        if (clock.Now() >= nextTry) {
+            if (OpenDevice(nullptr)) {
+                continue;
+            }
+            nextTry = clock.Now() + kCheckNs;
+        }
+        rendered += periodNs;
+        if (clock.WaitUntil(rendered, [&a] { return a.stop.load(); })) {
+            return;
+        }
+        a.mixer->Render(a.scratch.data(), a.period);
+    }
+}
+
+bool Start(const OutputConfig& config, std::string* error) {
+    SdlState& a = A();
+    a.mixer = config.mixer;
+    a.period = config.periodFrames;
+    a.scratch.assign(static_cast<size_t>(a.period) * kDeviceChannels, 0.0f);
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        *error = SDL_GetError();
+        return false;
+    }
+    if (!OpenDevice(error)) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    SDL_AddEventWatch(WatchRemoval, nullptr);
+    a.stop = false;
+    a.monitor = Clock::StartThread(Monitor);
+    return true;
+}
+
+void Stop() {
+    SdlState& a = A();
+    if (!a.monitor.joinable()) {
+        return;
+    }
+    a.stop = true;
+    Clock::Instance().Notify();
+    a.monitor.join();
+    SDL_DelEventWatch(WatchRemoval, nullptr);
+    CloseDevice();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+}  // namespace
+
+const OutputBackend kSdlOutput = {"sdl", Start, Stop, false};
+
+}  // namespace platform::wave

@@ -13,7 +13,9 @@ uint32_t Read32(const BYTE* p) {
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
-WORD Read16(const BYTE* p) { return static_cast<WORD>(p[0] | p[1] << 8); }
+WORD Read16(const BYTE* p) {
+    return static_cast<WORD>(p[0] | p[1] << 8);
+}
 
 // The platform changes a header's flags from its own threads.
 DWORD FlagsOf(const WAVEHDR* header) {
@@ -35,8 +37,7 @@ bool ReadWaveHeader(const BYTE* image, size_t size, WAVEFORMATEX* format, DWORD*
     f.nAvgBytesPerSec = Read32(image + 28);
     f.nBlockAlign = Read16(image + 32);
     f.wBitsPerSample = Read16(image + 34);
-    if (f.nChannels == 0 || f.nSamplesPerSec == 0 || f.wBitsPerSample == 0 ||
-        f.nBlockAlign == 0) {
+    if (f.nChannels == 0 || f.nSamplesPerSec == 0 || f.wBitsPerSample == 0 || f.nBlockAlign == 0) {
         return false;
     }
     // In 64 bits: the data's bit count overflows 32 bits from 512 MiB on.

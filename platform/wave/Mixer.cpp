@@ -49,7 +49,8 @@ struct Span {
     float nextRight;
 };
 
-// Adds `count` output frames of one buffer, linearly interpolated, to out. Returns the gain reached.
+// Adds `count` output frames of one buffer, linearly interpolated, to out. Returns the gain
+// reached.
 template <SampleType T, int C>
 float MixSpan(const Span& span, uint64_t& pos, uint64_t step, int count, float* out, float gain,
               float gainStep) {
@@ -106,11 +107,21 @@ void FirstFrame(const SourceFormat& f, const uint8_t* p, float* left, float* rig
     for (int c = 0; c < f.channels; ++c) {
         const uint8_t* q = p + c * bytes;
         switch (f.type) {
-            case SampleType::U8: s[c] = Load<SampleType::U8>(q); break;
-            case SampleType::S16: s[c] = Load<SampleType::S16>(q); break;
-            case SampleType::S24: s[c] = Load<SampleType::S24>(q); break;
-            case SampleType::S32: s[c] = Load<SampleType::S32>(q); break;
-            case SampleType::F32: s[c] = Load<SampleType::F32>(q); break;
+            case SampleType::U8:
+                s[c] = Load<SampleType::U8>(q);
+                break;
+            case SampleType::S16:
+                s[c] = Load<SampleType::S16>(q);
+                break;
+            case SampleType::S24:
+                s[c] = Load<SampleType::S24>(q);
+                break;
+            case SampleType::S32:
+                s[c] = Load<SampleType::S32>(q);
+                break;
+            case SampleType::F32:
+                s[c] = Load<SampleType::F32>(q);
+                break;
         }
     }
     *left = s[0];
@@ -131,11 +142,20 @@ bool ParseFormat(const WAVEFORMATEX& format, SourceFormat* out) {
     f.rate = format.nSamplesPerSec;
     if (format.wFormatTag == WAVE_FORMAT_PCM) {
         switch (format.wBitsPerSample) {
-            case 8: f.type = SampleType::U8; break;
-            case 16: f.type = SampleType::S16; break;
-            case 24: f.type = SampleType::S24; break;
-            case 32: f.type = SampleType::S32; break;
-            default: return false;
+            case 8:
+                f.type = SampleType::U8;
+                break;
+            case 16:
+                f.type = SampleType::S16;
+                break;
+            case 24:
+                f.type = SampleType::S24;
+                break;
+            case 32:
+                f.type = SampleType::S32;
+                break;
+            default:
+                return false;
         }
     } else if (format.wFormatTag == WAVE_FORMAT_IEEE_FLOAT && format.wBitsPerSample == 32) {
         f.type = SampleType::F32;
@@ -155,7 +175,9 @@ MixerVoice::MixerVoice(const SourceFormat& format) : format_(format) {}
 Mixer::Mixer(uint32_t deviceRate, BoundedQueue<Notice>* notices)
     : deviceRate_(deviceRate), notices_(notices), commands_(kCommandCapacity) {}
 
-bool Mixer::Post(const Command& command) { return commands_.TryPush(command); }
+bool Mixer::Post(const Command& command) {
+    return commands_.TryPush(command);
+}
 
 void Mixer::Render(float* out, int frames) {
     while (frames > 0) {
@@ -224,9 +246,15 @@ void Mixer::Apply(const Command& c) {
             v.paused_ = false;
             v.unsentCount_ = 0;  // their buffers were returned by the reset
             break;
-        case Command::Pause: v.paused_ = true; break;
-        case Command::Restart: v.paused_ = false; break;
-        case Command::Fence: v.acked.store(c.serial, std::memory_order_release); break;
+        case Command::Pause:
+            v.paused_ = true;
+            break;
+        case Command::Restart:
+            v.paused_ = false;
+            break;
+        case Command::Fence:
+            v.acked.store(c.serial, std::memory_order_release);
+            break;
     }
 }
 
@@ -245,8 +273,8 @@ void Mixer::SendNotice(MixerVoice& v, uint64_t serial) {
 }
 
 void Mixer::MixVoice(MixerVoice& v, float* out, int frames) {
-    const float target = static_cast<float>(v.volume.load(std::memory_order_relaxed) & 0xFFFF) *
-                         (1.0f / 65535.0f);
+    const float target =
+        static_cast<float>(v.volume.load(std::memory_order_relaxed) & 0xFFFF) * (1.0f / 65535.0f);
     if (v.paused_ || v.count_ == 0) {
         v.sounding_ = false;
         v.gain_ = target;

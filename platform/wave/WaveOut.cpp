@@ -42,7 +42,9 @@ struct Voice : HandleObject, MixerVoice {
 };
 
 // Header flags are read by other threads (the program tests them), so every access is atomic.
-DWORD Flags(const WAVEHDR* h) { return __atomic_load_n(&h->dwFlags, __ATOMIC_ACQUIRE); }
+DWORD Flags(const WAVEHDR* h) {
+    return __atomic_load_n(&h->dwFlags, __ATOMIC_ACQUIRE);
+}
 void ChangeFlags(WAVEHDR* h, DWORD set, DWORD clear) {
     DWORD old = __atomic_load_n(&h->dwFlags, __ATOMIC_RELAXED);
     while (!__atomic_compare_exchange_n(&h->dwFlags, &old, (old & ~clear) | set, true,
@@ -177,7 +179,9 @@ HWAVEOUT HandleOf(Voice* v) {
     return reinterpret_cast<HWAVEOUT>(static_cast<HandleObject*>(v));
 }
 
-Voice* Lookup(HWAVEOUT h) { return static_cast<Voice*>(LookupHandle(h, HandleType::WaveOut)); }
+Voice* Lookup(HWAVEOUT h) {
+    return static_cast<Voice*>(LookupHandle(h, HandleType::WaveOut));
+}
 
 void Callback(Voice* v, UINT message) {
     if (v->callback) {
@@ -262,7 +266,9 @@ void DetachOutput() {
 using namespace platform;
 using namespace platform::wave;
 
-UINT waveOutGetNumDevs(void) { return S().mixer.load() ? 1 : 0; }
+UINT waveOutGetNumDevs(void) {
+    return S().mixer.load() ? 1 : 0;
+}
 
 MMRESULT waveOutOpen(LPHWAVEOUT waveOut, UINT deviceId, LPCWAVEFORMATEX format, DWORD_PTR callback,
                      DWORD_PTR instance, DWORD flags) {
@@ -399,8 +405,7 @@ MMRESULT waveOutWrite(HWAVEOUT waveOut, LPWAVEHDR header, UINT size) {
         c.voice = v;
         c.data = reinterpret_cast<const uint8_t*>(header->lpData);
         // A trailing partial frame is not played; the 32.32 position needs headroom.
-        c.frames = std::min<uint32_t>(header->dwBufferLength / v->Format().frameBytes,
-                                      0xFFFFFFF0u);
+        c.frames = std::min<uint32_t>(header->dwBufferLength / v->Format().frameBytes, 0xFFFFFFF0u);
         c.serial = ++v->lastSerial;
         v->queued.push_back({header, c.serial});
         v->unfenced = true;
@@ -450,9 +455,13 @@ static MMRESULT PostSimple(HWAVEOUT waveOut, Command::Kind kind) {
     return MMSYSERR_NOERROR;
 }
 
-MMRESULT waveOutPause(HWAVEOUT waveOut) { return PostSimple(waveOut, Command::Pause); }
+MMRESULT waveOutPause(HWAVEOUT waveOut) {
+    return PostSimple(waveOut, Command::Pause);
+}
 
-MMRESULT waveOutRestart(HWAVEOUT waveOut) { return PostSimple(waveOut, Command::Restart); }
+MMRESULT waveOutRestart(HWAVEOUT waveOut) {
+    return PostSimple(waveOut, Command::Restart);
+}
 
 MMRESULT waveOutSetVolume(HWAVEOUT waveOut, DWORD volume) {
     Voice* v = Lookup(waveOut);

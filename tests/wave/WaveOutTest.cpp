@@ -1,0 +1,327 @@
+// waveOut as a program sees it, on the null output in virtual time.
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <vector>
+
+#include "platform/kernel/Clock.h"
+#include "platform/wave/Audio.h"
+#include "support/WaveTestFiles.h"
+
+namespace {
+
+WAVEFORMATEX Pcm16(WORD channels, DWORD rate) {
+    WAVEFORMATEX f{};
+    f.wFormatTag = WAVE_FORMAT_PCM;
+    f.nChannels = channels;
+    f.nSamplesPerSec = rate;
+    f.wBitsPerSample = 16;
+    f.nBlockAlign = static_cast<WORD>(2 * channels);
+    f.nAvgBytesPerSec = rate * f.nBlockAlign;
+    return f;
+}
+
+struct Event {
+    UINT message;
+    DWORD_PTR instance;
+    WAVEHDR* header;
+    DWORD flagsSeen;
+};
+
+std::mutex gEventsMutex;
+std::vector<Event> gEvents;
+
+void CALLBACK Record(HWAVEOUT, UINT message, DWORD_PTR instance, DWORD_PTR param1, DWORD_PTR) {
+    auto* header = reinterpret_cast<WAVEHDR*>(param1);
+    std::lock_guard<std::mutex> lock(gEventsMutex);
+    gEvents.push_back({message, instance, header,
+                       header ? __atomic_load_n(&header->dwFlags, __ATOMIC_ACQUIRE) : 0});
+}
+
+std::vector<Event> Events() {
+    std::lock_guard<std::mutex> lock(gEventsMutex);
+    return gEvents;
+}
+
+int Count(UINT message) {
+    int n = 0;
+    for (const Event& e : Events()) {
+        n += e.message == message;
+    }
+    return n;
+}
+
+DWORD Flags(const WAVEHDR& h) {
+    return __atomic_load_n(&h.dwFlags, __ATOMIC_ACQUIRE);
+}
+
+class WaveOutTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::lock_guard<std::mutex> lock(gEventsMutex);
+        gEvents.clear();
+    }
+
+    HWAVEOUT Open(const WAVEFORMATEX& format, DWORD_PTR instance = 42) {
+        HWAVEOUT h = nullptr;
+        EXPECT_EQ(waveOutOpen(&h, WAVE_MAPPER, &format, reinterpret_cast<DWORD_PTR>(Record),
+                              instance, CALLBACK_FUNCTION),
+                  MMSYSERR_NOERROR);
+        return h;
+    }
+    static WAVEHDR Header(std::vector<uint8_t>& data) {
+        WAVEHDR h{};
+        h.lpData = reinterpret_cast<LPSTR>(data.data());
+        h.dwBufferLength = static_cast<DWORD>(data.size());
+        return h;
+    }
+};
+
+TEST_F(WaveOutTest, WithoutAnOutputThereIsNoDevice) {
+    EXPECT_EQ(waveOutGetNumDevs(), 0u);
+    HWAVEOUT h = nullptr;
+    WAVEFORMATEX f = Pcm16(1, 22050);
+    EXPECT_EQ(waveOutOpen(&h, WAVE_MAPPER, &f, 0, 0, CALLBACK_NULL), MMSYSERR_NODRIVER);
+    EXPECT_EQ(h, nullptr);
+
+    platform::DeviceOptions options;
+    options.headless = true;
+    options.noAudio = true;
+    std::string error;
+    EXPECT_TRUE(platform::wave::StartAudio(options, &error));
+    EXPECT_EQ(waveOutGetNumDevs(), 0u);
+    platform::wave::StopAudio();
+}
+
+TEST_F(WaveOutTest, OpenChecksFormatDeviceAndFlags) {
+    wavetest::NullAudio audio;
+    ASSERT_TRUE(audio.Started()) << audio.Error();
+    EXPECT_EQ(waveOutGetNumDevs(), 1u);
+
+    HWAVEOUT h = nullptr;
+    WAVEFORMATEX bad = Pcm16(3, 22050);
+    EXPECT_EQ(waveOutOpen(&h, WAVE_MAPPER, &bad, 0, 0, CALLBACK_NULL), WAVERR_BADFORMAT);
+    EXPECT_EQ(waveOutOpen(nullptr, WAVE_MAPPER, &bad, 0, 0, WAVE_FORMAT_QUERY), WAVERR_BADFORMAT);
+    WAVEFORMATEX good = Pcm16(2, 44100);
+    EXPECT_EQ(waveOutOpen(nullptr, WAVE_MAPPER, &good, 0, 0, WAVE_FORMAT_QUERY), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveOutOpen(&h, 5, &good, 0, 0, CALLBACK_NULL), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(waveOutOpen(&h, WAVE_MAPPER, nullptr, 0, 0, CALLBACK_NULL), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(waveOutOpen(&h, WAVE_MAPPER, &good, 0, 0, CALLBACK_WINDOW), MMSYSERR_INVALFLAG);
+
+    h = Open(good, 7);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(waveOutClose(h), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveOutClose(h), MMSYSERR_INVALHANDLE);
+    auto events = Events();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].message, WOM_OPEN);
+    EXPECT_EQ(events[0].instance, 7u);
+    EXPECT_EQ(events[1].message, WOM_CLOSE);
+    EXPECT_EQ(events[1].header, nullptr);
+}
+
+TEST_F(WaveOutTest, AWrittenBufferIsHeardInTheNextPeriodAndComesBackDoneOnce) {
+    wavetest::NullAudio audio(256);
+    HWAVEOUT h = Open(Pcm16(1, 48000));
+    auto data = wavetest::Level16(1000, 16384);
+    WAVEHDR header = Header(data);
+
+    EXPECT_EQ(waveOutWrite(h, &header, sizeof header), WAVERR_UNPREPARED);
+    ASSERT_EQ(waveOutPrepareHeader(h, &header, sizeof header), MMSYSERR_NOERROR);
+    EXPECT_EQ(Flags(header), static_cast<DWORD>(WHDR_PREPARED));
+
+    audio.Run(20);
+    const size_t before = audio.FramesCaptured();
+    ASSERT_EQ(waveOutWrite(h, &header, sizeof header), MMSYSERR_NOERROR);
+    EXPECT_EQ(Flags(header), static_cast<DWORD>(WHDR_PREPARED | WHDR_INQUEUE));
+    EXPECT_EQ(waveOutWrite(h, &header, sizeof header), WAVERR_STILLPLAYING);
+    EXPECT_EQ(waveOutUnprepareHeader(h, &header, sizeof header), WAVERR_STILLPLAYING);
+    EXPECT_EQ(waveOutClose(h), WAVERR_STILLPLAYING);
+
+    audio.Run(100);
+    auto out = audio.Captured();
+    EXPECT_EQ(wavetest::FirstSound(out, before), static_cast<long>(before));
+    EXPECT_EQ(wavetest::SoundingFrames(out, before), 1000u);
+    EXPECT_FLOAT_EQ(out[2 * (before + 500)], 0.5f);
+
+    EXPECT_EQ(Flags(header), static_cast<DWORD>(WHDR_PREPARED | WHDR_DONE));
+    ASSERT_EQ(Count(WOM_DONE), 1);
+    for (const Event& e : Events()) {
+        if (e.message == WOM_DONE) {
+            EXPECT_EQ(e.header, &header);
+            EXPECT_EQ(e.instance, 42u);
+            EXPECT_TRUE(e.flagsSeen & WHDR_DONE);  // marked done before the callback runs
+        }
+    }
+    EXPECT_EQ(waveOutUnprepareHeader(h, &header, sizeof header), MMSYSERR_NOERROR);
+    EXPECT_EQ(Flags(header), static_cast<DWORD>(WHDR_DONE));
+    EXPECT_EQ(waveOutClose(h), MMSYSERR_NOERROR);
+}
+
+TEST_F(WaveOutTest, ResetReturnsTheBufferAtOnceAndSilencesFromTheNextPeriod) {
+    wavetest::NullAudio audio(256);
+    HWAVEOUT h = Open(Pcm16(1, 48000));
+    auto data = wavetest::Level16(48000, 16384);
+    WAVEHDR header = Header(data);
+    waveOutPrepareHeader(h, &header, sizeof header);
+    waveOutWrite(h, &header, sizeof header);
+    audio.Run(50);
+    ASSERT_GT(wavetest::SoundingFrames(audio.Captured()), 2000u);
+
+    ASSERT_EQ(waveOutReset(h), MMSYSERR_NOERROR);
+    // Done on return; the notice follows on the notifier.
+    EXPECT_EQ(Flags(header), static_cast<DWORD>(WHDR_PREPARED | WHDR_DONE));
+    const size_t at = audio.FramesCaptured();
+    audio.Run(1200);
+    auto out = audio.Captured();
+    EXPECT_EQ(wavetest::SoundingFrames(out, at), 0u);
+    // One notice for the write, none more when the cut sound would have ended.
+    EXPECT_EQ(Count(WOM_DONE), 1);
+    EXPECT_EQ(waveOutReset(h), MMSYSERR_NOERROR);
+    EXPECT_EQ(Count(WOM_DONE), 1);
+    EXPECT_EQ(waveOutUnprepareHeader(h, &header, sizeof header), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveOutClose(h), MMSYSERR_NOERROR);
+}
+
+TEST_F(WaveOutTest, AWriteRightAfterAResetStartsFromTheFirstSample) {
+    wavetest::NullAudio audio(128);
+    HWAVEOUT h = Open(Pcm16(1, 48000));
+    std::vector<int> ramp(20000);
+    for (int i = 0; i < 20000; ++i) {
+        ramp[i] = 100 + i;
+    }
+    auto data = wavetest::S16(ramp);
+    WAVEHDR header = Header(data);
+    waveOutPrepareHeader(h, &header, sizeof header);
+    waveOutWrite(h, &header, sizeof header);
+    audio.Run(30);
+    waveOutReset(h);
+    const size_t at = audio.FramesCaptured();
+    waveOutWrite(h, &header, sizeof header);
+    audio.Run(10);
+    auto out = audio.Captured();
+    EXPECT_FLOAT_EQ(out[2 * at], 100 / 32768.0f);
+    EXPECT_FLOAT_EQ(out[2 * (at + 1)], 101 / 32768.0f);
+    audio.Run(1000);
+    EXPECT_EQ(Count(WOM_DONE), 2);  // the cut play and the full one
+    waveOutUnprepareHeader(h, &header, sizeof header);
+    waveOutClose(h);
+}
+
+TEST_F(WaveOutTest, VolumeIsPerVoice) {
+    wavetest::NullAudio audio;
+    HWAVEOUT a = Open(Pcm16(1, 48000));
+    HWAVEOUT b = Open(Pcm16(1, 48000));
+    DWORD volume = 0;
+    EXPECT_EQ(waveOutGetVolume(a, &volume), MMSYSERR_NOERROR);
+    EXPECT_EQ(volume, 0xFFFFu);
+    EXPECT_EQ(waveOutSetVolume(a, 0x4000), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveOutGetVolume(a, &volume), MMSYSERR_NOERROR);
+    EXPECT_EQ(volume, 0x4000u);
+    EXPECT_EQ(waveOutGetVolume(a, nullptr), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(waveOutSetVolume(nullptr, 0), MMSYSERR_INVALHANDLE);
+
+    auto data = wavetest::Level16(4800, 32767);
+    WAVEHDR ha = Header(data), hb = Header(data);
+    waveOutPrepareHeader(a, &ha, sizeof ha);
+    waveOutPrepareHeader(b, &hb, sizeof hb);
+    waveOutSetVolume(b, 0);
+    waveOutWrite(a, &ha, sizeof ha);
+    waveOutWrite(b, &hb, sizeof hb);
+    const size_t at = audio.FramesCaptured();
+    audio.Run(50);
+    auto out = audio.Captured();
+    EXPECT_NEAR(out[2 * (at + 100)], (32767 / 32768.0) * (0x4000 / 65535.0), 1e-6);
+    audio.Run(100);
+    for (HWAVEOUT h : {a, b}) {
+        waveOutClose(h);
+    }
+}
+
+TEST_F(WaveOutTest, SixtyFourVoicesOpenAndPlayTogether) {
+    wavetest::NullAudio audio;
+    std::vector<HWAVEOUT> voices;
+    std::vector<std::vector<uint8_t>> data;
+    std::vector<WAVEHDR> headers(64);
+    for (int i = 0; i < 64; ++i) {
+        voices.push_back(Open(Pcm16(1, 22050)));
+        ASSERT_NE(voices.back(), nullptr) << i;
+        data.push_back(wavetest::Level16(2205, 100));
+    }
+    for (int i = 0; i < 64; ++i) {
+        headers[i] = Header(data[i]);
+        waveOutPrepareHeader(voices[i], &headers[i], sizeof(WAVEHDR));
+        waveOutWrite(voices[i], &headers[i], sizeof(WAVEHDR));
+    }
+    const size_t at = audio.FramesCaptured();
+    audio.Run(50);
+    auto out = audio.Captured();
+    EXPECT_NEAR(out[2 * (at + 1000)], 6400 / 32768.0, 1e-5);
+    audio.Run(200);
+    EXPECT_EQ(Count(WOM_DONE), 64);
+    for (int i = 0; i < 64; ++i) {
+        EXPECT_EQ(waveOutUnprepareHeader(voices[i], &headers[i], sizeof(WAVEHDR)),
+                  MMSYSERR_NOERROR);
+        EXPECT_EQ(waveOutClose(voices[i]), MMSYSERR_NOERROR);
+    }
+}
+
+TEST_F(WaveOutTest, StopAudioClosesWhatIsStillOpen) {
+    auto data = wavetest::Level16(48000, 1000);
+    WAVEHDR header = Header(data);
+    HWAVEOUT h;
+    {
+        wavetest::NullAudio audio;
+        h = Open(Pcm16(1, 48000));
+        waveOutPrepareHeader(h, &header, sizeof header);
+        waveOutWrite(h, &header, sizeof header);
+        audio.Run(20);
+    }
+    EXPECT_EQ(Count(WOM_CLOSE), 1);
+    EXPECT_EQ(Count(WOM_DONE), 1);
+    EXPECT_TRUE(Flags(header) & WHDR_DONE);
+    EXPECT_EQ(waveOutWrite(h, &header, sizeof header), MMSYSERR_INVALHANDLE);
+}
+
+TEST_F(WaveOutTest, TheRecordingHoldsWhatWasMixedAndIsReadableBeforeItCloses) {
+    const std::string path = wavetest::TempDir() + "/mix.wav";
+    {
+        wavetest::NullAudio audio(256, path);
+        ASSERT_TRUE(audio.Started()) << audio.Error();
+        HWAVEOUT h = Open(Pcm16(1, 24000));
+        auto data = wavetest::Level16(24000, 16384);  // one second at half level
+        WAVEHDR header = Header(data);
+        waveOutPrepareHeader(h, &header, sizeof header);
+        waveOutWrite(h, &header, sizeof header);
+        audio.Run(1500);
+        // Sizes already brought up to date while running.
+        auto partial = wavetest::ReadFile(path);
+        ASSERT_GE(partial.size(), 44u);
+        uint32_t dataBytes = partial[40] | partial[41] << 8 | partial[42] << 16 |
+                             static_cast<uint32_t>(partial[43]) << 24;
+        EXPECT_GE(dataBytes, 48000u * 4);
+        EXPECT_LE(dataBytes, partial.size() - 44);
+        audio.Run(500);
+        waveOutReset(h);
+        waveOutUnprepareHeader(h, &header, sizeof header);
+        waveOutClose(h);
+    }
+    auto file = wavetest::ReadFile(path);
+    ASSERT_GT(file.size(), 44u);
+    auto expectHeader = wavetest::WavImage(1, 2, 48000, 16, {});
+    EXPECT_TRUE(std::equal(file.begin() + 8, file.begin() + 36, expectHeader.begin() + 8));
+    const uint32_t dataBytes =
+        file[40] | file[41] << 8 | file[42] << 16 | static_cast<uint32_t>(file[43]) << 24;
+    EXPECT_EQ(dataBytes, file.size() - 44);
+    EXPECT_EQ(dataBytes % 4, 0u);
+    // About two seconds, of which one second at half level in both channels.
+    size_t loud = 0;
+    for (size_t i = 44; i + 4 <= file.size(); i += 4) {
+        int16_t l = static_cast<int16_t>(file[i] | file[i + 1] << 8);
+        int16_t r = static_cast<int16_t>(file[i + 2] | file[i + 3] << 8);
+        loud += (l == 16384 || l == 16383) && l == r;
+    }
+    EXPECT_NEAR(static_cast<double>(loud), 48000.0, 5.0);
+}
+
+}  // namespace

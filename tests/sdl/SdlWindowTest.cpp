@@ -99,6 +99,16 @@ TEST_F(SdlWindow, OpensTitledPulsorAtTheEmulatedScreenSize) {
               std::string::npos);
 }
 
+TEST_F(SdlWindow, ShowsTheClassIconAtItsLargestSize) {
+    auto probe = StartProbe();
+    ASSERT_NE(window_, 0u);
+    long width = 0;
+    long height = 0;
+    ASSERT_TRUE(x_.IconSize(window_, &width, &height));
+    EXPECT_EQ(width, 64);
+    EXPECT_EQ(height, 64);
+}
+
 TEST_F(SdlWindow, OpensAtTheSizeGivenByScreen) {
     auto probe = StartProbe({"--screen", "240x320"});
     EXPECT_EQ(ready_, "ready 240 320");

@@ -21,6 +21,30 @@ bool XServer::SendDeleteWindow(unsigned long window) const {
     return sent != 0;
 }
 
+bool XServer::IconSize(unsigned long window, long* width, long* height) const {
+    ::Display* x = XOpenDisplay(display_.c_str());
+    if (!x)
+        return false;
+    Atom type;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    bool found =
+        XGetWindowProperty(x, window, XInternAtom(x, "_NET_WM_ICON", False), 0, 2, False,
+                           AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
+        data && format == 32 && count == 2;
+    if (found) {
+        // Format 32 properties come back as longs.
+        *width = reinterpret_cast<long*>(data)[0];
+        *height = reinterpret_cast<long*>(data)[1];
+    }
+    if (data)
+        XFree(data);
+    XCloseDisplay(x);
+    return found;
+}
+
 std::vector<unsigned long> XServer::StackingOrder() const {
     std::vector<unsigned long> order;
     ::Display* x = XOpenDisplay(display_.c_str());

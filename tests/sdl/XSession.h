@@ -193,6 +193,8 @@ public:
 
     // What a window manager sends when the user clicks a window's close button.
     bool SendDeleteWindow(unsigned long window) const;
+    // The size of the first image in a window's _NET_WM_ICON; false when it has none.
+    bool IconSize(unsigned long window, long* width, long* height) const;
     // Top-level windows from the bottom of the stack to the top.
     std::vector<unsigned long> StackingOrder() const;
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/kernel/WideString.h"
+#include "platform/shell/Icon.h"
 
 namespace platform {
 namespace {
@@ -293,12 +294,23 @@ void SdlDevice::RunDeferred() {
 }
 
 void SdlDevice::WindowCreated(const wchar_t* title, HICON icon) {
-    (void)icon;
     std::string utf8 = ToUtf8(title);
-    RunOnUiThread([this, utf8] {
+    shell::IconImage image;
+    if (const shell::IconImage* largest = shell::LargestIconImage(icon))
+        image = *largest;
+    RunOnUiThread([this, utf8, image = std::move(image)]() mutable {
         if (!window_)
             return;
         SDL_SetWindowTitle(window_, utf8.c_str());
+        if (image.width > 0 && image.height > 0) {
+            SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+                image.pixels.data(), image.width, image.height, 32,
+                image.width * static_cast<int>(sizeof(uint32_t)), SDL_PIXELFORMAT_ARGB8888);
+            if (surface) {
+                SDL_SetWindowIcon(window_, surface);
+                SDL_FreeSurface(surface);
+            }
+        }
         SDL_ShowWindow(window_);
         Render();
     });

@@ -119,6 +119,7 @@ int main(int argc, char** argv) {
     WNDCLASS windowClass{};
     windowClass.lpfnWndProc = Proc;
     windowClass.lpszClassName = className.c_str();
+    windowClass.hIcon = LoadIcon(GetModuleHandle(nullptr), MAKEINTRESOURCE(101));
     if (!RegisterClass(&windowClass))
         return 3;
     HWND window =

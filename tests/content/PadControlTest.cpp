@@ -1,0 +1,357 @@
+#include "audio/PadControl.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "content/ContentTestSupport.h"
+#include "content/GoldenImage.h"
+#include "graphics/Drawing.h"
+#include "platform/gdi/GdiInternal.h"
+#include "platform/kernel/WideString.h"
+#include "skin/Skin.h"
+#include "touchui/Control.h"
+
+using content_test::AssetFolder;
+using content_test::SoundStage;
+using Plays = std::vector<int>;
+
+namespace {
+
+const DWORD kWordTime = 1500;
+
+// The pad as the main screen places it: 240 x 212 design units at (0, 54), its grid 6 units in.
+void Place(PadControl& pad) {
+    ResetScaleForTests();
+    pad.SetBounds(0, ScaleY(54), ScaleX(240), ScaleY(212));
+    pad.SetInset(-ScaleX(6), -ScaleY(6));
+    pad.SetTextFormat(DT_CENTER | DT_WORDBREAK | DT_WORD_ELLIPSIS);
+    pad.SetTextMargins(ScaleX(5), ScaleY(15), ScaleX(5), ScaleY(5));
+}
+
+// A pad on a headless screen with the real sounds attached.
+class PadStage {
+public:
+    PadStage(int width, int height, int dpi)
+        : stage(AssetFolder("Sounds"), width, height, dpi),
+          pad(nullptr, stage.Window().Handle(), 35) {
+        Place(pad);
+        pad.SetSoundBank(&stage.Bank());
+    }
+    int Down(int x, int y) { return pad.TouchDown(stage.Window().Handle(), 0, x, y); }
+    int Move(int x, int y) { return pad.TouchMove(stage.Window().Handle(), 0, x, y); }
+    int Up(int x, int y) { return pad.TouchUp(stage.Window().Handle(), 0, x, y); }
+    Plays PlaysAfter(DWORD ms = kWordTime) { return stage.PlaysAfter(ms); }
+
+    SoundStage stage;
+    PadControl pad;
+};
+
+TEST(PadControl, StartsIdleWithNoGrid) {
+    PadControl pad(nullptr, nullptr, 35);
+    EXPECT_EQ(pad.GetPressedCell(), -1);
+    EXPECT_EQ(pad.GetCellWidth(), 0);
+    EXPECT_EQ(pad.GetCellHeight(), 0);
+    EXPECT_EQ(pad.GetHighVoice(), 0);
+    EXPECT_EQ(pad.GetTextColor(), 0x00FFFFFFu);
+    EXPECT_EQ(pad.GetActiveTextColor(), 0x00000000u);
+}
+
+TEST(PadControl, GridAt96And192Dpi) {
+    {
+        PadStage s(240, 320, 96);
+        EXPECT_EQ(s.pad.GetFrameRect().top, 54);
+        EXPECT_EQ(s.pad.GetFrameRect().bottom, 266);
+        const RECT grid = s.pad.GetGridRect();
+        EXPECT_EQ(grid.left, 6);
+        EXPECT_EQ(grid.top, 60);
+        EXPECT_EQ(grid.right, 234);
+        EXPECT_EQ(grid.bottom, 260);
+        EXPECT_EQ(s.pad.GetCellWidth(), 57);
+        EXPECT_EQ(s.pad.GetCellHeight(), 50);
+        const POINT p = s.pad.ToGridPoint(6, 60);
+        EXPECT_EQ(p.x, 0);
+        EXPECT_EQ(p.y, 0);
+    }
+    {
+        PadStage s(480, 640, 192);
+        const RECT grid = s.pad.GetGridRect();
+        EXPECT_EQ(grid.left, 12);
+        EXPECT_EQ(grid.top, 120);
+        EXPECT_EQ(grid.right, 468);
+        EXPECT_EQ(grid.bottom, 520);
+        EXPECT_EQ(s.pad.GetCellWidth(), 114);
+        EXPECT_EQ(s.pad.GetCellHeight(), 100);
+    }
+}
+
+struct Touch {
+    int x, y;
+    int taken;  // OnTouchDown's result
+    int cell;   // pressedCell after it
+    Plays plays;
+};
+
+void ExpectTouchMap(int width, int height, int dpi, const std::vector<Touch>& touches) {
+    PadStage s(width, height, dpi);
+    for (const Touch& t : touches) {
+        SCOPED_TRACE(::testing::Message() << dpi << " dpi, touch at " << t.x << ", " << t.y);
+        EXPECT_EQ(s.Down(t.x, t.y), t.taken);
+        EXPECT_EQ(s.pad.GetPressedCell(), t.cell);
+        EXPECT_EQ(s.PlaysAfter(), t.plays);
+        s.Up(t.x, t.y);
+    }
+}
+
+TEST(PadControl, TouchMapAt96Dpi) {
+    ExpectTouchMap(240, 320, 96,
+                   {
+                       {6, 60, 1, 0, {1}},       // first pixel of the grid
+                       {62, 60, 1, 0, {1}},      // last column of cell 0
+                       {63, 60, 1, 1, {2}},      // first of cell 1
+                       {233, 259, 1, 15, {16}},  // last pixel of the grid
+                       {120, 160, 1, 10, {11}},  // row 2, column 2
+                       {5, 60, 1, -1, {}},       // the border: taken, silent
+                       {100, 262, 1, -1, {}},    // the border below the grid
+                       {0, 54, 1, -1, {}},       // the pad's corner
+                       {240, 100, 0, -1, {}},    // right edge is outside
+                       {100, 266, 0, -1, {}},    // bottom edge is outside
+                       {100, 53, 0, -1, {}},     // above
+                   });
+}
+
+TEST(PadControl, TouchMapAt192Dpi) {
+    ExpectTouchMap(480, 640, 192,
+                   {
+                       {12, 120, 1, 0, {1}},
+                       {125, 219, 1, 0, {1}},
+                       {126, 220, 1, 5, {6}},
+                       {467, 519, 1, 15, {16}},
+                       {11, 120, 1, -1, {}},
+                       {468, 300, 1, -1, {}},
+                       {480, 200, 0, -1, {}},
+                       {200, 532, 0, -1, {}},
+                   });
+}
+
+TEST(PadControl, HighVoicePlaysTheHighSamples) {
+    PadStage s(240, 320, 96);
+    s.pad.SetHighVoice(1);
+    s.Down(6, 60);
+    EXPECT_EQ(s.PlaysAfter(), Plays{101});
+    s.Up(6, 60);
+    s.pad.SetHighVoice(0);
+    s.Down(233, 259);
+    EXPECT_EQ(s.PlaysAfter(), Plays{16});
+}
+
+TEST(PadControl, StrokePlaysEachCellAsTheFingerEntersIt) {
+    PadStage s(240, 320, 96);
+    EXPECT_EQ(s.Down(30, 80), 1);
+    EXPECT_EQ(s.PlaysAfter(), Plays{1});
+    EXPECT_EQ(s.Move(40, 90), 1);  // still in cell 0: nothing new
+    EXPECT_EQ(s.PlaysAfter(), Plays{});
+    EXPECT_EQ(s.Move(80, 80), 1);
+    EXPECT_EQ(s.pad.GetPressedCell(), 1);
+    EXPECT_EQ(s.PlaysAfter(), Plays{2});
+    EXPECT_EQ(s.Move(30, 80), 1);
+    EXPECT_EQ(s.PlaysAfter(), Plays{1});
+    EXPECT_EQ(s.Up(30, 80), 1);
+    EXPECT_EQ(s.pad.GetPressedCell(), -1);
+    EXPECT_EQ(s.pad.GetState(), 0);
+}
+
+TEST(PadControl, StrokeThatReachesTheBorderEndsThere) {
+    PadStage s(240, 320, 96);
+    s.Down(30, 80);
+    EXPECT_EQ(s.PlaysAfter(), Plays{1});
+    EXPECT_EQ(s.Move(3, 80), 1);  // the border
+    EXPECT_EQ(s.pad.GetPressedCell(), -1);
+    EXPECT_EQ(s.Move(30, 80), 1);
+    EXPECT_EQ(s.Move(80, 80), 1);
+    EXPECT_EQ(s.pad.GetPressedCell(), -1);
+    EXPECT_EQ(s.PlaysAfter(), Plays{});
+    s.Up(80, 80);
+    // The next touch plays again.
+    s.Down(80, 80);
+    EXPECT_EQ(s.PlaysAfter(), Plays{2});
+}
+
+TEST(PadControl, TouchDownOnTheBorderPlaysNothingEvenIntoACell) {
+    PadStage s(240, 320, 96);
+    EXPECT_EQ(s.Down(2, 100), 1);
+    EXPECT_EQ(s.Move(30, 100), 1);
+    EXPECT_EQ(s.Move(80, 100), 1);
+    EXPECT_EQ(s.pad.GetPressedCell(), -1);
+    EXPECT_EQ(s.PlaysAfter(), Plays{});
+}
+
+TEST(PadControl, FingerThatLeavesThePadIsNotFollowedBack) {
+    PadStage s(240, 320, 96);
+    s.Down(30, 80);
+    EXPECT_EQ(s.PlaysAfter(), Plays{1});
+    EXPECT_EQ(s.Move(30, 300), 1);  // off the pad: still taken, the hold ends
+    EXPECT_EQ(s.pad.GetState(), 0);
+    EXPECT_EQ(s.Move(80, 80), 0);
+    EXPECT_EQ(s.pad.GetPressedCell(), -1);
+    EXPECT_EQ(s.PlaysAfter(), Plays{});
+}
+
+// A grid whose height is not a multiple of 4 leaves its last rows to no cell.
+TEST(PadControl, UncoveredStripIsTakenButSilentAndEndsAStroke) {
+    PadStage s(240, 320, 96);
+    s.pad.SetBounds(0, 54, 240, 279);
+    s.pad.SetInset(-6, -6);  // grid 267 high: cells 66, rows 324..326 belong to none
+    EXPECT_EQ(s.pad.GetCellHeight(), 66);
+    EXPECT_EQ(s.Down(30, 326), 1);
+    EXPECT_EQ(s.pad.GetPressedCell(), -1);
+    EXPECT_EQ(s.PlaysAfter(), Plays{});
+    s.Up(30, 326);
+
+    s.Down(30, 323);  // last row of cell 12
+    EXPECT_EQ(s.pad.GetPressedCell(), 12);
+    EXPECT_EQ(s.PlaysAfter(), Plays{13});
+    s.Move(30, 324);
+    EXPECT_EQ(s.pad.GetPressedCell(), -1);
+    s.Move(30, 323);
+    EXPECT_EQ(s.PlaysAfter(), Plays{});
+}
+
+TEST(PadControl, LiftElsewhereResetsThePadAndPassesOn) {
+    PadStage s(240, 320, 96);
+    TestWindow& window = s.stage.Window();
+    s.Down(30, 80);
+    s.PlaysAfter();
+    EXPECT_EQ(s.Move(30, 300), 1);
+    window.Pump(20);
+    window.ClearMessages();
+    EXPECT_EQ(s.Up(30, 300), 0);  // not the pad's any more: the next control sees it
+    EXPECT_EQ(s.pad.GetPressedCell(), -1);
+    EXPECT_EQ(s.pad.GetState(), 0);
+    window.Pump(20);
+    EXPECT_GE(window.Count(WM_PAINT), 1);  // repainted all the same
+
+    // A lift that never had a touch on the pad behaves the same way.
+    window.ClearMessages();
+    EXPECT_EQ(s.Up(100, 100), 0);
+    window.Pump(20);
+    EXPECT_GE(window.Count(WM_PAINT), 1);
+}
+
+TEST(PadControl, WithoutASoundBankTheStrokeIsNotFollowed) {
+    TestWindow window(240, 320, 96);
+    PadControl pad(nullptr, window.Handle(), 35);
+    Place(pad);
+    EXPECT_EQ(pad.TouchDown(window.Handle(), 0, 30, 80), 1);
+    EXPECT_EQ(pad.GetPressedCell(), 0);
+    EXPECT_EQ(pad.TouchMove(window.Handle(), 0, 80, 80), 1);
+    EXPECT_EQ(pad.GetPressedCell(), 0);
+    EXPECT_EQ(pad.TouchUp(window.Handle(), 0, 80, 80), 1);
+    EXPECT_EQ(pad.GetPressedCell(), -1);
+}
+
+TEST(PadControl, PadTooSmallForCellsFindsNoCell) {
+    TestWindow window(240, 320, 96);
+    PadControl pad(nullptr, window.Handle(), 35);
+    pad.SetBounds(10, 10, 3, 3);
+    pad.SetInset(0, 0);
+    EXPECT_EQ(pad.GetCellWidth(), 0);
+    EXPECT_EQ(pad.CellAt(0, 0), -1);
+    EXPECT_EQ(pad.CellAt(2, 2), -1);
+    EXPECT_EQ(pad.TouchDown(window.Handle(), 0, 11, 11), 1);
+    EXPECT_EQ(pad.GetPressedCell(), -1);
+    EXPECT_EQ(pad.TouchMove(window.Handle(), 0, 12, 12), 1);
+    EXPECT_EQ(pad.GetPressedCell(), -1);
+}
+
+TEST(PadControl, CellAtCoversTheGridAndNothingElse) {
+    PadControl pad(nullptr, nullptr, 35);
+    pad.SetBounds(0, 54, 240, 212);
+    pad.SetInset(-6, -6);
+    EXPECT_EQ(pad.CellAt(0, 0), 0);
+    EXPECT_EQ(pad.CellAt(56, 49), 0);
+    EXPECT_EQ(pad.CellAt(57, 0), 1);
+    EXPECT_EQ(pad.CellAt(0, 50), 4);
+    EXPECT_EQ(pad.CellAt(227, 199), 15);
+    EXPECT_EQ(pad.CellAt(228, 0), -1);
+    EXPECT_EQ(pad.CellAt(0, 200), -1);
+    // Less than a cell left of or above the grid is outside it, not in cell 0.
+    EXPECT_EQ(pad.CellAt(-1, 0), -1);
+    EXPECT_EQ(pad.CellAt(0, -30), -1);
+    EXPECT_EQ(pad.CellAt(-100, 0), -1);
+}
+
+// The labels are the word list the samples were spoken from, read here from the source file.
+TEST(PadLabel, MatchesTheWordList) {
+    std::ifstream file(std::string(PULSOR_SOURCE_DIR) + "/assets/src/words.txt");
+    ASSERT_TRUE(file);
+    std::vector<std::wstring> words;
+    std::string line;
+    while (std::getline(file, line)) {
+        const size_t first = line.find_first_not_of(" \t\r");
+        if (first == std::string::npos || line[first] == '#') {
+            continue;
+        }
+        const size_t last = line.find_last_not_of(" \t\r");
+        words.push_back(platform::FromUtf8(line.substr(first, last - first + 1)));
+    }
+    ASSERT_EQ(words.size(), 16u);
+    for (int cell = 0; cell < 16; ++cell) {
+        ASSERT_NE(PadLabel(cell), nullptr);
+        EXPECT_EQ(std::wstring(PadLabel(cell)), words[cell]) << cell;
+    }
+    EXPECT_EQ(PadLabel(-1), nullptr);
+    EXPECT_EQ(PadLabel(16), nullptr);
+}
+
+// The pad painted with the real skin on a black screen, cell 5 under the finger.
+content_test::Picture PaintPad(int width, int height, int dpi) {
+    TestWindow window(width, height, dpi);
+    Skin skin;
+    skin.Load(AssetFolder("Skin").c_str(), (AssetFolder("Skin") + L"Skin.txt").c_str());
+    PadControl pad(nullptr, window.Handle(), 35);
+    Place(pad);
+    pad.SetBackImage(skin.GetImage(PadBack));
+    pad.SetPressedImage(skin.GetImage(PadPressed));
+    pad.SetFont(skin.GetFont(Font12Medium));
+    const RECT grid = pad.GetGridRect();
+    pad.TouchDown(window.Handle(), 0, grid.left + pad.GetCellWidth() * 3 / 2,
+                  grid.top + pad.GetCellHeight() * 3 / 2);
+    EXPECT_EQ(pad.GetPressedCell(), 5);
+
+    const HBITMAP surface = platform::gdi::CreateBitmap32(width, height);
+    const HDC dc = platform::gdi::CreateSurfaceDC(surface);
+    FillSolidRect(dc, 0, 0, width, height, RGB(0, 0, 0));
+    pad.PaintIfVisible(dc);
+    DeleteDC(dc);
+
+    content_test::Picture picture;
+    int stride = 0;
+    const uint32_t* pixels =
+        platform::gdi::BitmapPixels(surface, &picture.width, &picture.height, &stride);
+    for (int y = 0; y < picture.height; ++y) {
+        const uint32_t* row = reinterpret_cast<const uint32_t*>(
+            reinterpret_cast<const uint8_t*>(pixels) + static_cast<size_t>(y) * stride);
+        for (int x = 0; x < picture.width; ++x) {
+            picture.pixels.push_back(row[x] & 0x00FFFFFF);
+        }
+    }
+    DeleteObject(surface);
+    return picture;
+}
+
+TEST(PadControlPaint, SkinnedPadWithOnePressedCellAt240x320) {
+    EXPECT_EQ(
+        content_test::CompareWithGolden("pad_240x320_96dpi_cell5_pressed", PaintPad(240, 320, 96)),
+        "");
+}
+
+TEST(PadControlPaint, SkinnedPadWithOnePressedCellAt480x640) {
+    EXPECT_EQ(content_test::CompareWithGolden("pad_480x640_192dpi_cell5_pressed",
+                                              PaintPad(480, 640, 192)),
+              "");
+}
+
+}  // namespace

@@ -8,6 +8,7 @@
 
 #include "content/ContentTestSupport.h"
 #include "content/GoldenImage.h"
+#include "content/SoundStage.h"
 #include "graphics/Drawing.h"
 #include "platform/gdi/GdiInternal.h"
 #include "platform/kernel/WideString.h"

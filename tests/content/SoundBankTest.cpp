@@ -6,6 +6,7 @@
 
 #include "audio/WavePlayer.h"
 #include "content/ContentTestSupport.h"
+#include "content/SoundStage.h"
 
 using content_test::AssetFolder;
 using content_test::SoundStage;

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what building and testing Pulsor needs from Debian's packages, skipping what is there.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build pkg-config clang
+    libsdl2-dev libsdl2-mixer-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+    googletest libgtest-dev libbenchmark-dev
+    xvfb xdotool pulseaudio pulseaudio-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -5,12 +5,18 @@ int GetResolutionClass(int w, int h) {
         return 0;
     }
     auto is = [w, h](int a, int b) { return (w == a && h == b) || (w == b && h == a); };
-    if (is(240, 320)) return 1;
-    if (is(240, 240)) return 2;
-    if (is(240, 400)) return 3;
-    if (is(480, 640)) return 4;
-    if (is(480, 480)) return 5;
-    if (is(480, 800)) return 6;
+    if (is(240, 320))
+        return 1;
+    if (is(240, 240))
+        return 2;
+    if (is(240, 400))
+        return 3;
+    if (is(480, 640))
+        return 4;
+    if (is(480, 480))
+        return 5;
+    if (is(480, 800))
+        return 6;
     return 0;
 }
 
@@ -38,7 +44,8 @@ void App::Load() {
     const bool small = cls <= 3;
     splashLogo = LoadBitmap(instance, MAKEINTRESOURCE(small ? IDB_SPLASH_SMALL : IDB_SPLASH_LARGE));
     makerLogo = LoadBitmap(instance, MAKEINTRESOURCE(small ? IDB_MAKER_SMALL : IDB_MAKER_LARGE));
-    donateButton = LoadBitmap(instance, MAKEINTRESOURCE(small ? IDB_DONATE_SMALL : IDB_DONATE_LARGE));
+    donateButton =
+        LoadBitmap(instance, MAKEINTRESOURCE(small ? IDB_DONATE_SMALL : IDB_DONATE_LARGE));
     donateButtonPressed = LoadBitmap(
         instance, MAKEINTRESOURCE(small ? IDB_DONATE_PRESSED_SMALL : IDB_DONATE_PRESSED_LARGE));
 }

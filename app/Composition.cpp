@@ -17,7 +17,7 @@
 namespace {
 
 const UINT kTransitionPeriodMs = 11;
-const UINT kFormatLeft = DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS;                // 0x8024
+const UINT kFormatLeft = DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS;                 // 0x8024
 const UINT kFormatCentred = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS;  // 0x8025
 const UINT kFormatTop = DT_CENTER | DT_SINGLELINE | DT_END_ELLIPSIS;                   // 0x8021
 const UINT kFormatWords = DT_CENTER | DT_WORDBREAK | DT_WORD_ELLIPSIS;                 // 0x40011

@@ -81,8 +81,8 @@ void SetFullScreen(HWND window, bool on) {
         SHFullScreen(window, SHFS_SHOWTASKBAR | SHFS_SHOWSIPBUTTON);
         RECT work;
         if (SystemParametersInfo(SPI_GETWORKAREA, 0, &work, 0)) {
-            MoveWindow(window, work.left, work.top, work.right - work.left,
-                       work.bottom - work.top, TRUE);
+            MoveWindow(window, work.left, work.top, work.right - work.left, work.bottom - work.top,
+                       TRUE);
         }
     }
 }
@@ -211,9 +211,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int showCommand) {
         return 0;
     }
 
-    HWND window = CreateWindow(kWindowClass, kWindowTitle, WS_VISIBLE, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr,
-                               instance, nullptr);
+    HWND window = CreateWindow(kWindowClass, kWindowTitle, WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
     if (!window) {
         return 0;
     }

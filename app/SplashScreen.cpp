@@ -38,8 +38,8 @@ void SplashScreen::Paint(HDC hdc, int left, int top, int right, int bottom) {
         FillSolidRect(hdc, bx - 1, by - 1, bx + bw + 1, by + bh + 1, frameColor);
         FillSolidRect(hdc, bx, by, bx + bw, by + bh, barBackgroundColor);
         const unsigned int filled = percent * static_cast<unsigned int>(bw) / 100u;
-        FillGradient(hdc, bx, by, bx + static_cast<int>(filled), by + bh, gradientTop, gradientBottom,
-                     GRADIENT_FILL_RECT_V);
+        FillGradient(hdc, bx, by, bx + static_cast<int>(filled), by + bh, gradientTop,
+                     gradientBottom, GRADIENT_FILL_RECT_V);
     }
     if (logo) {
         DrawBitmapKeyed(hdc, bx, by, bx + bw, by + bh, logo, RGB(255, 0, 255));

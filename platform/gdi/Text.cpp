@@ -15,6 +15,13 @@
 
 #include "platform/gdi/GdiObjects.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+// fontconfig leaks a little while parsing its configuration files; that is not ours to report.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
+#endif
+
 namespace platform::gdi {
 
 // One opened font at one size. Glyph loading goes through `mutex`: fonts are made on the loader

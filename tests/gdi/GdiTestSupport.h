@@ -19,6 +19,8 @@ public:
         dc = CreateCompatibleDC(nullptr);
         bitmap = platform::gdi::CreateBitmap32(width, height);
         previous = SelectObject(dc, bitmap);
+        bits = reinterpret_cast<uint8_t*>(
+            platform::gdi::BitmapPixels(bitmap, nullptr, nullptr, &stride));
     }
     ~Surface() {
         SelectObject(dc, previous);
@@ -28,11 +30,7 @@ public:
     Surface(const Surface&) = delete;
     Surface& operator=(const Surface&) = delete;
 
-    uint32_t& At(int x, int y) {
-        int stride = 0;
-        uint32_t* bits = platform::gdi::BitmapPixels(bitmap, nullptr, nullptr, &stride);
-        return reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(bits) + y * stride)[x];
-    }
+    uint32_t& At(int x, int y) { return reinterpret_cast<uint32_t*>(bits + y * stride)[x]; }
     void Fill(const std::function<uint32_t(int, int)>& f) {
         for (int y = 0; y < h; ++y) {
             for (int x = 0; x < w; ++x) {
@@ -61,6 +59,8 @@ public:
     HDC dc = nullptr;
     HBITMAP bitmap = nullptr;
     HGDIOBJ previous = nullptr;
+    uint8_t* bits = nullptr;
+    int stride = 0;
 };
 
 // A source pixel that differs in every channel from its neighbours.

@@ -304,6 +304,32 @@ TEST(GdiRaster, AlphaBlendConstantAlpha) {
     EXPECT_FALSE(AlphaBlend(dst.dc, 0, 0, 4, 4, src.dc, 0, 0, 4, 4, perPixel));
 }
 
+TEST(GdiRaster, AlphaBlendRowsMatchTheFormulaForEveryValue) {
+    // Every source value against every destination value in each channel, for every alpha;
+    // rows of 255 pixels so that both the wide and the leftover parts of a row are exercised.
+    Surface src(255, 256);
+    src.Fill([](int x, int y) {
+        return uint32_t(x) << 24 | uint32_t(y) << 16 | uint32_t(x) << 8 | uint32_t(y);
+    });
+    Surface dst(255, 256);
+    for (int alpha = 0; alpha < 256; ++alpha) {
+        dst.Fill([](int x, int y) {
+            return uint32_t(y) << 24 | uint32_t(x) << 16 | uint32_t(y) << 8 | uint32_t(x);
+        });
+        BLENDFUNCTION blend{AC_SRC_OVER, 0, BYTE(alpha), 0};
+        AlphaBlend(dst.dc, 0, 0, 255, 256, src.dc, 0, 0, 255, 256, blend);
+        for (int y = 0; y < 256; ++y) {
+            for (int x = 0; x < 255; ++x) {
+                const uint32_t xy = (uint32_t(x) * alpha + uint32_t(y) * (255 - alpha) + 127) / 255;
+                const uint32_t yx = (uint32_t(y) * alpha + uint32_t(x) * (255 - alpha) + 127) / 255;
+                if (dst.At(x, y) != (xy << 24 | yx << 16 | xy << 8 | yx)) {
+                    FAIL() << "alpha " << alpha << " at " << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
 TEST(GdiRaster, AlphaBlendStretches) {
     Surface src(3, 2);
     src.Fill(Pattern);

@@ -36,14 +36,24 @@ Clock& Clock::Instance() {
     return *clock;
 }
 
-Clock::Clock() : realStart_(std::chrono::steady_clock::now()) {}
+namespace {
+
+int64_t SteadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+Clock::Clock() : realStartNs_(SteadyNs()) {}
 
 void Clock::SetVirtual(bool isVirtual, TimeNs start) {
     std::lock_guard<std::mutex> lock(mutex_);
     virtual_ = isVirtual;
     gVirtualNow.store(start);
     realOffset_ = start;
-    realStart_ = std::chrono::steady_clock::now();
+    realStartNs_ = SteadyNs();
 }
 
 bool Clock::IsVirtual() const {
@@ -54,9 +64,7 @@ TimeNs Clock::Now() const {
     if (virtual_) {
         return gVirtualNow.load();
     }
-    auto elapsed = std::chrono::steady_clock::now() - realStart_;
-    return realOffset_ + static_cast<TimeNs>(
-                             std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());
+    return realOffset_ + static_cast<TimeNs>(SteadyNs() - realStartNs_);
 }
 
 void Clock::SleepFor(TimeNs duration) {
@@ -167,11 +175,15 @@ bool Clock::Wait(TimeNs deadline, const std::function<bool()>& ready, bool idle)
                 continue;  // re-check ready() once more before reporting a timeout
             }
             cv_.wait(lock);
-        } else if (deadline == kNever) {
-            cv_.wait(lock);
         } else {
-            auto at = realStart_ + std::chrono::nanoseconds(deadline - realOffset_);
-            cv_.wait_until(lock, at);
+            // A deadline a century away is no deadline (and would overflow the wall clock).
+            constexpr TimeNs kFar = 100ull * 365 * 24 * 3600 * 1000000000ull;
+            TimeNs now = Now();
+            if (deadline - now > kFar) {
+                cv_.wait(lock);
+            } else {
+                cv_.wait_for(lock, std::chrono::nanoseconds(deadline - now));
+            }
         }
     }
 

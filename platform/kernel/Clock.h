@@ -79,9 +79,9 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable cv_;
     std::atomic<bool> virtual_{false};
-    TimeNs virtualNow_ = 0;
-    TimeNs realOffset_ = 0;
-    std::chrono::steady_clock::time_point realStart_;
+    // Read by Now() without the lock, so that ready() conditions may ask for the time.
+    std::atomic<TimeNs> realOffset_{0};
+    std::atomic<int64_t> realStartNs_{0};  // steady_clock at the start, in ns
     int running_ = 0;
     Waiter* waiters_ = nullptr;  // intrusive list of blocked participants
 };

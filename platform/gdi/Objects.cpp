@@ -149,13 +149,6 @@ HDC CreateSurfaceDC(HBITMAP surface) {
 
 }  // namespace platform::gdi
 
-namespace platform {
-// Stand-in until the device layer provides the real one; its strong definition wins at link time.
-__attribute__((weak)) Device* CurrentDevice() {
-    return nullptr;
-}
-}  // namespace platform
-
 using namespace platform;
 using namespace platform::gdi;
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "gdi/GdiTestSupport.h"
+#include "platform/device/headless/HeadlessDevice.h"
 
 using platform::gdi::BitmapPixels;
 using platform::gdi::CreateBitmap32;
@@ -161,4 +162,30 @@ TEST(GdiObjects, DCStateSettersReturnThePreviousValue) {
     EXPECT_EQ(GetStretchBltMode(dc), COLORONCOLOR);
     EXPECT_EQ(SetTextColor(nullptr, 0), CLR_INVALID);
     DeleteDC(dc);
+}
+
+TEST(GdiObjects, DeviceCapsReportTheCurrentDevice) {
+    platform::DeviceOptions options;
+    options.screenWidth = 480;
+    options.screenHeight = 640;
+    options.dpiX = 192;
+    options.dpiY = 144;
+    platform::SetCurrentDevice(std::make_unique<platform::HeadlessDevice>(options));
+    HBITMAP surface = CreateBitmap32(480, 640);
+    HDC screen = CreateSurfaceDC(surface);
+    HDC memory = CreateCompatibleDC(screen);
+    for (HDC dc : {screen, memory}) {
+        EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSX), 192);
+        EXPECT_EQ(GetDeviceCaps(dc, LOGPIXELSY), 144);
+        EXPECT_EQ(GetDeviceCaps(dc, HORZRES), 480);
+        EXPECT_EQ(GetDeviceCaps(dc, VERTRES), 640);
+    }
+    // The default font follows the screen's dpi: 9 points at 144 dpi are 18 pixels of em.
+    TEXTMETRIC tm{};
+    ASSERT_TRUE(GetTextMetrics(memory, &tm));
+    EXPECT_EQ(tm.tmHeight - tm.tmInternalLeading, 18);
+    DeleteDC(memory);
+    DeleteDC(screen);
+    DeleteObject(surface);
+    platform::SetCurrentDevice(nullptr);
 }

@@ -1,7 +1,286 @@
-// The process entry lands with the headless device; until then the executable only says so.
+// The process entry: the command line configures the device the program runs on (the program
+// itself ignores its command line), then WinMain runs on this thread, the UI thread.
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
 
-int main() {
-    std::fprintf(stderr, "pulsor: no device is built yet\n");
-    return 1;
+#include "platform/device/Device.h"
+#include "platform/device/ScriptedDevice.h"
+#include "platform/device/headless/HeadlessDevice.h"
+#include "platform/device/sdl/SdlDevice.h"
+#include "platform/kernel/Clock.h"
+#include "platform/registry/RegistryStore.h"
+#include "platform/user/User.h"
+#include "platform/wave/Audio.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: pulsor [--screen WxH] [--dpi N|X,Y] [--fullscreen] [--headless] [--script FILE]\n"
+    "              [--shots DIR] [--record FILE.wav] [--audio-buffer FRAMES] [--no-audio]\n"
+    "              [--config-dir DIR] [--real-time] [--taskbar PX] [--help] [--version]\n"
+    "\n"
+    "  --screen WxH          size of the emulated screen in pixels (default 480x640)\n"
+    "  --dpi N|X,Y           its dots per inch (default 192)\n"
+    "  --fullscreen          use the whole display, its real size and dpi\n"
+    "  --headless            an in-memory screen, no window; runs in virtual time\n"
+    "  --script FILE         drive the finger from FILE; when it ends the window closes\n"
+    "  --shots DIR           where the script's `shot NAME.png` pictures go\n"
+    "  --record FILE.wav     headless: write what the mixer plays\n"
+    "  --audio-buffer FRAMES audio period in frames (default 256)\n"
+    "  --no-audio            no audio output\n"
+    "  --config-dir DIR      keep the registry file in DIR\n"
+    "  --real-time           headless on the wall clock instead of virtual time\n"
+    "  --taskbar PX          headless: height of the emulated task bar (default 0)\n"
+    "\n"
+    "Headless without --script in virtual time closes the window as soon as the program has\n"
+    "settled (nothing would ever happen); with --real-time it runs until closed or killed.\n";
+
+struct ParsedCommandLine {
+    platform::DeviceOptions options;
+    bool help = false;
+    bool version = false;
+};
+
+bool ParseNumber(const std::string& text, int min, int max, int* value) {
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    long v = std::strtol(text.c_str(), nullptr, 10);
+    if (v < min || v > max) {
+        return false;
+    }
+    *value = static_cast<int>(v);
+    return true;
+}
+
+bool ParsePair(const std::string& text, char separator, int min, int max, int* a, int* b) {
+    size_t at = text.find(separator);
+    return at != std::string::npos && ParseNumber(text.substr(0, at), min, max, a) &&
+           ParseNumber(text.substr(at + 1), min, max, b);
+}
+
+// Returns false with a one-line reason in *error.
+bool ParseCommandLine(int argc, char** argv, ParsedCommandLine* parsed, std::string* error) {
+    platform::DeviceOptions& o = parsed->options;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string value;
+        bool hasValue = false;
+        if (size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg = arg.substr(0, eq);
+            hasValue = true;
+        }
+        auto flag = [&](bool* target) {
+            if (hasValue) {
+                *error = arg + " takes no value";
+                return false;
+            }
+            *target = true;
+            return true;
+        };
+        auto take = [&]() {
+            if (!hasValue) {
+                if (i + 1 >= argc) {
+                    *error = arg + " needs a value";
+                    return false;
+                }
+                value = argv[++i];
+            }
+            if (value.empty()) {
+                *error = arg + " needs a value";
+                return false;
+            }
+            return true;
+        };
+        bool relaunched = true;  // passed on to a second instance started by `launch`
+        const int first = i;
+        if (arg == "--help") {
+            if (!flag(&parsed->help))
+                return false;
+        } else if (arg == "--version") {
+            if (!flag(&parsed->version))
+                return false;
+        } else if (arg == "--fullscreen") {
+            if (!flag(&o.fullscreen))
+                return false;
+        } else if (arg == "--headless") {
+            if (!flag(&o.headless))
+                return false;
+        } else if (arg == "--no-audio") {
+            if (!flag(&o.noAudio))
+                return false;
+        } else if (arg == "--real-time") {
+            if (!flag(&o.realTime))
+                return false;
+        } else if (arg == "--screen") {
+            if (!take())
+                return false;
+            if (!ParsePair(value, 'x', 1, 16384, &o.screenWidth, &o.screenHeight)) {
+                *error = "--screen wants WIDTHxHEIGHT in pixels, not '" + value + "'";
+                return false;
+            }
+            o.screenGiven = true;
+        } else if (arg == "--dpi") {
+            if (!take())
+                return false;
+            if (value.find(',') != std::string::npos) {
+                if (!ParsePair(value, ',', 1, 10000, &o.dpiX, &o.dpiY)) {
+                    *error = "--dpi wants N or X,Y, not '" + value + "'";
+                    return false;
+                }
+            } else if (!ParseNumber(value, 1, 10000, &o.dpiX)) {
+                *error = "--dpi wants N or X,Y, not '" + value + "'";
+                return false;
+            } else {
+                o.dpiY = o.dpiX;
+            }
+            o.dpiGiven = true;
+        } else if (arg == "--audio-buffer") {
+            if (!take())
+                return false;
+            if (!ParseNumber(value, 16, 65536, &o.audioBufferFrames)) {
+                *error =
+                    "--audio-buffer wants a number of frames from 16 to 65536, not '" + value + "'";
+                return false;
+            }
+        } else if (arg == "--taskbar") {
+            if (!take())
+                return false;
+            if (!ParseNumber(value, 0, 16384, &o.taskBarHeight)) {
+                *error = "--taskbar wants a height in pixels, not '" + value + "'";
+                return false;
+            }
+        } else if (arg == "--script" || arg == "--shots" || arg == "--record") {
+            if (!take())
+                return false;
+            (arg == "--script"  ? o.scriptPath
+             : arg == "--shots" ? o.shotsDir
+                                : o.recordPath) = value;
+            relaunched = false;
+        } else if (arg == "--config-dir") {
+            if (!take())
+                return false;
+            o.configDir = value;
+        } else {
+            *error = "unknown option '" + arg + "'";
+            return false;
+        }
+        if (relaunched) {
+            o.relaunchArguments.insert(o.relaunchArguments.end(), argv + first, argv + i + 1);
+        }
+    }
+    if (!o.recordPath.empty() && !o.headless) {
+        *error = "--record needs --headless";
+        return false;
+    }
+    if (o.taskBarHeight > o.screenHeight) {
+        *error = "--taskbar is taller than the screen";
+        return false;
+    }
+    return true;
+}
+
+int UsageError(const std::string& reason) {
+    std::fprintf(stderr, "pulsor: %s\n%s", reason.c_str(), kUsage);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ParsedCommandLine parsed;
+    std::string error;
+    if (!ParseCommandLine(argc, argv, &parsed, &error)) {
+        return UsageError(error);
+    }
+    if (parsed.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (parsed.version) {
+        std::puts("pulsor " PULSOR_VERSION);
+        return 0;
+    }
+    platform::DeviceOptions& options = parsed.options;
+
+    // The whole script is checked before anything runs.
+    platform::Script script;
+    const bool scripted = !options.scriptPath.empty() || (options.headless && !options.realTime);
+    if (!options.scriptPath.empty()) {
+        if (!platform::LoadScript(options.scriptPath, options.screenWidth, options.screenHeight,
+                                  &script, &error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return 2;
+        }
+        for (const platform::ScriptCommand& cmd : script) {
+            if (cmd.kind == platform::ScriptCommand::Shot && options.shotsDir.empty()) {
+                std::fprintf(stderr, "%s:%d: shot needs --shots DIR\n", options.scriptPath.c_str(),
+                             cmd.line);
+                return 2;
+            }
+        }
+    }
+
+    if (!options.configDir.empty()) {
+        platform::registry::SetConfigDir(options.configDir);
+    }
+
+    platform::Clock& clock = platform::Clock::Instance();
+    clock.SetVirtual(options.headless && !options.realTime);
+    clock.RegisterCurrentThread();
+
+    std::unique_ptr<platform::Device> device;
+    if (options.headless) {
+        device = std::make_unique<platform::HeadlessDevice>(options);
+    } else {
+        device = platform::CreateSdlDevice(options);
+    }
+    platform::ScriptedDevice* scriptedDevice = nullptr;
+    if (scripted) {
+        auto wrapped =
+            std::make_unique<platform::ScriptedDevice>(std::move(device), script, options);
+        scriptedDevice = wrapped.get();
+        device = std::move(wrapped);
+    }
+    if (!device->Open(platform::user::UserDeviceSink(), &error)) {
+        std::fprintf(stderr, "pulsor: %s\n", error.c_str());
+        if (!options.headless) {
+            std::fprintf(stderr, "pulsor: without a display, run it with --headless\n");
+        }
+        return 1;
+    }
+    platform::SetCurrentDevice(std::move(device));
+
+    if (!options.noAudio && !platform::wave::StartAudio(options, &error)) {
+        std::fprintf(stderr, "pulsor: no sound: %s\n", error.c_str());
+    }
+
+    static wchar_t commandLine[] = L"";
+    int exitCode = WinMain(GetModuleHandle(nullptr), nullptr, commandLine, SW_SHOW);
+
+    platform::wave::StopAudio();
+    // Whatever still waits on the clock (the script) may now run to its end.
+    clock.UnregisterCurrentThread();
+    std::string scriptError;
+    if (scriptedDevice) {
+        scriptedDevice->Join();
+        scriptError = scriptedDevice->Error();
+    }
+    if (platform::Device* current = platform::CurrentDevice()) {
+        current->Close();
+    }
+    platform::SetCurrentDevice(nullptr);
+    if (!scriptError.empty()) {
+        std::fprintf(stderr, "pulsor: %s\n", scriptError.c_str());
+        return exitCode != 0 ? exitCode : 1;
+    }
+    return exitCode;
 }

@@ -1,0 +1,137 @@
+// FindWindow and SetForegroundWindow across real processes: this test program starts itself
+// again as the other instance (the child test below, selected through the environment).
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "support/TestWindow.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr const char* kChildVariable = "PULSOR_INSTANCE_CHILD";
+
+std::wstring Wide(const std::string& s) {
+    return std::wstring(s.begin(), s.end());
+}
+
+std::string UniqueTitle(const char* what) {
+    return std::string("Instance-") + what + "-" + std::to_string(getpid());
+}
+
+// Runs this executable as the child in `mode` ("raise:TITLE", "absent:TITLE", "own:TITLE") and
+// returns its exit status.
+int RunChild(const std::string& mode) {
+    std::string self = "/proc/self/exe";
+    std::string filter = "--gtest_filter=SingleInstanceChild.Act";
+    std::string variable = std::string(kChildVariable) + "=" + mode;
+    std::vector<char*> argv = {self.data(), filter.data(), nullptr};
+    std::vector<char*> envp;
+    for (char** e = environ; *e; ++e) {
+        envp.push_back(*e);
+    }
+    envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    pid_t pid;
+    if (posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) {
+        return -1;
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+HWND CreateTitled(const std::string& title) {
+    return CreateWindowEx(0, L"PulsorTestWindow", Wide(title).c_str(), WS_VISIBLE, CW_USEDEFAULT,
+                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr,
+                          nullptr);
+}
+
+TEST(SingleInstanceChild, Act) {
+    const char* mode = std::getenv(kChildVariable);
+    if (!mode) {
+        GTEST_SKIP() << "runs only as the other instance";
+    }
+    std::string m = mode;
+    std::string what = m.substr(0, m.find(':'));
+    std::wstring title = Wide(m.substr(m.find(':') + 1));
+    if (what == "own") {
+        TestWindow window;
+        ASSERT_NE(CreateTitled(m.substr(m.find(':') + 1)), nullptr);
+        std::_Exit(0);  // dies holding its window: the name must not outlive the process
+    }
+    HWND found = FindWindow(L"PulsorTestWindow", title.c_str());
+    if (what == "absent") {
+        EXPECT_EQ(found, nullptr);
+        return;
+    }
+    ASSERT_NE(found, nullptr);
+    EXPECT_TRUE(IsWindow(found));
+    EXPECT_TRUE(
+        SetForegroundWindow(reinterpret_cast<HWND>(reinterpret_cast<uintptr_t>(found) | 1)));
+}
+
+TEST(SingleInstance, ASecondProcessFindsAndRaisesTheWindow) {
+    TestWindow window;
+    const std::string title = UniqueTitle("raise");
+    HWND hwnd = CreateTitled(title);
+    ASSERT_NE(hwnd, nullptr);
+    ShowWindow(hwnd, SW_MINIMIZE);
+    window.Pump(1);
+    window.ClearMessages();
+
+    ASSERT_EQ(RunChild("raise:" + title), 0);
+    // The request reaches this process on its listener thread, on the wall clock.
+    for (int i = 0; i < 5000 && IsIconic(hwnd); ++i) {
+        window.Pump(1);
+        usleep(1000);
+    }
+    EXPECT_FALSE(IsIconic(hwnd));
+    EXPECT_EQ(window.Device().RaiseCount(), 1);
+    auto activations = window.Messages(WM_ACTIVATE);
+    ASSERT_EQ(activations.size(), 1u);
+    EXPECT_EQ(activations[0].wParam, static_cast<WPARAM>(WA_ACTIVE));
+    DestroyWindow(hwnd);
+}
+
+TEST(SingleInstance, NoWindowNoFind) {
+    TestWindow window;
+    EXPECT_EQ(RunChild("absent:" + UniqueTitle("none")), 0);
+}
+
+TEST(SingleInstance, ADestroyedWindowIsNoLongerFound) {
+    TestWindow window;
+    const std::string title = UniqueTitle("destroyed");
+    HWND hwnd = CreateTitled(title);
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(FindWindow(L"pulsortestwindow", Wide(title).c_str()), hwnd);  // class: any case
+    DestroyWindow(hwnd);
+    EXPECT_EQ(FindWindow(L"PulsorTestWindow", Wide(title).c_str()), nullptr);
+    EXPECT_EQ(RunChild("absent:" + title), 0);
+}
+
+TEST(SingleInstance, TheNameDiesWithItsProcess) {
+    TestWindow window;
+    const std::string title = UniqueTitle("dead");
+    ASSERT_EQ(RunChild("own:" + title), 0);
+    EXPECT_EQ(FindWindow(L"PulsorTestWindow", Wide(title).c_str()), nullptr);
+}
+
+TEST(SingleInstance, TitlesMustMatchExactly) {
+    TestWindow window;
+    const std::string title = UniqueTitle("exact");
+    HWND hwnd = CreateTitled(title);
+    EXPECT_EQ(FindWindow(L"PulsorTestWindow", Wide(title + "x").c_str()), nullptr);
+    std::string upper = title;
+    upper[0] = 'i';
+    EXPECT_EQ(RunChild("absent:" + upper), 0);
+    DestroyWindow(hwnd);
+}
+
+}  // namespace

@@ -96,6 +96,11 @@ void BM_PadRepaint480x640(benchmark::State& state) {
 }
 BENCHMARK(BM_PadRepaint480x640)->Unit(benchmark::kMicrosecond);
 
+// A player's one buffer header, to see that the word is queued by the time the touch returns.
+struct PlayerHeader : WavePlayer {
+    static WAVEHDR* WavePlayer::*Member() { return &PlayerHeader::header; }
+};
+
 // The time of the first non-silent period the null output renders after `armed` is set.
 std::atomic<bool> armed{false};
 std::atomic<int64_t> heardAt{0};  // steady_clock ns, 0 = not yet
@@ -134,6 +139,7 @@ void BM_TouchToSound(benchmark::State& state) {
 
     double queueTotal = 0;
     double repaintTotal = 0;
+    int queuedFirst = 0;
     int cell = 0;
     for (auto _ : state) {
         const POINT p = scene.CellCentre(cell);
@@ -142,6 +148,8 @@ void BM_TouchToSound(benchmark::State& state) {
         const Clock::time_point down = Clock::now();
         scene.pad->TouchDown(nullptr, 0, p.x, p.y);
         const Clock::time_point queued = Clock::now();
+        const WAVEHDR* header = bank->GetSample(cell + 1, false)->*PlayerHeader::Member();
+        queuedFirst += (header->dwFlags & WHDR_INQUEUE) != 0 ? 1 : 0;
         scene.Repaint();
         const Clock::time_point painted = Clock::now();
         while (heardAt.load(std::memory_order_acquire) == 0) {
@@ -164,6 +172,9 @@ void BM_TouchToSound(benchmark::State& state) {
     state.counters["queue_us"] = benchmark::Counter(queueTotal, benchmark::Counter::kAvgIterations);
     state.counters["repaint_us"] =
         benchmark::Counter(repaintTotal, benchmark::Counter::kAvgIterations);
+    // 1: every word was queued before its repaint began.
+    state.counters["queued_first"] =
+        benchmark::Counter(queuedFirst, benchmark::Counter::kAvgIterations);
     scene.pad->SetSoundBank(nullptr);
     bank.reset();  // the players close their streams while the output still runs
     platform::wave::StopAudio();

@@ -434,6 +434,8 @@ COLORREF GetTextColor(HDC hdc) {
     return dc ? dc->textColor : CLR_INVALID;
 }
 
+// Every mode samples the same way (nearest neighbour at pixel centres); the mode is only kept so
+// that it reads back.
 int SetStretchBltMode(HDC hdc, int mode) {
     DC* dc = LookupDC(hdc);
     if (!dc || mode < BLACKONWHITE || mode > HALFTONE) {

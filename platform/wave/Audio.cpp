@@ -76,6 +76,12 @@ bool StartAudio(const DeviceOptions& options, std::string* error) {
     return true;
 }
 
+const char* ActiveOutputName() {
+    AudioState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return s.backend ? s.backend->name : nullptr;
+}
+
 void StopAudio() {
     AudioState& s = State();
     std::lock_guard<std::mutex> lock(s.mutex);

@@ -31,6 +31,9 @@ extern const OutputBackend kSdlOutput;
 // One period per period of device time on a clock participant thread; optionally recorded.
 extern const OutputBackend kNullOutput;
 
+// The output StartAudio chose ("sdl", "null"), or null when none runs.
+const char* ActiveOutputName();
+
 // For tests: called on the null output's thread with each period it renders (interleaved stereo
 // float). Set while no output runs.
 void SetNullOutputTap(std::function<void(const float* frames, int count)> tap);

@@ -1,0 +1,303 @@
+// The mixer's cost and its touch-to-sound latency.
+//
+// Cost: CPU time spent mixing one second of 48 kHz stereo float output, for 1, 8 and 33 voices of
+// the 22050 Hz mono words (all looping) and for the 44.1 kHz stereo beat alone, in periods of 256
+// frames. SDL2_mixer mixes the same files on as many channels in the same run: it runs on SDL's
+// "dummy" audio driver, and its own mixing is timed inside its audio callback, from its music
+// hook (called first, after it clears the buffer) to its post-mix hook (called last).
+// SDL2_mixer converts every chunk to the output format when it loads it; this mixer reads the
+// files as they are and resamples while mixing.
+//
+// Latency: frames from waveOutWrite to the first output frame holding the sample, on the null
+// output in real time, with the device position at the moment of the write interpolated from the
+// last period rendered before it.
+#include <SDL.h>
+#include <SDL_mixer.h>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/device/DeviceOptions.h"
+#include "platform/kernel/Clock.h"
+#include "platform/wave/Audio.h"
+#include "platform/wave/Mixer.h"
+#include "platform/wave/Output.h"
+#include "support/WaveTestFiles.h"
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+using namespace platform::wave;
+
+constexpr int kPeriod = 256;
+constexpr int kPeriodsPerSecond = (48000 + kPeriod - 1) / kPeriod;
+
+std::string SoundPath(const std::string& name) {
+    return std::string(PULSOR_SOURCE_DIR) + "/assets/Sounds/" + name;
+}
+
+// The files a run with `voices` voices plays: the words L1..L16, H1..H16, then the beat; or the
+// beat alone for voices == 0.
+std::vector<std::string> Files(int voices) {
+    if (voices == 0) {
+        return {SoundPath("Pulsor.wav")};
+    }
+    std::vector<std::string> files;
+    for (int i = 0; i < voices && i < 32; ++i) {
+        files.push_back(SoundPath((i < 16 ? "L" : "H") + std::to_string(i % 16 + 1) + ".wav"));
+    }
+    if (voices > 32) {
+        files.push_back(SoundPath("Pulsor.wav"));
+    }
+    return files;
+}
+
+std::string Label(int voices) {
+    return voices == 0 ? "beat 44.1 kHz stereo" : std::to_string(voices) + " voices";
+}
+
+void BM_Mixer(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    struct Sound {
+        std::vector<uint8_t> file;
+        std::unique_ptr<MixerVoice> voice;
+    };
+    std::vector<Sound> sounds;
+    BoundedQueue<Notice> notices(1024);
+    Mixer mixer(kDeviceRate, &notices);
+    uint64_t serial = 0;
+    auto write = [&](Sound& s) {
+        Command c;
+        c.kind = Command::Write;
+        c.voice = s.voice.get();
+        c.data = s.file.data() + 44;
+        c.frames = static_cast<uint32_t>((s.file.size() - 44) / s.voice->Format().frameBytes);
+        c.serial = ++serial;
+        mixer.Post(c);
+    };
+    for (const std::string& path : Files(count)) {
+        Sound s;
+        s.file = wavetest::ReadFile(path);
+        WAVEFORMATEX f{};
+        f.wFormatTag = 1;
+        f.nChannels = s.file[22];
+        f.nSamplesPerSec = s.file[24] | s.file[25] << 8 | s.file[26] << 16;
+        f.nBlockAlign = static_cast<WORD>(s.file[32]);
+        f.wBitsPerSample = s.file[34];
+        SourceFormat parsed;
+        if (!ParseFormat(f, &parsed)) {
+            state.SkipWithError(("unplayable " + path).c_str());
+            return;
+        }
+        s.voice = std::make_unique<MixerVoice>(parsed);
+        Command add;
+        add.kind = Command::Add;
+        add.voice = s.voice.get();
+        mixer.Post(add);
+        sounds.push_back(std::move(s));
+        write(sounds.back());
+        write(sounds.back());  // a second copy queued behind: the voice never falls silent
+    }
+    std::vector<float> out(kPeriod * 2);
+    for (auto _ : state) {
+        double seconds = 0;
+        for (int p = 0; p < kPeriodsPerSecond; ++p) {
+            const auto t0 = SteadyClock::now();
+            mixer.Render(out.data(), kPeriod);
+            seconds += std::chrono::duration<double>(SteadyClock::now() - t0).count();
+            Notice n;
+            while (notices.TryPop(&n)) {
+                n.voice->noticesInFlight.fetch_sub(1);
+                for (Sound& s : sounds) {
+                    if (s.voice.get() == n.voice) {
+                        write(s);
+                    }
+                }
+            }
+        }
+        benchmark::DoNotOptimize(out.data());
+        state.SetIterationTime(seconds);
+    }
+    state.SetLabel(Label(count) + ", per second of output");
+}
+
+// SDL2_mixer's mixing time, measured inside its audio callback.
+struct SdlMixTiming {
+    std::atomic<int64_t> nanoseconds{0};
+    std::atomic<int> callbacks{0};
+    SteadyClock::time_point start;
+};
+SdlMixTiming gTiming;
+
+void SDLCALL BeforeChannels(void*, Uint8*, int) {
+    gTiming.start = SteadyClock::now();
+}
+void SDLCALL AfterChannels(void*, Uint8*, int) {
+    const auto ns =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(SteadyClock::now() - gTiming.start);
+    gTiming.nanoseconds += ns.count();
+    gTiming.callbacks += 1;
+}
+
+void BM_SdlMixer(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    if (SDL_Init(SDL_INIT_AUDIO) != 0 ||
+        Mix_OpenAudioDevice(48000, AUDIO_F32SYS, 2, kPeriod, nullptr, 0) != 0) {
+        state.SkipWithError(SDL_GetError());
+        return;
+    }
+    Mix_AllocateChannels(33);
+    std::vector<Mix_Chunk*> chunks;
+    for (const std::string& path : Files(count)) {
+        chunks.push_back(Mix_LoadWAV(path.c_str()));
+        if (!chunks.back()) {
+            state.SkipWithError(Mix_GetError());
+            return;
+        }
+    }
+    Mix_HookMusic(BeforeChannels, nullptr);
+    Mix_SetPostMix(AfterChannels, nullptr);
+    for (size_t i = 0; i < chunks.size(); ++i) {
+        Mix_PlayChannel(static_cast<int>(i), chunks[i], -1);
+    }
+    for (auto _ : state) {
+        gTiming.callbacks = 0;
+        gTiming.nanoseconds = 0;
+        while (gTiming.callbacks.load() < kPeriodsPerSecond) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        // Scaled to exactly one second of output.
+        const double perCallback = gTiming.nanoseconds.load() / 1e9 / gTiming.callbacks.load();
+        state.SetIterationTime(perCallback * kPeriodsPerSecond);
+    }
+    Mix_HaltChannel(-1);
+    Mix_HookMusic(nullptr, nullptr);
+    Mix_SetPostMix(nullptr, nullptr);
+    for (Mix_Chunk* c : chunks) {
+        Mix_FreeChunk(c);
+    }
+    Mix_CloseAudio();
+    SDL_Quit();
+    state.SetLabel(Label(count) + ", per second of output");
+}
+
+// Latency: waveOutWrite to the first frame of the output that holds the sample.
+struct Period {
+    uint64_t firstFrame;
+    SteadyClock::time_point renderedAt;
+    long soundAt;  // first sounding frame in it, or -1
+};
+
+void BM_TouchToSoundFrames(benchmark::State& state) {
+    const int period = static_cast<int>(state.range(0));
+    std::mutex mutex;
+    std::vector<Period> periods;
+    uint64_t rendered = 0;
+    SetNullOutputTap([&](const float* frames, int count) {
+        Period p{rendered, SteadyClock::now(), -1};
+        for (int i = 0; i < count; ++i) {
+            if (frames[2 * i] != 0.0f) {
+                p.soundAt = i;
+                break;
+            }
+        }
+        rendered += static_cast<uint64_t>(count);
+        std::lock_guard<std::mutex> lock(mutex);
+        periods.push_back(p);
+    });
+    platform::Clock::Instance().SetVirtual(false);
+    platform::DeviceOptions options;
+    options.headless = true;
+    options.audioBufferFrames = period;
+    std::string error;
+    if (!StartAudio(options, &error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    WAVEFORMATEX f{};
+    f.wFormatTag = WAVE_FORMAT_PCM;
+    f.nChannels = 1;
+    f.nSamplesPerSec = 48000;
+    f.nBlockAlign = 2;
+    f.nAvgBytesPerSec = 96000;
+    f.wBitsPerSample = 16;
+    HWAVEOUT h = nullptr;
+    waveOutOpen(&h, WAVE_MAPPER, &f, 0, 0, CALLBACK_NULL);
+    auto data = wavetest::Level16(64, 10000);
+    WAVEHDR header{};
+    header.lpData = reinterpret_cast<LPSTR>(data.data());
+    header.dwBufferLength = static_cast<DWORD>(data.size());
+    waveOutPrepareHeader(h, &header, sizeof header);
+
+    std::mt19937 random(1);
+    const double periodSeconds = period / 48000.0;
+    std::uniform_real_distribution<double> delay(0.0, 3 * periodSeconds);
+    std::vector<double> latencies;
+    for (auto _ : state) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(delay(random)));
+        size_t seen;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            seen = periods.size();
+        }
+        const auto written = SteadyClock::now();
+        waveOutWrite(h, &header, sizeof header);
+        for (;;) {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            std::lock_guard<std::mutex> lock(mutex);
+            auto it = std::find_if(periods.begin() + static_cast<long>(seen), periods.end(),
+                                   [](const Period& p) { return p.soundAt >= 0; });
+            if (it == periods.end()) {
+                continue;
+            }
+            // The device position when written: the last period rendered before, plus the time
+            // since it started playing.
+            auto before = std::find_if(periods.rbegin(), periods.rend(),
+                                       [&](const Period& p) { return p.renderedAt <= written; });
+            const double position =
+                static_cast<double>(before->firstFrame) +
+                std::chrono::duration<double>(written - before->renderedAt).count() * 48000.0;
+            latencies.push_back(static_cast<double>(it->firstFrame + it->soundAt) - position);
+            periods.clear();
+            break;
+        }
+        waveOutReset(h);
+    }
+    waveOutUnprepareHeader(h, &header, sizeof header);
+    waveOutClose(h);
+    StopAudio();
+    SetNullOutputTap(nullptr);
+    std::sort(latencies.begin(), latencies.end());
+    if (!latencies.empty()) {
+        state.counters["period"] = period;
+        state.counters["median_frames"] = latencies[latencies.size() / 2];
+        state.counters["p99_frames"] = latencies[latencies.size() * 99 / 100];
+        state.counters["max_frames"] = latencies.back();
+        state.counters["over_period"] = static_cast<double>(std::count_if(
+            latencies.begin(), latencies.end(), [&](double l) { return l > period; }));
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_Mixer)->Arg(1)->Arg(8)->Arg(33)->Arg(0)->UseManualTime()->Unit(
+    benchmark::kMicrosecond);
+BENCHMARK(BM_SdlMixer)
+    ->Arg(1)
+    ->Arg(8)
+    ->Arg(33)
+    ->Arg(0)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TouchToSoundFrames)->Arg(64)->Arg(128)->Arg(256)->Iterations(300);

@@ -1,0 +1,149 @@
+// A word played through waveOut and SDL audio into a real sound server (PulseAudio with a null
+// sink), recorded from the sink's monitor and found again in the recording.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "audio/WavePlayer.h"
+#include "platform/kernel/Clock.h"
+#include "platform/wave/Audio.h"
+#include "platform/wave/Output.h"
+#include "support/WaveTestFiles.h"
+
+namespace {
+
+constexpr const char* kSink = "pulsor_e2e";
+
+struct Span {
+    double start = -1;  // seconds
+    double end = -1;
+    double rms = 0;   // over the loud windows
+    double loud = 0;  // seconds of loud windows
+};
+
+// Where the sound is louder than -40 dBFS, in 10 ms windows, from 16-bit interleaved samples.
+Span FindSound(const std::vector<int16_t>& samples, int channels, int rate) {
+    const size_t window = static_cast<size_t>(rate / 100) * channels;
+    Span span;
+    double sum = 0;
+    size_t loudWindows = 0;
+    for (size_t at = 0; at + window <= samples.size(); at += window) {
+        double energy = 0;
+        for (size_t i = at; i < at + window; ++i) {
+            energy += (samples[i] / 32768.0) * (samples[i] / 32768.0);
+        }
+        const double rms = std::sqrt(energy / window);
+        if (rms > 0.01) {
+            const double t = static_cast<double>(at / channels) / rate;
+            if (span.start < 0) {
+                span.start = t;
+            }
+            span.end = t + 0.01;
+            sum += rms * rms;
+            ++loudWindows;
+        }
+    }
+    span.rms = loudWindows ? std::sqrt(sum / loudWindows) : 0;
+    span.loud = loudWindows * 0.01;
+    return span;
+}
+
+std::vector<int16_t> Samples(const std::vector<uint8_t>& bytes, size_t from) {
+    std::vector<int16_t> out;
+    for (size_t i = from; i + 1 < bytes.size(); i += 2) {
+        out.push_back(static_cast<int16_t>(bytes[i] | bytes[i + 1] << 8));
+    }
+    return out;
+}
+
+pid_t StartRecorder(const std::string& path) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        FILE* out = std::freopen(path.c_str(), "wb", stdout);
+        if (!out) {
+            _exit(127);
+        }
+        const std::string device = std::string(kSink) + ".monitor";
+        execlp("parec", "parec", "-d", device.c_str(), "--latency-msec=20", "--format=s16le",
+               "--rate=48000", "--channels=2", "--raw", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+TEST(SoundServer, AWordPlayedThroughSdlAudioIsHeardAtItsLevelAndLength) {
+    const std::string script = std::string(PULSOR_SOURCE_DIR) + "/scripts/start-pulseaudio.sh";
+    if (std::system((script + " " + kSink + " >/dev/null 2>&1").c_str()) != 0) {
+        GTEST_SKIP() << "no PulseAudio server could be started";
+    }
+    setenv("PULSE_SINK", kSink, 1);  // SDL's stream goes to the null sink
+    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+
+    const std::string word = std::string(PULSOR_SOURCE_DIR) + "/assets/Sounds/L1.wav";
+    auto wordBytes = wavetest::ReadFile(word);
+    ASSERT_GT(wordBytes.size(), 44u) << word;
+    const int wordChannels = wordBytes[22];
+    const int wordRate = wordBytes[24] | wordBytes[25] << 8 | wordBytes[26] << 16;
+    ASSERT_EQ(wordBytes[34], 16) << "the test reads 16-bit words";
+    const Span source = FindSound(Samples(wordBytes, 44), wordChannels, wordRate);
+    ASSERT_GT(source.end, source.start);
+
+    platform::Clock::Instance().SetVirtual(false);
+    platform::DeviceOptions options;
+    std::string error;
+    ASSERT_TRUE(platform::wave::StartAudio(options, &error)) << error;
+    if (std::string(platform::wave::ActiveOutputName()) != "sdl") {
+        platform::wave::StopAudio();
+        GTEST_SKIP() << "SDL audio could not reach the server";
+    }
+
+    const std::string recording = wavetest::TempDir() + "/monitor.raw";
+    pid_t recorder = StartRecorder(recording);
+    ASSERT_GT(recorder, 0);
+    platform::Clock& clock = platform::Clock::Instance();
+    // The sink delivers to its monitor in bursts; wait until some silence has been recorded.
+    auto recordedBytes = [&] { return wavetest::ReadFile(recording).size(); };
+    for (int i = 0; i < 100 && recordedBytes() < 48000 * 4 / 5; ++i) {
+        clock.SleepFor(50 * platform::kNsPerMs);
+    }
+    const size_t bytesBefore = recordedBytes();
+    ASSERT_GT(bytesBefore, 0u) << "the recorder gets nothing from the sink's monitor";
+
+    {
+        std::wstring path(word.begin(), word.end());
+        WavePlayer player(path.c_str());
+        ASSERT_TRUE(player.IsPlayable());
+        ASSERT_TRUE(player.SetVolume(100));
+        ASSERT_TRUE(player.Play());
+        // Until the recording reaches well past the word's end.
+        const size_t wanted = bytesBefore + static_cast<size_t>((source.end + 0.5) * 48000) * 4;
+        for (int i = 0; i < 200 && recordedBytes() < wanted; ++i) {
+            clock.SleepFor(50 * platform::kNsPerMs);
+        }
+    }
+    platform::wave::StopAudio();
+    kill(recorder, SIGTERM);
+    int status = 0;
+    waitpid(recorder, &status, 0);
+
+    auto recorded = wavetest::ReadFile(recording);
+    const Span heard = FindSound(Samples(recorded, 0), 2, 48000);
+    ASSERT_GE(heard.start, 0) << "nothing was heard";
+    // Silence until the word was played: it is the word, not noise.
+    EXPECT_GE(heard.start, static_cast<double>(bytesBefore / 4) / 48000 - 0.02);
+    // As much sound as the word has, within a few windows. A loaded machine may let the stream
+    // run dry for a moment, which spreads the word out but loses nothing.
+    EXPECT_NEAR(heard.loud, source.loud, 0.04);
+    EXPECT_GE(heard.end - heard.start, source.end - source.start - 0.03);
+    EXPECT_LE(heard.end - heard.start, source.end - source.start + 0.3);
+    // At the word's own level (the sink's volume is 100 %).
+    EXPECT_NEAR(20 * std::log10(heard.rms / source.rms), 0.0, 1.5);
+}
+
+}  // namespace

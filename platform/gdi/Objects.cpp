@@ -333,8 +333,10 @@ DWORD GetObjectType(HGDIOBJ object) {
             return OBJ_PEN;
         case HandleType::Font:
             return OBJ_FONT;
-        case HandleType::DC:
-            return LookupDC(static_cast<HDC>(object))->memory ? OBJ_MEMDC : OBJ_DC;
+        case HandleType::DC: {
+            DC* dc = LookupDC(static_cast<HDC>(object));
+            return !dc ? 0 : dc->memory ? OBJ_MEMDC : OBJ_DC;
+        }
         default:
             return 0;
     }

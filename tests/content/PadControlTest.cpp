@@ -241,6 +241,17 @@ TEST(PadControl, LiftElsewhereResetsThePadAndPassesOn) {
     EXPECT_GE(window.Count(WM_PAINT), 1);
 }
 
+TEST(PadControl, LiftingStopsNoSound) {
+    PadStage s(240, 320, 96);
+    const DWORD start = GetTickCount();
+    s.Down(30, 80);
+    EXPECT_EQ(s.Up(30, 80), 1);
+    EXPECT_EQ(s.PlaysAfter(), Plays{1});
+    const std::vector<DWORD> ends = content_test::ReportTimes(s.stage.Window(), 1);
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_GE(ends[0] - start, 400u);  // played to its end
+}
+
 TEST(PadControl, WithoutASoundBankTheStrokeIsNotFollowed) {
     TestWindow window(240, 320, 96);
     PadControl pad(nullptr, window.Handle(), 35);
@@ -265,6 +276,12 @@ TEST(PadControl, PadTooSmallForCellsFindsNoCell) {
     EXPECT_EQ(pad.GetPressedCell(), -1);
     EXPECT_EQ(pad.TouchMove(window.Handle(), 0, 12, 12), 1);
     EXPECT_EQ(pad.GetPressedCell(), -1);
+
+    const HBITMAP surface = platform::gdi::CreateBitmap32(20, 20);
+    const HDC dc = platform::gdi::CreateSurfaceDC(surface);
+    pad.PaintIfVisible(dc);  // sixteen empty cells, nothing to see and nothing to fail
+    DeleteDC(dc);
+    DeleteObject(surface);
 }
 
 TEST(PadControl, CellAtCoversTheGridAndNothingElse) {
@@ -341,6 +358,51 @@ content_test::Picture PaintPad(int width, int height, int dpi) {
     }
     DeleteObject(surface);
     return picture;
+}
+
+// Without pictures the labels are still drawn: white ones, and the pressed one black on black.
+TEST(PadControlPaint, WithoutPicturesOnlyTheLabelsShow) {
+    TestWindow window(240, 320, 96);
+    Skin skin;
+    skin.Load(AssetFolder("Skin").c_str(), L"");
+    PadControl pad(nullptr, window.Handle(), 35);
+    Place(pad);
+    pad.SetFont(skin.GetFont(Font12Medium));
+    pad.TouchDown(window.Handle(), 0, 100, 120);
+    ASSERT_EQ(pad.GetPressedCell(), 5);
+
+    const HBITMAP surface = platform::gdi::CreateBitmap32(240, 320);
+    const HDC dc = platform::gdi::CreateSurfaceDC(surface);
+    pad.PaintIfVisible(dc);
+    // Each cell's label lies in its text rectangle; count the lit pixels there and elsewhere.
+    const RECT grid = pad.GetGridRect();
+    int litOutside = 0;
+    std::vector<int> litInCell(16, 0);
+    for (int y = 0; y < 320; ++y) {
+        for (int x = 0; x < 240; ++x) {
+            if (GetPixel(dc, x, y) == RGB(0, 0, 0)) {
+                continue;
+            }
+            const int cell = pad.CellAt(x - grid.left, y - grid.top);
+            const int cx = cell < 0 ? 0 : x - grid.left - (cell % 4) * pad.GetCellWidth();
+            const int cy = cell < 0 ? 0 : y - grid.top - (cell / 4) * pad.GetCellHeight();
+            if (cell >= 0 && cx >= 5 && cx < 57 - 5 && cy >= 15 && cy < 50 - 5) {
+                ++litInCell[cell];
+            } else {
+                ++litOutside;
+            }
+        }
+    }
+    DeleteDC(dc);
+    DeleteObject(surface);
+    EXPECT_EQ(litOutside, 0);
+    for (int cell = 0; cell < 16; ++cell) {
+        if (cell == 5) {
+            EXPECT_EQ(litInCell[cell], 0) << "black label on black";
+        } else {
+            EXPECT_GT(litInCell[cell], 10) << cell;
+        }
+    }
 }
 
 TEST(PadControlPaint, SkinnedPadWithOnePressedCellAt240x320) {

@@ -29,8 +29,10 @@ size_t BoundedLength(const wchar_t* s, size_t max) {
 // The shell's wide format functions read %s and %c as wide and %S / %hs / %C / %hc as narrow,
 // and know the I64 / I32 / I size prefixes; the C library's wide printf reads %s and %c as narrow.
 // This rewrites a format of the first kind into one of the second; the arguments stay as passed.
-std::wstring TranslateFormat(const wchar_t* format) {
-    std::wstring out;
+// False for %n, which the shell refuses too.
+bool TranslateFormat(const wchar_t* format, std::wstring* translated) {
+    std::wstring& out = *translated;
+    out.clear();
     for (const wchar_t* p = format; *p;) {
         if (*p != L'%') {
             out.push_back(*p++);
@@ -73,6 +75,9 @@ std::wstring TranslateFormat(const wchar_t* format) {
             length.push_back(*p++);
         }
         const wchar_t conversion = *p;
+        if (conversion == L'n') {
+            return false;
+        }
         if (conversion == L's' || conversion == L'c' || conversion == L'S' || conversion == L'C') {
             const bool upper = conversion == L'S' || conversion == L'C';
             const bool narrow = size == Short || (upper && size != Long && size != Wide);
@@ -86,7 +91,7 @@ std::wstring TranslateFormat(const wchar_t* format) {
             out.push_back(*p++);
         }
     }
-    return out;
+    return true;
 }
 
 }  // namespace
@@ -124,7 +129,11 @@ HRESULT StringCchPrintfW(LPWSTR dest, size_t destSize, LPCWSTR format, ...) {
         dest[0] = L'\0';
         return E_INVALIDARG;
     }
-    const std::wstring translated = TranslateFormat(format);
+    std::wstring translated;
+    if (!TranslateFormat(format, &translated)) {
+        dest[0] = L'\0';
+        return E_INVALIDARG;
+    }
     // vswprintf reports truncation and encoding errors alike, so format into a buffer that grows
     // until the text fits, then copy what the destination holds.
     std::vector<wchar_t> buffer(destSize < 256 ? 256 : destSize);

@@ -239,6 +239,7 @@ bool ParseData(std::string_view data, Value* value) {
                                           (static_cast<uint32_t>(bytes[3]) << 24));
     } else if (!(type == kTypeString && FromUtf16Bytes(bytes, &value->text))) {
         value->bytes = std::move(bytes);
+        value->raw = true;
     }
     return true;
 }

@@ -26,8 +26,9 @@ struct Value {
     DWORD dword = 0;             // kTypeDword
     std::wstring text;           // kTypeString
     std::vector<uint8_t> bytes;  // other types, and data that does not fit its type
-    bool IsDword() const { return type == kTypeDword && bytes.empty(); }
-    bool IsString() const { return type == kTypeString && bytes.empty(); }
+    bool raw = false;            // the data is `bytes`, whatever the type
+    bool IsDword() const { return type == kTypeDword && !raw; }
+    bool IsString() const { return type == kTypeString && !raw; }
     bool operator==(const Value& other) const;
 };
 

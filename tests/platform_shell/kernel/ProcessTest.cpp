@@ -125,11 +125,12 @@ TEST(CreateProcess, DoesNotHandOpenFilesToTheChild) {
     chmod(script.c_str(), 0755);
     FILE* kept = std::fopen((dir / "open.txt").c_str(), "w");  // not close-on-exec
     ASSERT_NE(kept, nullptr);
+    const int keptFd = fileno(kept);
     wchar_t commandLine[] = L"";
     ASSERT_TRUE(CreateProcess(platform::FromUtf8(script).c_str(), commandLine, nullptr, nullptr,
                               FALSE, 0, nullptr, nullptr, nullptr, nullptr));
     ASSERT_TRUE(WaitForFile(dir / "fds"));
     std::fclose(kept);
     const std::string fds = ReadFile(dir / "fds");
-    EXPECT_EQ(fds.find(std::to_string(fileno(kept)) + "\n"), std::string::npos) << fds;
+    EXPECT_EQ(fds.find(std::to_string(keptFd) + "\n"), std::string::npos) << fds;
 }

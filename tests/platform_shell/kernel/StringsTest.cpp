@@ -55,6 +55,9 @@ TEST(StringCch, PrintfUsesTheShellsWideConversions) {
     EXPECT_EQ(StringCchPrintfW(buffer, 64, L"%I64d %5.2f %%", static_cast<int64_t>(1) << 40, 2.5),
               S_OK);
     EXPECT_STREQ(buffer, L"1099511627776  2.50 %");
+    int written = 0;
+    EXPECT_EQ(StringCchPrintfW(buffer, 64, L"ab%n", &written), E_INVALIDARG);
+    EXPECT_EQ(written, 0);
 }
 
 TEST(StringCch, PrintfTruncatesAtTheBuffer) {

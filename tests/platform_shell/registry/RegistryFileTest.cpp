@@ -38,6 +38,8 @@ TEST(RegistryFile, ReadsWhatRegistryEditorsWrite) {
                 "  ff\r\n"
                 "\"Wide\"=hex(1):48,00,69,00,00,00\r\n"
                 "\"Expand\"=hex(2):41,00,00,00\r\n"
+                "\"Four\"=hex(4):2a,00,00,00\r\n"
+                "\"Short dword\"=hex(4):\r\n"
                 "\"Gone\"=dword:1\r\n"
                 "\"Gone\"=-\r\n"
                 "[-HKEY_LOCAL_MACHINE\\Software\\Old]\r\n"
@@ -51,6 +53,8 @@ TEST(RegistryFile, ReadsWhatRegistryEditorsWrite) {
     EXPECT_EQ(c.Find(kKey, L"Wide")->text, L"Hi");
     EXPECT_EQ(c.Find(kKey, L"Expand")->type, 2u);
     EXPECT_EQ(c.Find(kKey, L"Gone"), nullptr);
+    EXPECT_EQ(DwordOf(c, L"Four"), 42u);
+    EXPECT_FALSE(c.Find(kKey, L"Short dword")->IsDword());
 
     // Writing and reading again gives the same contents, other types included.
     Contents again;

@@ -232,6 +232,7 @@ int main(int argc, char** argv) {
     if (!options.configDir.empty()) {
         platform::registry::SetConfigDir(options.configDir);
     }
+    platform::user::SetInstanceScope(options.configDir);
 
     platform::Clock& clock = platform::Clock::Instance();
     clock.SetVirtual(options.headless && !options.realTime);

@@ -31,14 +31,26 @@ uint64_t Hash(const std::wstring& text, uint64_t h) {
     return h;
 }
 
+std::mutex gScopeMutex;
+std::wstring& Scope() {
+    static auto* scope = new std::wstring();
+    return *scope;
+}
+
 // Class names compare without case, titles exactly.
 std::string SocketName(const std::wstring& className, const std::wstring& title) {
     std::wstring folded = className;
     for (wchar_t& c : folded) {
         c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
     }
+    std::wstring scope;
+    {
+        std::lock_guard<std::mutex> lock(gScopeMutex);
+        scope = Scope();
+    }
     uint64_t h = Hash(folded, 14695981039346656037ULL);
     h = Hash(std::wstring(1, L'\x1f') + title, h);
+    h = Hash(std::wstring(1, L'\x1f') + scope, h);
     char name[64];
     std::snprintf(name, sizeof name, "pulsor-window-%u-%016llx", static_cast<unsigned>(getuid()),
                   static_cast<unsigned long long>(h));
@@ -101,6 +113,11 @@ HWND RemoteHandle(const std::string& name) {
 }
 
 }  // namespace
+
+void SetInstanceScope(const std::string& scope) {
+    std::lock_guard<std::mutex> lock(gScopeMutex);
+    Scope().assign(scope.begin(), scope.end());
+}
 
 class InstanceListener {
 public:

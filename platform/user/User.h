@@ -2,6 +2,8 @@
 // layer beyond the public window API.
 #pragma once
 
+#include <string>
+
 #include "platform/device/Device.h"
 #include "platform/kernel/Clock.h"
 #include "platform/win32.h"
@@ -15,6 +17,11 @@ DeviceSink* UserDeviceSink();
 // Runs the calling thread's message loop until the device clock reaches `deadline` or WM_QUIT
 // is retrieved (returns false then, with the exit code in *exitCode when given).
 bool PumpMessagesUntil(TimeNs deadline, int* exitCode = nullptr);
+
+// Windows find each other across processes only within one scope: main sets it to the registry
+// folder given with --config-dir (empty: the default), so that separate configurations, such as
+// tests running side by side, are separate installations that do not find each other.
+void SetInstanceScope(const std::string& scope);
 
 // The emulated display orientation (DMDO_*) kept by ChangeDisplaySettingsEx.
 int DisplayOrientation();

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/user/User.h"
 #include "support/TestWindow.h"
 
 extern char** environ;
@@ -66,6 +67,10 @@ TEST(SingleInstanceChild, Act) {
         ASSERT_NE(CreateTitled(m.substr(m.find(':') + 1)), nullptr);
         std::_Exit(0);  // dies holding its window: the name must not outlive the process
     }
+    if (what == "elsewhere") {
+        platform::user::SetInstanceScope("/another/config");
+        what = "absent";
+    }
     HWND found = FindWindow(L"PulsorTestWindow", title.c_str());
     if (what == "absent") {
         EXPECT_EQ(found, nullptr);
@@ -121,6 +126,16 @@ TEST(SingleInstance, TheNameDiesWithItsProcess) {
     const std::string title = UniqueTitle("dead");
     ASSERT_EQ(RunChild("own:" + title), 0);
     EXPECT_EQ(FindWindow(L"PulsorTestWindow", Wide(title).c_str()), nullptr);
+}
+
+TEST(SingleInstance, AnotherConfigurationIsAnotherInstallation) {
+    TestWindow window;
+    const std::string title = UniqueTitle("scoped");
+    HWND hwnd = CreateTitled(title);
+    ASSERT_NE(hwnd, nullptr);
+    EXPECT_EQ(RunChild("elsewhere:" + title), 0);
+    EXPECT_EQ(RunChild("raise:" + title), 0);  // the same scope still finds it
+    DestroyWindow(hwnd);
 }
 
 TEST(SingleInstance, TitlesMustMatchExactly) {

@@ -8,6 +8,8 @@
 #include <memory>
 #include <sstream>
 
+#include "platform/gdi/GdiInternal.h"
+
 namespace content_test {
 
 namespace {
@@ -18,6 +20,25 @@ struct FileCloser {
 using File = std::unique_ptr<FILE, FileCloser>;
 
 }  // namespace
+
+Picture PictureOf(HBITMAP bitmap) {
+    Picture picture;
+    int stride = 0;
+    const uint32_t* pixels =
+        platform::gdi::BitmapPixels(bitmap, &picture.width, &picture.height, &stride);
+    if (pixels == nullptr) {
+        picture.width = picture.height = 0;
+        return picture;
+    }
+    for (int y = 0; y < picture.height; ++y) {
+        const uint32_t* row = reinterpret_cast<const uint32_t*>(
+            reinterpret_cast<const uint8_t*>(pixels) + static_cast<size_t>(y) * stride);
+        for (int x = 0; x < picture.width; ++x) {
+            picture.pixels.push_back(row[x] & 0x00FFFFFF);
+        }
+    }
+    return picture;
+}
 
 bool WritePng(const std::string& path, const Picture& picture) {
     File file(std::fopen(path.c_str(), "wb"));

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32.h"
+
 namespace content_test {
 
 struct Picture {
@@ -13,6 +15,9 @@ struct Picture {
     int height = 0;
     std::vector<uint32_t> pixels;  // 0x00RRGGBB, rows top-down
 };
+
+// A live bitmap's pixels; an empty picture for a bad handle.
+Picture PictureOf(HBITMAP bitmap);
 
 bool WritePng(const std::string& path, const Picture& picture);
 bool ReadPng(const std::string& path, Picture* picture);

@@ -345,17 +345,7 @@ content_test::Picture PaintPad(int width, int height, int dpi) {
     pad.PaintIfVisible(dc);
     DeleteDC(dc);
 
-    content_test::Picture picture;
-    int stride = 0;
-    const uint32_t* pixels =
-        platform::gdi::BitmapPixels(surface, &picture.width, &picture.height, &stride);
-    for (int y = 0; y < picture.height; ++y) {
-        const uint32_t* row = reinterpret_cast<const uint32_t*>(
-            reinterpret_cast<const uint8_t*>(pixels) + static_cast<size_t>(y) * stride);
-        for (int x = 0; x < picture.width; ++x) {
-            picture.pixels.push_back(row[x] & 0x00FFFFFF);
-        }
-    }
+    const content_test::Picture picture = content_test::PictureOf(surface);
     DeleteObject(surface);
     return picture;
 }

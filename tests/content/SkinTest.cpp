@@ -11,7 +11,6 @@
 #include "content/ContentTestSupport.h"
 #include "content/GoldenImage.h"
 #include "platform/device/headless/HeadlessDevice.h"
-#include "platform/gdi/GdiInternal.h"
 #include "platform/kernel/WideString.h"
 
 using content_test::AssetFolder;
@@ -39,25 +38,6 @@ LOGFONT FontOf(HFONT font) {
     LOGFONT logFont{};
     EXPECT_EQ(GetObject(font, sizeof(logFont), &logFont), static_cast<int>(sizeof(logFont)));
     return logFont;
-}
-
-// The bitmap's pixels as 0x00RRGGBB, to compare with the decoded file.
-content_test::Picture PictureOf(HBITMAP bitmap) {
-    content_test::Picture picture;
-    int stride = 0;
-    const uint32_t* pixels =
-        platform::gdi::BitmapPixels(bitmap, &picture.width, &picture.height, &stride);
-    if (pixels == nullptr) {
-        return picture;
-    }
-    for (int y = 0; y < picture.height; ++y) {
-        const uint32_t* row = reinterpret_cast<const uint32_t*>(
-            reinterpret_cast<const uint8_t*>(pixels) + static_cast<size_t>(y) * stride);
-        for (int x = 0; x < picture.width; ++x) {
-            picture.pixels.push_back(row[x] & 0x00FFFFFF);
-        }
-    }
-    return picture;
 }
 
 TEST(Skin, EmptyFolderLeavesEveryPictureOutButMakesTheFonts) {
@@ -101,7 +81,7 @@ TEST(Skin, RealSkinLoadsEveryFileIntoItsSlot) {
         const std::string file = platform::ToUtf8(Skin::kImageFiles[i]);
         content_test::Picture expected;
         ASSERT_TRUE(content_test::ReadPng((kSkinSource / file).string(), &expected)) << file;
-        const content_test::Picture loaded = PictureOf(skin.GetImage(i));
+        const content_test::Picture loaded = content_test::PictureOf(skin.GetImage(i));
         EXPECT_EQ(loaded.width, expected.width) << file;
         EXPECT_EQ(loaded.height, expected.height) << file;
         EXPECT_TRUE(loaded.pixels == expected.pixels) << file;

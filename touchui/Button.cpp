@@ -4,12 +4,6 @@
 
 Button::Button(HINSTANCE instance_, HWND window_, int id_)
     : Control(instance_, window_, id_),
-      normalImage(NULL),
-      normalMask(NULL),
-      activeImage(NULL),
-      activeMask(NULL),
-      disabledImage(NULL),
-      disabledMask(NULL),
       imageStyle(1),
       imagePlacement(1),
       showText(0),
@@ -23,34 +17,12 @@ Button::Button(HINSTANCE instance_, HWND window_, int id_)
       overlayMarginBottom(ScaleY(1)) {}
 
 void Button::SetImage(HBITMAP image, int role) {
-    switch (role) {
-        case ImageNormal:
-            normalImage = image;
-            break;
-        case ImageNormalMask:
-            normalMask = image;
-            break;
-        case ImageActive:
-            activeImage = image;
-            break;
-        case ImageActiveMask:
-            activeMask = image;
-            break;
-        case ImageDisabled:
-            disabledImage = image;
-            break;
-        case ImageDisabledMask:
-            disabledMask = image;
-            break;
-        case ImageOverlay:
-            overlayImage = image;
-            break;
-        case ImageOverlayMask:
-            overlayMask = image;
-            break;
-        default:
-            break;
-    }
+    if (images.Set(image, role))
+        return;
+    if (role == ImageOverlay)
+        overlayImage = image;
+    else if (role == ImageOverlayMask)
+        overlayMask = image;
 }
 
 void Button::SetOverlayMargins(int l, int t, int r, int b) {
@@ -64,12 +36,7 @@ void Button::Paint(HDC hdc) {
     RECT rect;
     GetRect(&rect);
 
-    if (!enabled)
-        DrawImage(hdc, rect, disabledImage, disabledMask, imageStyle, imagePlacement);
-    else if (state)
-        DrawImage(hdc, rect, activeImage, activeMask, imageStyle, imagePlacement);
-    else
-        DrawImage(hdc, rect, normalImage, normalMask, imageStyle, imagePlacement);
+    images.Draw(hdc, rect, enabled, state, imageStyle, imagePlacement);
 
     if (showText) {
         RECT textRect = rect;

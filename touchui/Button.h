@@ -17,12 +17,7 @@ public:
 
     void Paint(HDC hdc) override;
 
-    HBITMAP normalImage;
-    HBITMAP normalMask;
-    HBITMAP activeImage;
-    HBITMAP activeMask;
-    HBITMAP disabledImage;
-    HBITMAP disabledMask;
+    StateImages images;  // normal (up), active (pressed), disabled
     int imageStyle;      // 1 single image, 2 image with mask
     int imagePlacement;  // 1 centred at natural size, 2 stretched
     int showText;

@@ -3,51 +3,16 @@
 #include "graphics/Drawing.h"
 
 CheckBox::CheckBox(HINSTANCE instance_, HWND window_, int id_)
-    : Control(instance_, window_, id_),
-      offImage(NULL),
-      offMask(NULL),
-      onImage(NULL),
-      onMask(NULL),
-      disabledImage(NULL),
-      disabledMask(NULL),
-      imageStyle(1),
-      imagePlacement(1),
-      showText(0) {}
+    : Control(instance_, window_, id_), imageStyle(1), imagePlacement(1), showText(0) {}
 
 void CheckBox::SetImage(HBITMAP image, int role) {
-    switch (role) {
-        case ImageNormal:
-            offImage = image;
-            break;
-        case ImageNormalMask:
-            offMask = image;
-            break;
-        case ImageActive:
-            onImage = image;
-            break;
-        case ImageActiveMask:
-            onMask = image;
-            break;
-        case ImageDisabled:
-            disabledImage = image;
-            break;
-        case ImageDisabledMask:
-            disabledMask = image;
-            break;
-        default:
-            break;
-    }
+    images.Set(image, role);
 }
 
 void CheckBox::Paint(HDC hdc) {
     RECT rect;
     GetRect(&rect);
-    if (!enabled)
-        DrawImage(hdc, rect, disabledImage, disabledMask, imageStyle, imagePlacement);
-    else if (state)
-        DrawImage(hdc, rect, onImage, onMask, imageStyle, imagePlacement);
-    else
-        DrawImage(hdc, rect, offImage, offMask, imageStyle, imagePlacement);
+    images.Draw(hdc, rect, enabled, state, imageStyle, imagePlacement);
 
     if (showText) {
         DeflateRectBy(rect, marginLeft, marginTop, marginRight, marginBottom);

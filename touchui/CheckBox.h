@@ -22,12 +22,7 @@ public:
     int OnTouchUp(HWND window, int reserved, int x, int y) override;
     int OnTouchMove(HWND window, int reserved, int x, int y) override;
 
-    HBITMAP offImage;
-    HBITMAP offMask;
-    HBITMAP onImage;
-    HBITMAP onMask;
-    HBITMAP disabledImage;
-    HBITMAP disabledMask;
+    StateImages images;  // normal (off), active (on), disabled
     int imageStyle;
     int imagePlacement;
     int showText;

@@ -199,3 +199,38 @@ void Control::DrawImage(HDC hdc, const RECT& r, HBITMAP image, HBITMAP mask, int
             DrawBitmapStretchedMasked(hdc, r.left, r.top, r.right, r.bottom, image, mask);
     }
 }
+
+bool StateImages::Set(HBITMAP image, int role) {
+    switch (role) {
+        case ImageNormal:
+            normal = image;
+            return true;
+        case ImageNormalMask:
+            normalMask = image;
+            return true;
+        case ImageActive:
+            active = image;
+            return true;
+        case ImageActiveMask:
+            activeMask = image;
+            return true;
+        case ImageDisabled:
+            disabled = image;
+            return true;
+        case ImageDisabledMask:
+            disabledMask = image;
+            return true;
+        default:
+            return false;
+    }
+}
+
+void StateImages::Draw(HDC hdc, const RECT& rect, int enabled, int isActive, int style,
+                       int placement) const {
+    if (!enabled)
+        Control::DrawImage(hdc, rect, disabled, disabledMask, style, placement);
+    else if (isActive)
+        Control::DrawImage(hdc, rect, active, activeMask, style, placement);
+    else
+        Control::DrawImage(hdc, rect, normal, normalMask, style, placement);
+}

@@ -24,6 +24,22 @@ enum ImageRole {
     ImageOverlayMask = 14,
 };
 
+// The images of a control that looks different when active (a pressed button, a checked box)
+// and when disabled, each with its mask: roles 1, 2 (normal), 3, 4 (active) and 9, 10 (disabled).
+struct StateImages {
+    HBITMAP normal = NULL;
+    HBITMAP normalMask = NULL;
+    HBITMAP active = NULL;
+    HBITMAP activeMask = NULL;
+    HBITMAP disabled = NULL;
+    HBITMAP disabledMask = NULL;
+
+    // False, and nothing stored, for a role other than those six.
+    bool Set(HBITMAP image, int role);
+    // The disabled pair when not enabled, else the active pair when active, else the normal one.
+    void Draw(HDC hdc, const RECT& rect, int enabled, int active, int style, int placement) const;
+};
+
 // Layout numbers are 96-dpi units; these convert them to pixels of the screen (rounded, halves up;
 // a negative n converts as the negated conversion of -n). The dpi is read once, on first use, from
 // any thread.
@@ -47,6 +63,12 @@ public:
     virtual int OnTouchDown(HWND window, int reserved, int x, int y);
     virtual int OnTouchUp(HWND window, int reserved, int x, int y);
     virtual int OnTouchMove(HWND window, int reserved, int x, int y);
+
+    // Draws image (with its mask for style 2) into rect. Style: 1 single image, 2 image with mask;
+    // placement: 1 centred at natural size, 2 stretched. Any other style or placement draws
+    // nothing.
+    static void DrawImage(HDC hdc, const RECT& rect, HBITMAP image, HBITMAP mask, int style,
+                          int placement);
 
     void PaintIfVisible(HDC hdc);
     int TouchDown(HWND window, int reserved, int x, int y);
@@ -105,11 +127,6 @@ public:
     Control* parent;
 
 protected:
-    // Draws image (with its mask for style 2) into rect. Style: 1 single image, 2 image with mask;
-    // placement: 1 centred at natural size, 2 stretched. Any other style or placement draws
-    // nothing.
-    static void DrawImage(HDC hdc, const RECT& rect, HBITMAP image, HBITMAP mask, int style,
-                          int placement);
     // Posts WM_COMMAND with code and id to `target`, the control's address as lParam.
     void Notify(HWND target, int code);
 };

@@ -55,6 +55,8 @@ void ScreenHost::ReleaseSurfaces() {
 
 void ScreenHost::SetVisibleScreen(int screenId) {
     for (Screen* screen : screens) {
+        if (!screen)
+            continue;
         screen->SetVisible(0);
         if (screen->GetId() == screenId)
             screen->SetVisible(1);

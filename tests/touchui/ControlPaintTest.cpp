@@ -94,8 +94,8 @@ TEST_F(ControlPaint, UnknownRolesAreIgnored) {
     b.SetBounds(0, 0, 10, 10);
     b.SetImagePlacement(2);
     b.SetImage(Image(2, 2, kRed), 5);
-    EXPECT_EQ(b.normalImage, nullptr);
-    EXPECT_EQ(b.activeImage, nullptr);
+    EXPECT_EQ(b.images.normal, nullptr);
+    EXPECT_EQ(b.images.active, nullptr);
     b.Paint(screen_.dc());
     EXPECT_EQ(At(3, 3), kBackground);
 
@@ -106,8 +106,8 @@ TEST_F(ControlPaint, UnknownRolesAreIgnored) {
 
     CheckBox check(NULL, NULL, 36);
     check.SetImage(Image(2, 2, kRed), ImageOverlay);
-    EXPECT_EQ(check.offImage, nullptr);
-    EXPECT_EQ(check.onImage, nullptr);
+    EXPECT_EQ(check.images.normal, nullptr);
+    EXPECT_EQ(check.images.active, nullptr);
 }
 
 TEST_F(ControlPaint, CentredPlacementDrawsAtNaturalSizeOverhangingEvenly) {

@@ -80,7 +80,7 @@ int ProgressColumns(const Picture& p) {
 }  // namespace
 
 TEST(AppEndToEnd, SplashFillsInOrderThenTheMainPageAppearsAtTwoSeconds) {
-    Run run("splash");
+    PulsorRun run("splash");
     std::string script;
     int t = 0;
     for (int shotAt : {30, 50, 70, 90, 110, 130, 1990, 2010}) {
@@ -120,7 +120,7 @@ TEST(AppEndToEnd, SplashFillsInOrderThenTheMainPageAppearsAtTwoSeconds) {
 }
 
 TEST(AppEndToEnd, EachCellSpeaksItsWordLowThenHighAfterTheVoiceSwitch) {
-    Run run("words");
+    PulsorRun run("words");
     std::string script = Wait(kMainUp);
     for (int cell = 0; cell < 16; ++cell) {
         script += Tap(Cell(cell)) + Wait(950);
@@ -151,7 +151,7 @@ TEST(AppEndToEnd, EachCellSpeaksItsWordLowThenHighAfterTheVoiceSwitch) {
 }
 
 TEST(AppEndToEnd, AStrokeAcrossARowStringsItsFourWords) {
-    Run run("stroke");
+    PulsorRun run("stroke");
     // Row 2 (cells 4..7) lies at y = 60 + 50 + 25; the finger enters a new cell every ~760 ms.
     const std::string script = Wait(kMainUp) + "drag 10 135 230 135 3000\n" + Wait(1000);
     ASSERT_EQ(run.Start(script, std::string(kSmall) + " --record " + run.Recording().string()), 0)
@@ -173,7 +173,7 @@ TEST(AppEndToEnd, AStrokeAcrossARowStringsItsFourWords) {
 }
 
 TEST(AppEndToEnd, TheBeatMovesItsBarOnceASecondAndResetsWhenItEnds) {
-    Run run("beat");
+    PulsorRun run("beat");
     std::string script = Wait(kMainUp) + Tap(kPlayBeat);
     // The beat (10.6 s, 10 whole seconds) started at the tap's down, 2100 ms.
     const int shots[] = {500, 950, 1400, 2500, 5500, 9950, 10400, 11200};
@@ -212,7 +212,7 @@ TEST(AppEndToEnd, TheBeatMovesItsBarOnceASecondAndResetsWhenItEnds) {
 }
 
 TEST(AppEndToEnd, TheVolumesChangeTheRecordedLevel) {
-    Run run("volume");
+    PulsorRun run("volume");
     // A word at full volume, then the sounds volume set to 50 % (applied on lift) and the same
     // word again; the beat volume at 30 % changes the beat live.
     std::string script = Wait(kMainUp) + Tap(Cell(0)) + Wait(1000);
@@ -234,7 +234,7 @@ TEST(AppEndToEnd, TheVolumesChangeTheRecordedLevel) {
 }
 
 TEST(AppEndToEnd, PagesChangeAnimatedOrAtOnce) {
-    Run run("pages");
+    PulsorRun run("pages");
     std::string script = Wait(kMainUp) + "shot main.png\n";
     script += Tap(kAbout) + Wait(100) + "shot mid.png\n" + Wait(400) + "shot about.png\n";
     script += Tap(kBack) + Wait(500) + "shot main2.png\n";
@@ -255,7 +255,7 @@ TEST(AppEndToEnd, PagesChangeAnimatedOrAtOnce) {
 }
 
 TEST(AppEndToEnd, ClosingSavesAllFiveValuesAndTheNextRunStartsWithThem) {
-    Run run("save");
+    PulsorRun run("save");
     std::string script = Wait(kMainUp) + Tap(kSettings) + Wait(500);
     script += Tap("80 91") + Wait(100);    // beat volume 30 %
     script += Tap("160 136") + Wait(100);  // sounds volume 70 %
@@ -263,7 +263,7 @@ TEST(AppEndToEnd, ClosingSavesAllFiveValuesAndTheNextRunStartsWithThem) {
     script += "shot settings.png\n" + Tap(kBack) + Wait(100);
     script += Tap(kClose) + Wait(100);
     ASSERT_EQ(run.Start(script, kSmall), 0) << run.Errors();
-    const std::string reg = Run::ReadText(run.Registry());
+    const std::string reg = PulsorRun::ReadText(run.Registry());
     EXPECT_NE(reg.find("[HKEY_LOCAL_MACHINE\\Software\\Harrowmint\\Pulsor\\Settings]"),
               std::string::npos)
         << reg;
@@ -281,7 +281,7 @@ TEST(AppEndToEnd, ClosingSavesAllFiveValuesAndTheNextRunStartsWithThem) {
 }
 
 TEST(AppEndToEnd, WithXButtonOffTheCloseButtonOnlyMinimisesAndSavesNothing) {
-    Run run("minimise");
+    PulsorRun run("minimise");
     // Real time, so that the registry can be looked at while the program still runs.
     std::string script = Wait(kMainUp) + Tap(kSettings) + Wait(500) + Tap(kXButton) + Wait(50);
     script += Tap(kBack) + Wait(500) + Tap(kClose) + Wait(300) + "shot minimised.png\n" +
@@ -297,7 +297,7 @@ TEST(AppEndToEnd, WithXButtonOffTheCloseButtonOnlyMinimisesAndSavesNothing) {
         shot = fs::exists(run.Shot("minimised.png"));
     }
     EXPECT_TRUE(shot);
-    const std::string whileRunning = Run::ReadText(run.Registry());
+    const std::string whileRunning = PulsorRun::ReadText(run.Registry());
     EXPECT_EQ(whileRunning.find("VolumeBeat"), std::string::npos)
         << "nothing is saved by minimising:\n"
         << whileRunning;
@@ -305,12 +305,12 @@ TEST(AppEndToEnd, WithXButtonOffTheCloseButtonOnlyMinimisesAndSavesNothing) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     // The script's end closes the window, and that close saves.
-    EXPECT_NE(Run::ReadText(run.Registry()).find("\"XButtonClose\"=dword:00000000"),
+    EXPECT_NE(PulsorRun::ReadText(run.Registry()).find("\"XButtonClose\"=dword:00000000"),
               std::string::npos);
 }
 
 TEST(AppEndToEnd, TheDonationButtonStartsTheDefaultBrowserWithTheAddress) {
-    Run run("donate");
+    PulsorRun run("donate");
     const fs::path browser = run.Dir() / "browser.sh";
     const fs::path argsFile = run.Dir() / "args.txt";
     std::ofstream(browser) << "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > " << argsFile
@@ -326,7 +326,7 @@ TEST(AppEndToEnd, TheDonationButtonStartsTheDefaultBrowserWithTheAddress) {
     std::string args;
     for (int i = 0; i < 100 && args.empty(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        args = Run::ReadText(argsFile);
+        args = PulsorRun::ReadText(argsFile);
     }
     EXPECT_EQ(args.rfind("https://www.paypal.com/cgi-bin/webscr?cmd=_donations&", 0), 0u) << args;
     EXPECT_NE(args.find("currency_code="), std::string::npos);

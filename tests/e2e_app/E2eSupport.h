@@ -58,9 +58,9 @@ inline int Blue(uint32_t p) { return p & 0xFF; }
 inline bool IsGreen(uint32_t p) { return Green(p) > 80 && Green(p) > Red(p) + 20 && Blue(p) < 80; }
 
 // A fresh folder for one run: config/, shots/, and the script.
-class Run {
+class PulsorRun {
 public:
-    explicit Run(const std::string& name) {
+    explicit PulsorRun(const std::string& name) {
         const char* tmp = std::getenv("TMPDIR");
         dir_ = fs::path(tmp && *tmp ? tmp : "/tmp") /
                ("pulsor-e2e-" + name + "-" + std::to_string(::getpid()));
@@ -68,7 +68,7 @@ public:
         fs::create_directories(dir_ / "config");
         fs::create_directories(dir_ / "shots");
     }
-    ~Run() {
+    ~PulsorRun() {
         if (!std::getenv("PULSOR_KEEP_E2E")) {
             std::error_code ec;
             fs::remove_all(dir_, ec);

@@ -20,7 +20,7 @@ std::string Name(const Screen& s) {
 }
 
 // Writes the picture as the new reference when asked to, else compares it with the reference.
-void ExpectGolden(const Run& run, const std::string& shot, const std::string& name) {
+void ExpectGolden(const PulsorRun& run, const std::string& shot, const std::string& name) {
     const fs::path golden = fs::path(PULSOR_SOURCE_DIR) / "tests/e2e_app/golden" / (name + ".png");
     if (std::getenv("PULSOR_UPDATE_GOLDEN")) {
         fs::create_directories(golden.parent_path());
@@ -55,7 +55,7 @@ TEST_P(Golden, SplashAndThePages) {
     const std::string about = at(13 * f, 13 * f);
     const std::string settings = at(39 * f, 13 * f);
     const std::string back = at(s.width / 2, s.height - 27 * f);
-    Run run("golden-" + Name(s));
+    PulsorRun run("golden-" + Name(s));
     const std::string script = "wait 90\nshot splash.png\nwait 2010\nshot main.png\n"
                                "tap " + about + "\nwait 500\nshot about.png\n"
                                "tap " + back + "\nwait 500\n"

@@ -51,11 +51,19 @@ inline bool ReadPng(const std::string& path, Picture* picture) {
     return true;
 }
 
-inline int Red(uint32_t p) { return (p >> 16) & 0xFF; }
-inline int Green(uint32_t p) { return (p >> 8) & 0xFF; }
-inline int Blue(uint32_t p) { return p & 0xFF; }
+inline int Red(uint32_t p) {
+    return (p >> 16) & 0xFF;
+}
+inline int Green(uint32_t p) {
+    return (p >> 8) & 0xFF;
+}
+inline int Blue(uint32_t p) {
+    return p & 0xFF;
+}
 // The program's green gradient and what lies between its ends.
-inline bool IsGreen(uint32_t p) { return Green(p) > 80 && Green(p) > Red(p) + 20 && Blue(p) < 80; }
+inline bool IsGreen(uint32_t p) {
+    return Green(p) > 80 && Green(p) > Red(p) + 20 && Blue(p) < 80;
+}
 
 // A fresh folder for one run: config/, shots/, and the script.
 class PulsorRun {

@@ -54,12 +54,19 @@ TEST_P(Golden, SplashAndThePages) {
     auto at = [](int x, int y) { return std::to_string(x) + " " + std::to_string(y); };
     const std::string about = at(13 * f, 13 * f);
     const std::string settings = at(39 * f, 13 * f);
-    const std::string back = at(s.width / 2, s.height - 27 * f);
+    // Low on the back button: on a 240x240 screen the donation button overlaps its top.
+    const std::string back = at(s.width / 2, s.height - 4 * f);
     PulsorRun run("golden-" + Name(s));
-    const std::string script = "wait 90\nshot splash.png\nwait 2010\nshot main.png\n"
-                               "tap " + about + "\nwait 500\nshot about.png\n"
-                               "tap " + back + "\nwait 500\n"
-                               "tap " + settings + "\nwait 500\nshot settings.png\n";
+    const std::string script =
+        "wait 90\nshot splash.png\nwait 2010\nshot main.png\n"
+        "tap " +
+        about +
+        "\nwait 500\nshot about.png\n"
+        "tap " +
+        back +
+        "\nwait 500\n"
+        "tap " +
+        settings + "\nwait 500\nshot settings.png\n";
     ASSERT_EQ(run.Start(script, "--screen " + std::to_string(s.width) + "x" +
                                     std::to_string(s.height) + " --dpi " + std::to_string(s.dpi)),
               0)

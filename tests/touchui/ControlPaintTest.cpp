@@ -209,6 +209,31 @@ TEST_F(ControlPaint, LabelDrawsOnlyTextInsideItsMargins) {
     EXPECT_GT(Inked(screen_, 20, 0, 40, 30, kBackground), 0);
 }
 
+TEST_F(ControlPaint, PressedButtonTextTakesTheActiveColour) {
+    Button b(NULL, NULL, 85);
+    b.SetBounds(0, 0, 40, 30);
+    b.SetShowText(1);
+    b.SetFont(Font());
+    b.SetText(L"WWW");
+    b.SetTextColor(0x00FFFFFF);
+    b.SetActiveTextColor(0x000000FF);
+    auto count = [&](uint32_t colour) {
+        int n = 0;
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x)
+                n += At(x, y) == colour;
+        return n;
+    };
+    b.Paint(screen_.dc());
+    EXPECT_GT(count(0x00FFFFFF), 0);
+    EXPECT_EQ(count(kRed), 0);
+    screen_.Fill(kBackground);
+    b.state = 1;
+    b.Paint(screen_.dc());
+    EXPECT_GT(count(kRed), 0);
+    EXPECT_EQ(count(0x00FFFFFF), 0);
+}
+
 TEST_F(ControlPaint, SliderFillsItsGradientUpToTheValue) {
     Slider s(NULL, NULL, 97);
     s.SetBounds(0, 0, 40, 10);

@@ -9,6 +9,7 @@
 #include "tests/touchui/Recording.h"
 #include "touchui/Button.h"
 #include "touchui/CheckBox.h"
+#include "touchui/ImageBox.h"
 #include "touchui/Label.h"
 #include "touchui/Screen.h"
 #include "touchui/Slider.h"
@@ -303,6 +304,48 @@ TEST_F(SliderTouch, AHeldSliderInAScreenGetsMovesAnywhere) {
     EXPECT_EQ(Commands(),
               (std::vector<Command>{
                   {Dragged, 97, p}, {ValueChanged, 97, p}, {Released, 97, p}, {Clicked, 97, p}}));
+}
+
+// ---- Repainting -------------------------------------------------------------------------------
+
+TEST_F(ControlTouch, SettersRepaintOnlyWhenAskedTo) {
+    Slider s(NULL, hwnd(), 97);
+    s.SetBounds(20, 84, 200, 15);
+    Label l(NULL, hwnd(), 96);
+    window().Pump(0);
+    window().ClearMessages();
+
+    s.SetPercent(40, 0);
+    s.SetValue(70, 2);  // only 1 asks for a repaint
+    s.SetRange(0, 50, 5, 0);
+    s.SetShowText(0, 0);
+    s.SetFillColors(0x0031FBA5, 0x00006633, 0);
+    s.SetBackImage(NULL, 1, 0);
+    s.SetFrontImage(NULL, 3, 0);
+    l.SetText(L"Volume beat:");
+    l.SetVisible(0);
+    l.SetBounds(0, 0, 10, 10);
+    window().Pump(0);
+    EXPECT_EQ(window().Count(WM_PAINT), 0);
+
+    s.SetPercent(40, 1);
+    window().Pump(0);
+    EXPECT_EQ(window().Count(WM_PAINT), 1);
+}
+
+TEST_F(ControlTouch, ImageBoxesAndLabelsNeverTakeTouch) {
+    ImageBox box(NULL, hwnd(), 16);
+    Label label(NULL, hwnd(), 80);
+    box.SetBounds(0, 0, 240, 54);
+    label.SetBounds(0, 0, 240, 54);
+    EXPECT_EQ(box.interactive, 0);
+    EXPECT_EQ(label.interactive, 0);
+    EXPECT_EQ(Down(box, 5, 5), 0);
+    EXPECT_EQ(Down(label, 5, 5), 0);
+    EXPECT_EQ(box.state, 0);
+    EXPECT_EQ(label.state, 0);
+    EXPECT_TRUE(box.HitTest(5, 5));
+    EXPECT_TRUE(Commands().empty());
 }
 
 // ---- Text and scaling ---------------------------------------------------------------------------

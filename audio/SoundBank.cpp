@@ -1,5 +1,7 @@
 #include "audio/SoundBank.h"
 
+#include <new>
+
 #include "audio/WavePlayer.h"
 #include "settings/Settings.h"
 
@@ -16,7 +18,7 @@ WavePlayer* CreatePlayer(LPCWSTR folder, LPCWSTR format, int word) {
         !BuildPath(path, MAX_PATH, folder, name)) {
         return nullptr;
     }
-    return new WavePlayer(path);
+    return new (std::nothrow) WavePlayer(path);
 }
 
 }  // namespace

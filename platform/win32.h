@@ -724,6 +724,22 @@ typedef void(CALLBACK* LPWAVECALLBACK)(HWAVEOUT, UINT message, DWORD_PTR instanc
 #define MM_WOM_CLOSE 0x3BC
 #define MM_WOM_DONE 0x3BD
 
+// Threads and callbacks. Every waveOut function may be called from any thread, except from
+// inside a waveOut callback (the callback may only post messages). Calls on one stream are
+// ordered as they are made; calls on different streams do not wait for each other. A call never
+// waits for the audio thread, except waveOutClose and waveOutUnprepareHeader, which return only
+// when the mixer has let go of the stream's buffers and every WOM_DONE for the stream has been
+// delivered (at most about one output period). Callbacks (CALLBACK_FUNCTION): WOM_OPEN and
+// WOM_CLOSE run on the thread calling waveOutOpen/waveOutClose; WOM_DONE runs on the one notifier
+// thread, after the header has been marked WHDR_DONE, one per waveOutWrite, in the order the
+// buffers were returned. The header's dwFlags change on other threads: read them atomically.
+//   waveOutGetNumDevs  1 while an output runs, 0 otherwise (--no-audio).
+//   waveOutOpen        PCM 8/16/24/32-bit or IEEE float, 1 or 2 channels, 4..192 kHz, else
+//                      WAVERR_BADFORMAT; CALLBACK_NULL or CALLBACK_FUNCTION; WAVE_FORMAT_QUERY.
+//   waveOutWrite       queues up to 16 buffers; heard from the next period the mixer renders.
+//   waveOutReset       silent from the next rendered period; every queued header is marked done
+//                      on return, its WOM_DONE on its way. Does not wait for the audio thread.
+//   waveOutClose       WAVERR_STILLPLAYING while buffers are queued.
 UINT waveOutGetNumDevs(void);
 MMRESULT waveOutOpen(LPHWAVEOUT waveOut, UINT deviceId, LPCWAVEFORMATEX format,
                      DWORD_PTR callback, DWORD_PTR instance, DWORD flags);

@@ -49,36 +49,70 @@ struct Span {
     float nextRight;
 };
 
-// Adds `count` output frames of one buffer, linearly interpolated, to out. Returns the gain
-// reached.
-template <SampleType T, int C>
-float MixSpan(const Span& span, uint64_t& pos, uint64_t step, int count, float* out, float gain,
-              float gainStep) {
+// Adds `count` frames whose source frame and the one after it both lie in `data`. Without a ramp
+// the gain is a constant, so no float chain runs from one frame to the next.
+template <SampleType T, int C, bool kRamp>
+inline void MixInside(const uint8_t* data, uint64_t& pos, uint64_t step, int count, float* out,
+                      float& gain, float gainStep) {
     constexpr int kBytes = SampleBytes(T);
     constexpr int kFrameBytes = kBytes * C;
-    const uint8_t* data = span.data;
-    const uint32_t last = span.frames - 1;
     uint64_t p = pos;
+    float g = gain;
     for (int k = 0; k < count; ++k) {
-        const uint32_t i = static_cast<uint32_t>(p >> 32);
-        const float f = static_cast<float>(p & 0xFFFFFFFFu) * kFracScale;
-        const uint8_t* a = data + static_cast<size_t>(i) * kFrameBytes;
-        float l0 = Load<T>(a);
-        float r0 = C == 2 ? Load<T>(a + kBytes) : l0;
-        float l1, r1;
-        if (i < last) {
-            l1 = Load<T>(a + kFrameBytes);
-            r1 = C == 2 ? Load<T>(a + kFrameBytes + kBytes) : l1;
-        } else {
-            l1 = span.nextLeft;
-            r1 = span.nextRight;
+        const uint8_t* a = data + static_cast<size_t>(p >> 32) * kFrameBytes;
+        const float f = static_cast<float>(static_cast<uint32_t>(p)) * kFracScale;
+        if constexpr (kRamp) {
+            g += gainStep;
         }
-        gain += gainStep;
-        out[2 * k] += (l0 + (l1 - l0) * f) * gain;
-        out[2 * k + 1] += (r0 + (r1 - r0) * f) * gain;
+        const float l0 = Load<T>(a);
+        const float l1 = Load<T>(a + kFrameBytes);
+        const float l = (l0 + (l1 - l0) * f) * g;
+        if constexpr (C == 2) {
+            const float r0 = Load<T>(a + kBytes);
+            const float r1 = Load<T>(a + kFrameBytes + kBytes);
+            out[2 * k] += l;
+            out[2 * k + 1] += (r0 + (r1 - r0) * f) * g;
+        } else {
+            out[k] += l;
+        }
         p += step;
     }
     pos = p;
+    gain = g;
+}
+
+// Adds `count` output frames of one buffer, linearly interpolated, to out: interleaved stereo
+// for a stereo source, one channel for a mono one (the mixer sums mono voices apart and spreads
+// them to both channels once). Returns the gain reached.
+template <SampleType T, int C>
+float MixSpan(const Span& span, uint64_t& pos, uint64_t step, int count, float* out, float gain,
+              float gainStep) {
+    // Frames before the buffer's last one interpolate inside it; the rest look at `next`.
+    const uint64_t inside = static_cast<uint64_t>(span.frames - 1) << 32;
+    int fast = 0;
+    if (pos < inside) {
+        fast = static_cast<int>(std::min<uint64_t>(count, (inside - pos + step - 1) / step));
+    }
+    if (gainStep == 0.0f) {
+        MixInside<T, C, false>(span.data, pos, step, fast, out, gain, gainStep);
+    } else {
+        MixInside<T, C, true>(span.data, pos, step, fast, out, gain, gainStep);
+    }
+    constexpr int kBytes = SampleBytes(T);
+    for (int k = fast; k < count; ++k) {
+        const uint8_t* a = span.data + static_cast<size_t>(pos >> 32) * kBytes * C;
+        const float f = static_cast<float>(static_cast<uint32_t>(pos)) * kFracScale;
+        const float l0 = Load<T>(a);
+        gain += gainStep;
+        if constexpr (C == 2) {
+            const float r0 = Load<T>(a + kBytes);
+            out[2 * k] += (l0 + (span.nextLeft - l0) * f) * gain;
+            out[2 * k + 1] += (r0 + (span.nextRight - r0) * f) * gain;
+        } else {
+            out[k] += (l0 + (span.nextLeft - l0) * f) * gain;
+        }
+        pos += step;
+    }
     return gain;
 }
 
@@ -194,6 +228,7 @@ void Mixer::RenderChunk(float* out, int frames) {
         Apply(command);
     }
     std::fill(out, out + 2 * frames, 0.0f);
+    std::fill(mono_, mono_ + frames, 0.0f);
     for (int i = 0; i < active_; ++i) {
         MixerVoice& v = *voices_[i];
         // Notices that found the queue full last time.
@@ -202,10 +237,11 @@ void Mixer::RenderChunk(float* out, int frames) {
         for (int k = 0; k < unsent; ++k) {
             SendNotice(v, v.unsent_[k]);
         }
-        MixVoice(v, out, frames);
+        MixVoice(v, v.format_.channels == 1 ? mono_ : out, frames);
     }
-    for (int i = 0; i < 2 * frames; ++i) {
-        out[i] = std::min(1.0f, std::max(-1.0f, out[i]));
+    for (int i = 0; i < frames; ++i) {
+        out[2 * i] = std::min(1.0f, std::max(-1.0f, out[2 * i] + mono_[i]));
+        out[2 * i + 1] = std::min(1.0f, std::max(-1.0f, out[2 * i + 1] + mono_[i]));
     }
     framesRendered_.store(framesRendered_.load(std::memory_order_relaxed) + frames,
                           std::memory_order_release);
@@ -298,7 +334,8 @@ void Mixer::MixVoice(MixerVoice& v, float* out, int frames) {
                     FirstFrame(v.format_, next.data, &span.nextLeft, &span.nextRight);
                 }
             }
-            gain = mix(span, v.pos_, v.step_, count, out + 2 * done, gain, gainStep);
+            gain =
+                mix(span, v.pos_, v.step_, count, out + v.format_.channels * done, gain, gainStep);
             done += count;
         }
         if (v.pos_ >= end) {

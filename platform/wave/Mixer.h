@@ -112,12 +112,14 @@ public:
 private:
     void RenderChunk(float* out, int frames);
     void Apply(const Command& command);
+    // Adds the voice to out: interleaved stereo, or one channel for a mono voice.
     void MixVoice(MixerVoice& voice, float* out, int frames);
     void SendNotice(MixerVoice& voice, uint64_t serial);
 
     const uint32_t deviceRate_;
     BoundedQueue<Notice>* notices_;
     BoundedQueue<Command> commands_;
+    float mono_[kMaxChunkFrames];  // the mono voices' sum, spread to both channels at the end
     MixerVoice* voices_[kMaxVoices] = {};
     int active_ = 0;
     std::atomic<uint64_t> framesRendered_{0};

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32.h"
+
 #include "audio/WavePlayer.h"
 #include "platform/kernel/Clock.h"
 #include "platform/wave/Audio.h"
@@ -77,73 +79,121 @@ pid_t StartRecorder(const std::string& path) {
     return pid;
 }
 
-TEST(SoundServer, AWordPlayedThroughSdlAudioIsHeardAtItsLevelAndLength) {
+bool StartServer() {
     const std::string script = std::string(PULSOR_SOURCE_DIR) + "/scripts/start-pulseaudio.sh";
-    if (std::system((script + " " + kSink + " >/dev/null 2>&1").c_str()) != 0) {
-        GTEST_SKIP() << "no PulseAudio server could be started";
-    }
-    setenv("PULSE_SINK", kSink, 1);  // SDL's stream goes to the null sink
-    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+    return std::system((script + " " + kSink + " >/dev/null 2>&1").c_str()) == 0;
+}
 
-    const std::string word = std::string(PULSOR_SOURCE_DIR) + "/assets/Sounds/L1.wav";
-    auto wordBytes = wavetest::ReadFile(word);
-    ASSERT_GT(wordBytes.size(), 44u) << word;
-    const int wordChannels = wordBytes[22];
-    const int wordRate = wordBytes[24] | wordBytes[25] << 8 | wordBytes[26] << 16;
-    ASSERT_EQ(wordBytes[34], 16) << "the test reads 16-bit words";
-    const Span source = FindSound(Samples(wordBytes, 44), wordChannels, wordRate);
-    ASSERT_GT(source.end, source.start);
+class SoundServer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!StartServer()) {
+            GTEST_SKIP() << "no PulseAudio server could be started";
+        }
+        setenv("PULSE_SINK", kSink, 1);  // SDL's stream goes to the null sink
+        setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
 
-    platform::Clock::Instance().SetVirtual(false);
-    platform::DeviceOptions options;
-    std::string error;
-    ASSERT_TRUE(platform::wave::StartAudio(options, &error)) << error;
-    if (std::string(platform::wave::ActiveOutputName()) != "sdl") {
-        platform::wave::StopAudio();
-        GTEST_SKIP() << "SDL audio could not reach the server";
-    }
+        auto wordBytes = wavetest::ReadFile(word_);
+        ASSERT_GT(wordBytes.size(), 44u) << word_;
+        const int channels = wordBytes[22];
+        const int rate = wordBytes[24] | wordBytes[25] << 8 | wordBytes[26] << 16;
+        ASSERT_EQ(wordBytes[34], 16) << "the test reads 16-bit words";
+        source_ = FindSound(Samples(wordBytes, 44), channels, rate);
+        ASSERT_GT(source_.end, source_.start);
 
-    const std::string recording = wavetest::TempDir() + "/monitor.raw";
-    pid_t recorder = StartRecorder(recording);
-    ASSERT_GT(recorder, 0);
-    platform::Clock& clock = platform::Clock::Instance();
-    // The sink delivers to its monitor in bursts; wait until some silence has been recorded.
-    auto recordedBytes = [&] { return wavetest::ReadFile(recording).size(); };
-    for (int i = 0; i < 100 && recordedBytes() < 48000 * 4 / 5; ++i) {
-        clock.SleepFor(50 * platform::kNsPerMs);
-    }
-    const size_t bytesBefore = recordedBytes();
-    ASSERT_GT(bytesBefore, 0u) << "the recorder gets nothing from the sink's monitor";
-
-    {
-        std::wstring path(word.begin(), word.end());
-        WavePlayer player(path.c_str());
-        ASSERT_TRUE(player.IsPlayable());
-        ASSERT_TRUE(player.SetVolume(100));
-        ASSERT_TRUE(player.Play());
-        // Until the recording reaches well past the word's end.
-        const size_t wanted = bytesBefore + static_cast<size_t>((source.end + 0.5) * 48000) * 4;
-        for (int i = 0; i < 200 && recordedBytes() < wanted; ++i) {
-            clock.SleepFor(50 * platform::kNsPerMs);
+        platform::Clock::Instance().SetVirtual(false);
+        platform::DeviceOptions options;
+        std::string error;
+        ASSERT_TRUE(platform::wave::StartAudio(options, &error)) << error;
+        started_ = true;
+        if (std::string(platform::wave::ActiveOutputName()) != "sdl") {
+            GTEST_SKIP() << "SDL audio could not reach the server";
         }
     }
-    platform::wave::StopAudio();
-    kill(recorder, SIGTERM);
-    int status = 0;
-    waitpid(recorder, &status, 0);
+    void TearDown() override {
+        if (started_) {
+            platform::wave::StopAudio();
+        }
+    }
 
-    auto recorded = wavetest::ReadFile(recording);
-    const Span heard = FindSound(Samples(recorded, 0), 2, 48000);
-    ASSERT_GE(heard.start, 0) << "nothing was heard";
-    // Silence until the word was played: it is the word, not noise.
-    EXPECT_GE(heard.start, static_cast<double>(bytesBefore / 4) / 48000 - 0.02);
-    // As much sound as the word has, within a few windows. A loaded machine may let the stream
-    // run dry for a moment, which spreads the word out but loses nothing.
-    EXPECT_NEAR(heard.loud, source.loud, 0.04);
-    EXPECT_GE(heard.end - heard.start, source.end - source.start - 0.03);
-    EXPECT_LE(heard.end - heard.start, source.end - source.start + 0.3);
-    // At the word's own level (the sink's volume is 100 %).
-    EXPECT_NEAR(20 * std::log10(heard.rms / source.rms), 0.0, 1.5);
+    // Plays the word while recording the sink, and checks that the recording holds it.
+    void PlayWordAndFindIt() {
+        const std::string recording = wavetest::TempDir() + "/monitor.raw";
+        pid_t recorder = StartRecorder(recording);
+        ASSERT_GT(recorder, 0);
+        // The sink delivers to its monitor in bursts; wait until some silence has been recorded.
+        auto recordedBytes = [&] { return wavetest::ReadFile(recording).size(); };
+        for (int i = 0; i < 100 && recordedBytes() < 48000 * 4 / 5; ++i) {
+            clock_.SleepFor(50 * platform::kNsPerMs);
+        }
+        const size_t bytesBefore = recordedBytes();
+        {
+            std::wstring path(word_.begin(), word_.end());
+            WavePlayer player(path.c_str());
+            EXPECT_TRUE(player.IsPlayable());
+            EXPECT_TRUE(player.SetVolume(100));
+            EXPECT_TRUE(player.Play());
+            // Until the recording reaches well past the word's end.
+            const size_t wanted =
+                bytesBefore + static_cast<size_t>((source_.end + 0.5) * 48000) * 4;
+            for (int i = 0; i < 200 && recordedBytes() < wanted; ++i) {
+                clock_.SleepFor(50 * platform::kNsPerMs);
+            }
+        }
+        kill(recorder, SIGTERM);
+        int status = 0;
+        waitpid(recorder, &status, 0);
+        ASSERT_GT(bytesBefore, 0u) << "the recorder gets nothing from the sink's monitor";
+
+        auto recorded = wavetest::ReadFile(recording);
+        const Span heard = FindSound(Samples(recorded, 0), 2, 48000);
+        ASSERT_GE(heard.start, 0) << "nothing was heard";
+        // Silence until the word was played: it is the word, not noise.
+        EXPECT_GE(heard.start, static_cast<double>(bytesBefore / 4) / 48000 - 0.02);
+        // As much sound as the word has, within a few windows. A loaded machine may let the
+        // stream run dry for a moment, which spreads the word out but loses nothing.
+        EXPECT_NEAR(heard.loud, source_.loud, 0.04);
+        EXPECT_GE(heard.end - heard.start, source_.end - source_.start - 0.03);
+        EXPECT_LE(heard.end - heard.start, source_.end - source_.start + 0.3);
+        // At the word's own level (the sink's volume is 100 %).
+        EXPECT_NEAR(20 * std::log10(heard.rms / source_.rms), 0.0, 1.5);
+    }
+
+    const std::string word_ = std::string(PULSOR_SOURCE_DIR) + "/assets/Sounds/L1.wav";
+    Span source_;
+    bool started_ = false;
+    platform::Clock& clock_ = platform::Clock::Instance();
+};
+
+TEST_F(SoundServer, AWordPlayedThroughSdlAudioIsHeardAtItsLevelAndLength) {
+    PlayWordAndFindIt();
+}
+
+TEST_F(SoundServer, PlayingGoesOnWhenTheServerGoesAwayAndTheOutputComesBackWithIt) {
+    WAVEFORMATEX format{WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
+    HWAVEOUT stream = nullptr;
+    ASSERT_EQ(waveOutOpen(&stream, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    auto tone = wavetest::Sine16(22050 * 3 / 2, 440, 22050, 0.3);  // 1.5 s
+    WAVEHDR header{};
+    header.lpData = reinterpret_cast<LPSTR>(tone.data());
+    header.dwBufferLength = static_cast<DWORD>(tone.size());
+    ASSERT_EQ(waveOutPrepareHeader(stream, &header, sizeof header), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveOutWrite(stream, &header, sizeof header), MMSYSERR_NOERROR);
+    clock_.SleepFor(300 * platform::kNsPerMs);
+
+    ASSERT_EQ(std::system("pulseaudio --kill >/dev/null 2>&1"), 0);
+    // The mixer goes on without a device: the tone plays out and comes back done.
+    for (int i = 0; i < 100 && !(__atomic_load_n(&header.dwFlags, __ATOMIC_ACQUIRE) & WHDR_DONE);
+         ++i) {
+        clock_.SleepFor(50 * platform::kNsPerMs);
+    }
+    EXPECT_TRUE(__atomic_load_n(&header.dwFlags, __ATOMIC_ACQUIRE) & WHDR_DONE);
+    EXPECT_EQ(waveOutUnprepareHeader(stream, &header, sizeof header), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveOutClose(stream), MMSYSERR_NOERROR);
+
+    ASSERT_TRUE(StartServer());
+    clock_.SleepFor(1000 * platform::kNsPerMs);  // the output looks for a device every 250 ms
+    PlayWordAndFindIt();
 }
 
 }  // namespace

@@ -23,8 +23,9 @@ void LoadSounds() {
     if (!g_settings) {
         return;
     }
-    // A path cut short would name another file: then there is no beat.
-    if (SUCCEEDED(StringCchCopyW(g_beatPath, MAX_PATH, g_settings->soundsFolder)) &&
+    // A path cut short, or one without its folder, would name another file: then there is no beat.
+    if (g_settings->soundsFolder[0] != L'\0' &&
+        SUCCEEDED(StringCchCopyW(g_beatPath, MAX_PATH, g_settings->soundsFolder)) &&
         SUCCEEDED(StringCchCatW(g_beatPath, MAX_PATH, L"Pulsor.wav"))) {
         g_beatPlayer = new (std::nothrow) WavePlayer(g_beatPath);
         if (g_beatPlayer) {

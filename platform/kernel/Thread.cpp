@@ -88,6 +88,7 @@ BOOL CloseHandle(HANDLE handle) {
     int type = HandleTypeOf(handle);
     if (type != static_cast<int>(HandleType::Thread) &&
         type != static_cast<int>(HandleType::Process)) {
+        SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
     auto* object = static_cast<HandleObject*>(handle);
@@ -106,6 +107,7 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
         }
         auto* waitable = dynamic_cast<WaitableObject*>(object);
         if (!waitable) {
+            SetLastError(ERROR_INVALID_HANDLE);
             return WAIT_FAILED;
         }
         signalled = waitable->SignalledCondition();

@@ -258,7 +258,8 @@ LRESULT DispatchMessage(const MSG* msg) {
     switch (msg->message) {
         case kFocusMessage:
             if (msg->wParam) {
-                RaiseWindow(window);
+                RestoreWindow(window);  // the device has already brought it forward
+                SetActive(window, true);
             } else {
                 SetActive(window, false);
             }
@@ -290,6 +291,7 @@ BOOL PostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
         Window* window = LookupAs<Window>(hwnd);
         if (!window) {
+            SetLastError(ERROR_INVALID_HANDLE);
             return FALSE;
         }
         PostLocked(window, message, wParam, lParam);

@@ -88,7 +88,8 @@ void InvalidateLocked(Window* window, const RECT* rect, bool erase);
 // Wakes the loop of whoever owns a queue.
 void WakeLoops();
 
-// Restores and activates a window of the calling (owner) thread.
+// On the window's owner thread: un-minimises it; brings it to the front and activates it.
+void RestoreWindow(Window* window);
 void RaiseWindow(Window* window);
 void SetActive(Window* window, bool active);
 

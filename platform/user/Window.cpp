@@ -134,15 +134,26 @@ void SetActive(Window* window, bool active) {
     Send(window, WM_ACTIVATE, active ? WA_ACTIVE : WA_INACTIVE, 0);
 }
 
+void RestoreWindow(Window* window) {
+    if (!window->iconic.exchange(false)) {
+        return;
+    }
+    window->visible = true;
+    if (window == DeviceWindow()) {
+        if (Device* device = CurrentDevice()) {
+            device->WindowShown(SW_RESTORE);
+        }
+    }
+    InvalidateRect(reinterpret_cast<HWND>(window), nullptr, TRUE);
+}
+
 void RaiseWindow(Window* window) {
-    HWND hwnd = reinterpret_cast<HWND>(window);
-    if (Device* device = CurrentDevice(); device && window == DeviceWindow()) {
-        device->Raise();
+    if (window == DeviceWindow()) {
+        if (Device* device = CurrentDevice()) {
+            device->Raise();
+        }
     }
-    if (window->iconic.exchange(false)) {
-        window->visible = true;
-        InvalidateRect(hwnd, nullptr, TRUE);
-    }
+    RestoreWindow(window);
     SetActive(window, true);
 }
 
@@ -175,6 +186,7 @@ ATOM RegisterClass(const WNDCLASS* windowClass) {
     std::lock_guard<std::mutex> lock(gClassMutex);
     std::wstring key = Folded(windowClass->lpszClassName);
     if (Classes().count(key)) {
+        SetLastError(ERROR_CLASS_ALREADY_EXISTS);
         return 0;
     }
     WindowClass& entry = Classes()[key];

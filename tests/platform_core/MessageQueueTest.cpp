@@ -173,6 +173,7 @@ TEST(MessageQueue, BadHandlesFailQuietly) {
     int bogus = 0;
     HWND fake = reinterpret_cast<HWND>(&bogus);
     EXPECT_FALSE(PostMessage(fake, WM_COMMAND, 0, 0));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
     EXPECT_EQ(SendMessage(fake, WM_COMMAND, 0, 0), 0);
     EXPECT_FALSE(IsWindow(fake));
     EXPECT_FALSE(IsWindow(nullptr));
@@ -209,6 +210,7 @@ TEST(MessageQueue, ClassesRegisterOnce) {
     wc.lpfnWndProc = DefWindowProc;
     wc.lpszClassName = L"PulsorTestWindow";
     EXPECT_EQ(RegisterClass(&wc), 0);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
     wc.lpszClassName = L"PulsorOtherClass";
     EXPECT_NE(RegisterClass(&wc), 0);
     EXPECT_TRUE(UnregisterClass(L"pulsorotherclass", nullptr));

@@ -182,3 +182,19 @@ TEST(Window, DisplayOrientationCanBeReadQueriedAndSet) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Window, FocusGivenToAMinimisedWindowRestoresItForInput) {
+    TestWindow window;
+    ShowWindow(window.Handle(), SW_MINIMIZE);
+    ASSERT_TRUE(window.Device().Minimized());
+    window.Device().SetFocus(true);
+    window.Pump(1);
+    EXPECT_FALSE(IsIconic(window.Handle()));
+    EXPECT_FALSE(window.Device().Minimized());
+    EXPECT_EQ(window.Device().RaiseCount(), 0);  // focus is not a raise request
+    EXPECT_EQ(window.Messages(WM_ACTIVATE).back().wParam, static_cast<WPARAM>(WA_ACTIVE));
+}
+
+}  // namespace

@@ -1,0 +1,36 @@
+# Installation and the Debian package. The executable finds Skin/ and Sounds/ beside itself, so
+# all three live together in lib/pulsor and bin/ gets a link to it.
+set(PULSOR_INSTALL_DIR lib/pulsor)
+
+install(TARGETS pulsor RUNTIME DESTINATION ${PULSOR_INSTALL_DIR})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/assets/Skin ${CMAKE_SOURCE_DIR}/assets/Sounds
+        DESTINATION ${PULSOR_INSTALL_DIR})
+
+# A relative link, so the tree can be moved (DESTDIR, the package's staging folder).
+set(PULSOR_BIN_LINK ${CMAKE_BINARY_DIR}/packaging/pulsor)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging)
+file(CREATE_LINK ../${PULSOR_INSTALL_DIR}/pulsor ${PULSOR_BIN_LINK} SYMBOLIC)
+install(FILES ${PULSOR_BIN_LINK} DESTINATION bin)
+
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/pulsor.desktop DESTINATION share/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/pulsor.1 DESTINATION share/man/man1)
+foreach(size 16 32 64)
+    install(FILES ${CMAKE_SOURCE_DIR}/assets/resources/101_${size}.png
+            DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME pulsor.png)
+endforeach()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME pulsor)
+set(CPACK_PACKAGE_VENDOR Harrowmint)
+set(CPACK_PACKAGE_CONTACT Harrowmint)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "finger-driven talk box")
+set(CPACK_PACKAGE_DESCRIPTION
+    "A full-screen soundboard whose 4x4 pad of word cells speaks under the finger, with a beat.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER Harrowmint)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsdl2-2.0-0, libpng16-16, libfreetype6, libfontconfig1")
+# A sans face for the labels, and the donation button's browser launcher.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, xdg-utils")
+include(CPack)

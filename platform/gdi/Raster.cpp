@@ -7,13 +7,64 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__)
+#include <immintrin.h>
 #endif
 
 #include "platform/gdi/GdiObjects.h"
 
 namespace platform::gdi {
+namespace {
+
+// BlendPixel over a straight run, channel by channel in 16-bit lanes: x / 255 for x < 2^16 is
+// (x * 0x8081) >> 23. Sixteen bytes at a time with SSE2, thirty-two with AVX2 where the processor
+// has it.
+#if defined(__x86_64__)
+#define PULSOR_BLEND_ROW(NAME, ATTR, VEC, SET1, ZERO, LOADU, STOREU, UNPACKLO, UNPACKHI, MULLO, \
+                         ADD, MULHI, SRLI, PACKUS)                                              \
+    ATTR int NAME(uint32_t* __restrict dst, const uint32_t* __restrict src, int n,              \
+                  uint32_t alpha) {                                                             \
+        constexpr int kStep = int(sizeof(VEC) / 4);                                             \
+        const VEC zero = ZERO(), a = SET1(short(alpha)), na = SET1(short(255 - alpha));         \
+        const VEC half = SET1(127), magic = SET1(short(0x8081));                                \
+        int i = 0;                                                                              \
+        for (; i + kStep <= n; i += kStep) {                                                    \
+            const VEC s = LOADU(reinterpret_cast<const VEC*>(src + i));                         \
+            const VEC d = LOADU(reinterpret_cast<const VEC*>(dst + i));                         \
+            VEC lo = ADD(ADD(MULLO(UNPACKLO(s, zero), a), MULLO(UNPACKLO(d, zero), na)), half); \
+            VEC hi = ADD(ADD(MULLO(UNPACKHI(s, zero), a), MULLO(UNPACKHI(d, zero), na)), half); \
+            lo = SRLI(MULHI(lo, magic), 7);                                                     \
+            hi = SRLI(MULHI(hi, magic), 7);                                                     \
+            STOREU(reinterpret_cast<VEC*>(dst + i), PACKUS(lo, hi));                            \
+        }                                                                                       \
+        return i;                                                                               \
+    }
+PULSOR_BLEND_ROW(BlendRowSse2, , __m128i, _mm_set1_epi16, _mm_setzero_si128, _mm_loadu_si128,
+                 _mm_storeu_si128, _mm_unpacklo_epi8, _mm_unpackhi_epi8, _mm_mullo_epi16,
+                 _mm_add_epi16, _mm_mulhi_epu16, _mm_srli_epi16, _mm_packus_epi16)
+// The 256-bit unpacks and pack work within each 128-bit half alike, so the pixels stay in order.
+PULSOR_BLEND_ROW(BlendRowAvx2, __attribute__((target("avx2"))), __m256i, _mm256_set1_epi16,
+                 _mm256_setzero_si256, _mm256_loadu_si256, _mm256_storeu_si256,
+                 _mm256_unpacklo_epi8, _mm256_unpackhi_epi8, _mm256_mullo_epi16, _mm256_add_epi16,
+                 _mm256_mulhi_epu16, _mm256_srli_epi16, _mm256_packus_epi16)
+#undef PULSOR_BLEND_ROW
+#endif
+
+}  // namespace
+
+void BlendRow(uint32_t* dst, const uint32_t* src, int n, uint32_t alpha, bool widest) {
+    int i = 0;
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    i = avx2 && widest ? BlendRowAvx2(dst, src, n, alpha) : BlendRowSse2(dst, src, n, alpha);
+#else
+    (void)widest;
+#endif
+    for (; i < n; ++i) {
+        dst[i] = BlendPixel(src[i], dst[i], alpha);
+    }
+}
+
 namespace {
 
 // A ternary raster operation with a solid brush, as D' = (D & A(S)) ^ X(S) where
@@ -194,32 +245,6 @@ void RunRows(const Mapping& m, const SourceView& src, bool rowCopy, Op op) {
                 op(d[i], s[xs[i]]);
             }
         }
-    }
-}
-
-// BlendPixel over a straight run, channel by channel in 16-bit lanes: x / 255 for x < 2^16 is
-// (x * 0x8081) >> 23.
-void BlendRow(uint32_t* __restrict dst, const uint32_t* __restrict src, int n, uint32_t alpha) {
-    int i = 0;
-#if defined(__SSE2__)
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i a = _mm_set1_epi16(short(alpha)), na = _mm_set1_epi16(short(255 - alpha));
-    const __m128i half = _mm_set1_epi16(127), magic = _mm_set1_epi16(short(0x8081));
-    auto blend = [&](__m128i s, __m128i d) {
-        __m128i x =
-            _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(s, a), _mm_mullo_epi16(d, na)), half);
-        return _mm_srli_epi16(_mm_mulhi_epu16(x, magic), 7);
-    };
-    for (; i + 4 <= n; i += 4) {
-        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
-        const __m128i lo = blend(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero));
-        const __m128i hi = blend(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(lo, hi));
-    }
-#endif
-    for (; i < n; ++i) {
-        dst[i] = BlendPixel(src[i], dst[i], alpha);
     }
 }
 

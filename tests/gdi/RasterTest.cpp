@@ -304,26 +304,26 @@ TEST(GdiRaster, AlphaBlendConstantAlpha) {
     EXPECT_FALSE(AlphaBlend(dst.dc, 0, 0, 4, 4, src.dc, 0, 0, 4, 4, perPixel));
 }
 
-TEST(GdiRaster, AlphaBlendRowsMatchTheFormulaForEveryValue) {
-    // Every source value against every destination value in each channel, for every alpha;
-    // rows of 255 pixels so that both the wide and the leftover parts of a row are exercised.
-    Surface src(255, 256);
-    src.Fill([](int x, int y) {
-        return uint32_t(x) << 24 | uint32_t(y) << 16 | uint32_t(x) << 8 | uint32_t(y);
-    });
-    Surface dst(255, 256);
-    for (int alpha = 0; alpha < 256; ++alpha) {
-        dst.Fill([](int x, int y) {
-            return uint32_t(y) << 24 | uint32_t(x) << 16 | uint32_t(y) << 8 | uint32_t(x);
-        });
-        BLENDFUNCTION blend{AC_SRC_OVER, 0, BYTE(alpha), 0};
-        AlphaBlend(dst.dc, 0, 0, 255, 256, src.dc, 0, 0, 255, 256, blend);
-        for (int y = 0; y < 256; ++y) {
-            for (int x = 0; x < 255; ++x) {
-                const uint32_t xy = (uint32_t(x) * alpha + uint32_t(y) * (255 - alpha) + 127) / 255;
-                const uint32_t yx = (uint32_t(y) * alpha + uint32_t(x) * (255 - alpha) + 127) / 255;
-                if (dst.At(x, y) != (xy << 24 | yx << 16 | xy << 8 | yx)) {
-                    FAIL() << "alpha " << alpha << " at " << x << "," << y;
+TEST(GdiRaster, BlendRowsMatchTheFormulaForEveryValue) {
+    // Every source value against every destination value in each channel, for every alpha, with
+    // the widest vector code and with the baseline; rows of 255 pixels so that both the vector
+    // part and the leftover pixels of a row are exercised.
+    std::vector<uint32_t> src(255), dst(255);
+    for (bool widest : {true, false}) {
+        for (uint32_t alpha = 0; alpha < 256; ++alpha) {
+            for (uint32_t y = 0; y < 256; ++y) {
+                for (uint32_t x = 0; x < 255; ++x) {
+                    src[x] = x << 24 | y << 16 | x << 8 | y;
+                    dst[x] = y << 24 | x << 16 | y << 8 | x;
+                }
+                platform::gdi::BlendRow(dst.data(), src.data(), 255, alpha, widest);
+                for (uint32_t x = 0; x < 255; ++x) {
+                    const uint32_t xy = (x * alpha + y * (255 - alpha) + 127) / 255;
+                    const uint32_t yx = (y * alpha + x * (255 - alpha) + 127) / 255;
+                    if (dst[x] != (xy << 24 | yx << 16 | xy << 8 | yx)) {
+                        FAIL() << "alpha " << alpha << " at " << x << "," << y << " widest "
+                               << widest;
+                    }
                 }
             }
         }

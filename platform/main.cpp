@@ -252,10 +252,8 @@ int main(int argc, char** argv) {
         device = std::move(wrapped);
     }
     if (!device->Open(platform::user::UserDeviceSink(), &error)) {
+        // One line; the SDL device's reason already points to --headless.
         std::fprintf(stderr, "pulsor: %s\n", error.c_str());
-        if (!options.headless) {
-            std::fprintf(stderr, "pulsor: without a display, run it with --headless\n");
-        }
         return 1;
     }
     platform::SetCurrentDevice(std::move(device));

@@ -76,14 +76,19 @@ protected:
 
     // Starts the probe and waits until its window is on screen.
     std::unique_ptr<Child> StartProbe(std::vector<std::string> args = {}) {
-        args.insert(args.begin(), SDL_PROBE);
+        args.insert(args.begin(), {SDL_PROBE, "--class", ProbeClass()});
         auto child = std::make_unique<Child>(args, x_.Display(), true);
         ready_ = child->WaitForLine("ready");
         window_ = x_.FindWindow("Pulsor");
+        if (!window_)
+            ADD_FAILURE() << "no window; the probe said:\n" << Joined(child->Seen());
         return child;
     }
 
     std::string Xdotool(const std::string& arguments) { return x_.Run("xdotool " + arguments); }
+    // Windows of one class find each other across every display of the user, so each test's
+    // probes have a class of their own.
+    static std::string ProbeClass() { return "PulsorProbe" + std::to_string(getpid()); }
     std::string WindowArg() const { return " --window " + std::to_string(window_) + " "; }
 
     XServer x_;
@@ -169,6 +174,8 @@ TEST_F(SdlWindow, ResizedWindowShowsTheScreenScaledAndMapsThePointerBack) {
     auto probe = StartProbe();
     ASSERT_NE(window_, 0u);
     std::string id = std::to_string(window_);
+    EXPECT_EQ(x_.PixelAt(window_, 10, 10), 0x336699);  // what the probe paints
+
     // Half size: every window pixel covers two client pixels.
     Xdotool("windowsize " + id + " 240 320");
     ASSERT_NE(Xdotool("getwindowgeometry " + id).find("Geometry: 240x320"), std::string::npos);
@@ -181,6 +188,10 @@ TEST_F(SdlWindow, ResizedWindowShowsTheScreenScaledAndMapsThePointerBack) {
     ASSERT_NE(Xdotool("getwindowgeometry " + id).find("Geometry: 480x320"), std::string::npos);
     Xdotool("mousemove" + WindowArg() + "50 20 click 1 mousemove" + WindowArg() + "130 20 click 1");
     EXPECT_EQ(probe->WaitForLine("WM_LBUTTONDOWN"), "WM_LBUTTONDOWN 20 40");
+    // The move and the clicks came after the resize, so the picture is redrawn by now.
+    EXPECT_EQ(x_.PixelAt(window_, 50, 20), 0);
+    EXPECT_EQ(x_.PixelAt(window_, 130, 20), 0x336699);
+    EXPECT_EQ(x_.PixelAt(window_, 470, 300), 0);
 }
 
 TEST_F(SdlWindow, ClosingTheWindowAsksTheProgramToCloseAndItEndsCleanly) {
@@ -208,7 +219,7 @@ TEST_F(SdlWindow, ASecondInstanceRaisesTheFirstAndEnds) {
     };
     ASSERT_FALSE(above());
 
-    Child second({SDL_PROBE}, x_.Display(), true);
+    Child second({SDL_PROBE, "--class", ProbeClass()}, x_.Display(), true);
     EXPECT_EQ(second.WaitForLine("raised"), "raised the other instance");
     EXPECT_EQ(second.WaitForExit(), 0);
     EXPECT_FALSE(Contains(second.Seen(), "ready 480 640"));
@@ -265,6 +276,73 @@ TEST_F(SdlWindow, WithoutADisplayOpeningFailsAndNamesHeadless) {
     std::string error = probe.WaitForLine("sdl_probe:");
     EXPECT_NE(error.find("--headless"), std::string::npos) << error;
     EXPECT_EQ(probe.WaitForExit(), 1);
+}
+
+// The real program on the SDL device.
+class PulsorWindow : public SdlWindow {
+protected:
+    void SetUp() override {
+        SdlWindow::SetUp();
+        if (IsSkipped())
+            return;
+        configDir_ = ::testing::TempDir() + "pulsor_sdl_" + std::to_string(getpid());
+        ASSERT_EQ(std::system(("rm -rf " + configDir_ + " && mkdir -p " + configDir_).c_str()), 0);
+    }
+    void TearDown() override {
+        if (!configDir_.empty())
+            std::system(("rm -rf " + configDir_).c_str());
+    }
+
+    std::unique_ptr<Child> StartPulsor() {
+        auto child = std::make_unique<Child>(
+            std::vector<std::string>{PULSOR_EXE, "--no-audio", "--config-dir", configDir_},
+            x_.Display(), true);
+        window_ = x_.FindWindow("Pulsor");
+        if (!window_) {
+            child->WaitForLine("\x04");
+            ADD_FAILURE() << "no window; pulsor said:\n" << Joined(child->Seen());
+        }
+        return child;
+    }
+
+    std::string configDir_;
+};
+
+TEST_F(PulsorWindow, OpensItsWindowIdlesQuietlyAndClosesFromTheWindowManager) {
+    auto pulsor = StartPulsor();
+    ASSERT_NE(window_, 0u);
+    EXPECT_NE(Xdotool("getwindowgeometry " + std::to_string(window_)).find("Geometry: 480x640"),
+              std::string::npos);
+    // Past the splash, which keeps the loader busy for its first two seconds.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    long before = CpuTicks(pulsor->Pid());
+    ASSERT_GE(before, 0);
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    long after = CpuTicks(pulsor->Pid());
+    EXPECT_LT(static_cast<double>(after - before) / sysconf(_SC_CLK_TCK), 0.15);
+
+    ASSERT_TRUE(x_.SendDeleteWindow(window_));
+    EXPECT_EQ(pulsor->WaitForExit(), 0);
+    pulsor->WaitForLine("\x04");
+    EXPECT_TRUE(pulsor->Seen().empty()) << Joined(pulsor->Seen());
+}
+
+TEST_F(PulsorWindow, ASecondStartRaisesTheFirstAndEndsWithoutAWindow) {
+    auto first = StartPulsor();
+    ASSERT_NE(window_, 0u);
+    Child second({PULSOR_EXE, "--no-audio", "--config-dir", configDir_}, x_.Display(), true);
+    EXPECT_EQ(second.WaitForExit(), 0);
+    EXPECT_EQ(x_.Run("xdotool search --onlyvisible --name '^Pulsor$' | wc -l"), "1\n");
+    ASSERT_TRUE(x_.SendDeleteWindow(window_));
+    EXPECT_EQ(first->WaitForExit(), 0);
+}
+
+TEST_F(PulsorWindow, WithoutADisplayItSaysSoInOneLineNamingHeadless) {
+    Child pulsor({PULSOR_EXE, "--no-audio", "--config-dir", configDir_}, "", true);
+    EXPECT_EQ(pulsor.WaitForExit(), 1);
+    pulsor.WaitForLine("\x04");
+    ASSERT_EQ(pulsor.Seen().size(), 1u) << Joined(pulsor.Seen());
+    EXPECT_NE(pulsor.Seen()[0].find("--headless"), std::string::npos);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "XSession.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace sdltest {
 
@@ -43,6 +44,19 @@ bool XServer::IconSize(unsigned long window, long* width, long* height) const {
         XFree(data);
     XCloseDisplay(x);
     return found;
+}
+
+long XServer::PixelAt(unsigned long window, int x, int y) const {
+    ::Display* display = XOpenDisplay(display_.c_str());
+    if (!display)
+        return -1;
+    long pixel = -1;
+    if (XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap)) {
+        pixel = static_cast<long>(XGetPixel(image, 0, 0) & 0xFFFFFF);
+        XDestroyImage(image);
+    }
+    XCloseDisplay(display);
+    return pixel;
 }
 
 std::vector<unsigned long> XServer::StackingOrder() const {

@@ -195,6 +195,8 @@ public:
     bool SendDeleteWindow(unsigned long window) const;
     // The size of the first image in a window's _NET_WM_ICON; false when it has none.
     bool IconSize(unsigned long window, long* width, long* height) const;
+    // A pixel of a window as the X server holds it (0xRRGGBB), or -1.
+    long PixelAt(unsigned long window, int x, int y) const;
     // Top-level windows from the bottom of the stack to the top.
     std::vector<unsigned long> StackingOrder() const;
 

@@ -1,9 +1,9 @@
 #include "touchui/Control.h"
 
-#include "graphics/Drawing.h"
-
 #include <atomic>
 #include <mutex>
+
+#include "graphics/Drawing.h"
 
 namespace {
 
@@ -34,9 +34,9 @@ void EnsureDpi() {
 }
 
 int Scale(int n, int dpi) {
-    if (n < 0)
-        return -Scale(-n, dpi);
-    return static_cast<int>((static_cast<long long>(n) * dpi + 48) / 96);
+    const long long units = n < 0 ? -static_cast<long long>(n) : n;
+    const long long pixels = (units * dpi + 48) / 96;
+    return static_cast<int>(n < 0 ? -pixels : pixels);
 }
 
 }  // namespace

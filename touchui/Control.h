@@ -37,7 +37,7 @@ struct StateImages {
     // False, and nothing stored, for a role other than those six.
     bool Set(HBITMAP image, int role);
     // The disabled pair when not enabled, else the active pair when active, else the normal one.
-    void Draw(HDC hdc, const RECT& rect, int enabled, int active, int style, int placement) const;
+    void Draw(HDC hdc, const RECT& rect, int enabled, int isActive, int style, int placement) const;
 };
 
 // Layout numbers are 96-dpi units; these convert them to pixels of the screen (rounded, halves up;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/user/User.h"
+
 namespace platform {
 
 HeadlessDevice::HeadlessDevice(const DeviceOptions& options) : options_(options) {}
@@ -136,6 +138,24 @@ DWORD HeadlessDevice::FullScreenState() const {
 std::vector<HeadlessDevice::VibrationChange> HeadlessDevice::Vibrations() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return vibrations_;
+}
+
+std::vector<HeadlessDevice::VibrationPulse> HeadlessDevice::VibrationPulses() const {
+    std::vector<VibrationPulse> pulses;
+    bool on = false;
+    for (const VibrationChange& change : Vibrations()) {
+        if (change.on && !on) {
+            pulses.push_back(VibrationPulse{change.time, kNever});
+        } else if (!change.on && on) {
+            pulses.back().end = change.time;
+        }
+        on = change.on;
+    }
+    return pulses;
+}
+
+int HeadlessDevice::Orientation() const {
+    return user::DisplayOrientation();
 }
 
 }  // namespace platform

@@ -20,6 +20,10 @@ public:
         TimeNs time;  // device time
         bool on;
     };
+    struct VibrationPulse {
+        TimeNs start;
+        TimeNs end;  // kNever while still on
+    };
 
     explicit HeadlessDevice(const DeviceOptions& options);
 
@@ -58,6 +62,9 @@ public:
     // platform::user::DisplayOrientation().
     DWORD FullScreenState() const;
     std::vector<VibrationChange> Vibrations() const;
+    // The changes paired into pulses (an "on" while on, or an "off" while off, changes nothing).
+    std::vector<VibrationPulse> VibrationPulses() const;
+    int Orientation() const;  // DMDO_* as last set through ChangeDisplaySettingsEx
 
 private:
     const DeviceOptions options_;

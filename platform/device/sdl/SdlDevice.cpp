@@ -87,8 +87,10 @@ private:
     int dpiX_;
     int dpiY_;
 
-    DeviceSink* sink_ = nullptr;
+    // The UI thread is the one that opened the device; SDL's window and renderer, the pen and the
+    // sink are used on it alone.
     std::thread::id uiThread_;
+    DeviceSink* sink_ = nullptr;
     bool videoInit_ = false;
     bool hapticInit_ = false;
     SDL_Window* window_ = nullptr;
@@ -96,7 +98,8 @@ private:
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
 
-    // The emulated screen as last presented, and where the top-level window sits on it.
+    // The emulated screen as last presented, and where the top-level window sits on it; locked
+    // because the pixels may come from another thread.
     std::mutex canvasMutex_;
     std::vector<uint32_t> canvas_;
     SDL_Rect windowRect_{0, 0, 0, 0};
@@ -267,6 +270,10 @@ void SdlDevice::Close() {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     videoInit_ = false;
     sink_ = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(canvasMutex_);
+        canvas_.clear();
+    }
     std::lock_guard<std::mutex> lock(deferredMutex_);
     deferred_.clear();
 }
@@ -371,11 +378,13 @@ void SdlDevice::Raise() {
 }
 
 void SdlDevice::Present(const uint32_t* pixels, int width, int height, int stride) {
-    if (!pixels || width <= 0 || height <= 0 || !texture_)
+    if (!pixels || width <= 0 || height <= 0)
         return;
     SDL_Rect area;
     {
         std::lock_guard<std::mutex> lock(canvasMutex_);
+        if (canvas_.empty())
+            return;
         SDL_Rect screen{0, 0, screenWidth_, screenHeight_};
         SDL_Rect frame{windowRect_.x, windowRect_.y, width, height};
         if (!SDL_IntersectRect(&screen, &frame, &area))
@@ -389,8 +398,11 @@ void SdlDevice::Present(const uint32_t* pixels, int width, int height, int strid
                       canvas_.begin() + static_cast<size_t>(area.y + row) * screenWidth_ + area.x);
         }
     }
-    UploadCanvas(area);
-    Render();
+    // Painting belongs on the UI thread, but the renderer must never be used from another one.
+    RunOnUiThread([this, area] {
+        UploadCanvas(area);
+        Render();
+    });
 }
 
 void SdlDevice::UploadCanvas(const SDL_Rect& area) {

@@ -48,7 +48,6 @@ class InstanceListener;
 struct Window : HandleObject {
     static constexpr HandleType kType = HandleType::Window;
     Window() : HandleObject(kType) {}
-    ~Window() override;
 
     WNDPROC proc = nullptr;
     std::wstring className;

@@ -100,17 +100,11 @@ private:
     }
 };
 
-Window* OwnWindow(HWND handle) {
-    return LookupAs<Window>(handle);
-}
-
 LRESULT Send(Window* window, UINT message, WPARAM wParam, LPARAM lParam) {
     return window->proc(reinterpret_cast<HWND>(window), message, wParam, lParam);
 }
 
 }  // namespace
-
-Window::~Window() = default;
 
 std::shared_mutex& WindowLifetimeMutex() {
     static auto* mutex = new std::shared_mutex();
@@ -290,7 +284,7 @@ HWND CreateWindowEx(DWORD, LPCWSTR className, LPCWSTR windowName, DWORD style, i
 }
 
 BOOL DestroyWindow(HWND hwnd) {
-    Window* window = OwnWindow(hwnd);
+    Window* window = LookupAs<Window>(hwnd);
     if (!window || window->destroying) {
         return FALSE;
     }
@@ -357,7 +351,7 @@ HWND GetForegroundWindow(void) {
 }
 
 BOOL ShowWindow(HWND hwnd, int command) {
-    Window* window = OwnWindow(hwnd);
+    Window* window = LookupAs<Window>(hwnd);
     if (!window) {
         return FALSE;
     }
@@ -393,7 +387,7 @@ BOOL ShowWindow(HWND hwnd, int command) {
 }
 
 BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
-    Window* window = OwnWindow(hwnd);
+    Window* window = LookupAs<Window>(hwnd);
     if (!window) {
         return FALSE;
     }
@@ -421,7 +415,7 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint) {
 
 BOOL GetClientRect(HWND hwnd, LPRECT rect) {
     std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
-    Window* window = OwnWindow(hwnd);
+    Window* window = LookupAs<Window>(hwnd);
     if (!window || !rect) {
         return FALSE;
     }
@@ -432,7 +426,7 @@ BOOL GetClientRect(HWND hwnd, LPRECT rect) {
 
 BOOL GetWindowRect(HWND hwnd, LPRECT rect) {
     std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
-    Window* window = OwnWindow(hwnd);
+    Window* window = LookupAs<Window>(hwnd);
     if (!window || !rect) {
         return FALSE;
     }
@@ -441,7 +435,7 @@ BOOL GetWindowRect(HWND hwnd, LPRECT rect) {
 }
 
 LRESULT SendMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    Window* window = OwnWindow(hwnd);
+    Window* window = LookupAs<Window>(hwnd);
     return window ? Send(window, message, wParam, lParam) : 0;
 }
 
@@ -458,7 +452,7 @@ LRESULT DefWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM) {
             return 0;
         }
         case WM_ERASEBKGND: {
-            Window* window = OwnWindow(hwnd);
+            Window* window = LookupAs<Window>(hwnd);
             if (!window || !window->background || !wParam) {
                 return 0;
             }

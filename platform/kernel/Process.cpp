@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -135,10 +136,14 @@ BOOL CreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTE
 
     // Not waited for by the caller; a detached waiter collects the exit status so that no
     // zombie stays behind.
-    std::thread([pid] {
-        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
+    try {
+        std::thread([pid] {
+            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        // No thread to spare: the child runs all the same and is collected when this process ends.
+    }
 
     if (processInformation) {
         // Process handles are not provided: nothing in the program waits for a child.

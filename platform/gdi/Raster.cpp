@@ -106,6 +106,7 @@ struct Mapping {
     int x = 0, y = 0, width = 0, height = 0;
     std::vector<int> xs, ys;
     bool unitX = false;  // xs[i] == xs[0] + i
+    bool unitY = false;  // ys[j] == ys[0] + j
 };
 
 // Source coordinates for destination offsets [first, last) of an extent of `d` pixels mapped onto
@@ -197,6 +198,7 @@ bool MapTransfer(Bitmap* dst, int x, int y, int dw, int dh, const Bitmap* src, i
     m.width = x1 - x0;
     m.height = y1 - y0;
     m.unitX = !mirrorX && sw == dw;
+    m.unitY = !mirrorY && sh == dh;
     return true;
 }
 
@@ -282,7 +284,12 @@ bool RasterTransfer(HDC hdst, int x, int y, int dw, int dh, HDC hsrc, int sx, in
     SourceView view;
     PrepareSource(src->bitmap, m.dst, view);
     const bool copy = r.a1 == 0 && r.a2 == 0 && r.x1 == ~0u && r.x2 == 0;
-    if (copy && m.unitX) {
+    const ptrdiff_t rowBytes = ptrdiff_t(m.width) * 4;
+    if (copy && m.unitX && m.unitY && m.dst->stride == rowBytes && !view.copy &&
+        view.bitmap->stride == rowBytes) {
+        // Whole rows of both bitmaps, back to back: one block.
+        std::memcpy(m.dst->Row(m.y), view.Row(m.ys[0]), size_t(rowBytes) * m.height);
+    } else if (copy && m.unitX) {
         for (int j = 0; j < m.height; ++j) {
             std::memcpy(m.dst->Row(m.y + j) + m.x, view.Row(m.ys[size_t(j)]) + m.xs[0],
                         size_t(m.width) * 4);

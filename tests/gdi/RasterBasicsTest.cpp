@@ -73,3 +73,19 @@ TEST(GdiRaster, FreshMemoryDCIsNotDrawnOn) {
     EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0));
     DeleteDC(dc);
 }
+
+TEST(GdiRaster, WholeBitmapCopies) {
+    Surface src(9, 7);
+    src.Fill(Pattern);
+    Surface dst(9, 7);
+    dst.Fill(kCanary);
+    EXPECT_TRUE(BitBlt(dst.dc, 0, 0, 9, 7, src.dc, 0, 0, SRCCOPY));
+    EXPECT_EQ(dst.Hash(), src.Hash());
+    // Rows 2..5 of a same-width source onto rows 1..4.
+    dst.Fill(kCanary);
+    BitBlt(dst.dc, 0, 1, 9, 4, src.dc, 0, 2, SRCCOPY);
+    EXPECT_EQ(dst.At(8, 0), kCanary);
+    EXPECT_EQ(dst.At(0, 1), Pattern(0, 2));
+    EXPECT_EQ(dst.At(8, 4), Pattern(8, 5));
+    EXPECT_EQ(dst.At(0, 5), kCanary);
+}

@@ -9,8 +9,8 @@
 // files as they are and resamples while mixing.
 //
 // Latency: frames from waveOutWrite to the first output frame holding the sample, on the null
-// output in real time, with the device position at the moment of the write interpolated from the
-// last period rendered before it.
+// output in real time. The device position at the moment of the write comes from the output's
+// period schedule (period k due k periods after the start).
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <benchmark/benchmark.h>
@@ -277,15 +277,18 @@ void BM_TouchToSoundFrames(benchmark::State& state) {
             if (it == periods.end()) {
                 continue;
             }
-            // The device position when written: the last period rendered before, plus the time
-            // since it started playing.
-            auto before = std::find_if(periods.rbegin(), periods.rend(),
-                                       [&](const Period& p) { return p.renderedAt <= written; });
+            // The device clock: period k is due at start + k periods, and is rendered then or,
+            // on a busy machine, a little later; the least late period gives the start.
+            double start = 1e300;
+            for (const Period& p : periods) {
+                start = std::min(
+                    start, std::chrono::duration<double>(p.renderedAt.time_since_epoch()).count() -
+                               static_cast<double>(p.firstFrame) / 48000.0);
+            }
             const double position =
-                static_cast<double>(before->firstFrame) +
-                std::chrono::duration<double>(written - before->renderedAt).count() * 48000.0;
+                (std::chrono::duration<double>(written.time_since_epoch()).count() - start) *
+                48000.0;
             latencies.push_back(static_cast<double>(it->firstFrame + it->soundAt) - position);
-            periods.clear();
             break;
         }
         waveOutReset(h);
@@ -297,9 +300,13 @@ void BM_TouchToSoundFrames(benchmark::State& state) {
     std::sort(latencies.begin(), latencies.end());
     if (!latencies.empty()) {
         state.counters["period"] = period;
+        state.counters["min_frames"] = latencies.front();
         state.counters["median_frames"] = latencies[latencies.size() / 2];
         state.counters["p99_frames"] = latencies[latencies.size() * 99 / 100];
         state.counters["max_frames"] = latencies.back();
+        // Writes that landed in a period the output was late to render (a busy machine).
+        state.counters["behind"] = static_cast<double>(
+            std::count_if(latencies.begin(), latencies.end(), [](double l) { return l < 0; }));
         state.counters["over_period"] = static_cast<double>(std::count_if(
             latencies.begin(), latencies.end(), [&](double l) { return l > period; }));
     }

@@ -16,9 +16,10 @@
 #include "platform/gdi/GdiObjects.h"
 
 #if defined(__SANITIZE_ADDRESS__)
-// fontconfig leaks a little while parsing its configuration files; that is not ours to report.
+// fontconfig leaks a little while parsing its configuration files, and libpulse (under SDL
+// audio) some of its device queries; that is not ours to report.
 extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
+    return "leak:libfontconfig.so\nleak:libpulse.so\n";
 }
 #endif
 

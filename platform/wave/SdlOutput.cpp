@@ -78,7 +78,14 @@ void CloseDevice() {
     }
 }
 
+void MonitorLoop();
+
 void Monitor() {
+    MonitorLoop();
+    SDL_TLSCleanup();  // SDL's error text for this thread, which SDL did not start
+}
+
+void MonitorLoop() {
     SdlState& a = A();
     Clock& clock = Clock::Instance();
     const TimeNs periodNs = static_cast<TimeNs>(a.period) * 1000000000u / kDeviceRate;

@@ -31,7 +31,8 @@ inline void Put32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
 // A canonical 44-byte-header WAV image around `data`.
 inline std::vector<uint8_t> WavImage(WORD tag, WORD channels, DWORD rate, WORD bits,
                                      const std::vector<uint8_t>& data, int blockAlign = -1) {
-    const WORD align = static_cast<WORD>(blockAlign >= 0 ? blockAlign : channels * bits / 8);
+    const WORD align = static_cast<WORD>(
+        blockAlign >= 0 ? blockAlign : static_cast<uint32_t>(channels) * bits / 8);
     std::vector<uint8_t> v(44);
     std::copy_n("RIFF", 4, v.begin());
     Put32(v, 4, static_cast<uint32_t>(36 + data.size()));

@@ -3,6 +3,10 @@
 // Every entry point validates its DCs, clips once against the destination bitmap and the source
 // bounds, builds the source column and row tables, and then runs one row routine chosen before
 // the loop. Raster operations are reduced to AND and XOR masks (see RopMasks).
+//
+// Negative extents in BitBlt and StretchBlt name the rectangle on the other side of its origin,
+// and opposite signs of destination and source extents mirror the picture, as on Windows.
+// TransparentBlt and AlphaBlend refuse negative extents.
 #include <algorithm>
 #include <cstring>
 #include <vector>

@@ -300,7 +300,7 @@ BOOL DestroyWindow(HWND hwnd) {
         all.erase(std::remove(all.begin(), all.end(), window), all.end());
         if (gDeviceWindow == window) {
             wasDeviceWindow = true;
-            gDeviceWindow = all.empty() ? nullptr : all.back();
+            gDeviceWindow = nullptr;  // the device announced it gone; no other takes its place
         }
         MessageQueue& q = *window->queue;
         std::lock_guard<std::mutex> queueLock(q.mutex);

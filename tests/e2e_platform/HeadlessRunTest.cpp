@@ -151,4 +151,18 @@ TEST_F(HeadlessRun, ASecondInstanceRaisesTheFirstAndLeaves) {
     EXPECT_EQ(Shot("raised.png"), active);    // full screen again
 }
 
+TEST_F(HeadlessRun, AShotThatCannotBeWrittenFailsTheRun) {
+    std::ofstream(dir_ + "/script.txt") << "wait 10\nshot a.png\n";
+    Result r = Run("--headless --no-audio --config-dir " + Quote(dir_ + "/config") + " --script " +
+                   Quote(dir_ + "/script.txt") + " --shots " + Quote(dir_ + "/missing"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "pulsor: " + dir_ + "/missing/a.png: cannot write the shot\n");
+}
+
+TEST_F(HeadlessRun, ScriptsAlsoRunOnTheWallClock) {
+    Result r = RunScript("wait 100\ntap 10 10\nshot end.png\n", "--real-time");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(Shot("end.png").empty());
+}
+
 }  // namespace

@@ -2,7 +2,6 @@
 // the recording and the registry file.
 #pragma once
 
-#include <png.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,40 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "support/GoldenImage.h"
+
 namespace e2e {
 
 namespace fs = std::filesystem;
 
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels;  // 0x00RRGGBB
-    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-    bool operator==(const Picture& o) const {
-        return width == o.width && height == o.height && pixels == o.pixels;
-    }
-};
-
-inline bool ReadPng(const std::string& path, Picture* picture) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        return false;
-    }
-    image.format = PNG_FORMAT_BGRA;
-    std::vector<uint32_t> pixels(static_cast<size_t>(image.width) * image.height);
-    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
-        png_image_free(&image);
-        return false;
-    }
-    for (uint32_t& p : pixels) {
-        p &= 0x00FFFFFF;
-    }
-    picture->width = static_cast<int>(image.width);
-    picture->height = static_cast<int>(image.height);
-    picture->pixels = std::move(pixels);
-    return true;
-}
+using golden::Picture;
+using golden::ReadPng;
 
 inline int Red(uint32_t p) {
     return (p >> 16) & 0xFF;

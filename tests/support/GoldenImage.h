@@ -1,27 +1,40 @@
-#include "content/GoldenImage.h"
+// Exact comparison of a rendered picture with a committed reference PNG. The references are
+// rewritten only when PULSOR_UPDATE_GOLDEN=1 is set in the environment.
+#pragma once
 
 #include <png.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "platform/gdi/GdiInternal.h"
+#include "platform/win32.h"
 
-namespace content_test {
+namespace golden {
 
-namespace {
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;  // 0x00RRGGBB, rows top-down
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+    bool operator==(const Picture& o) const {
+        return width == o.width && height == o.height && pixels == o.pixels;
+    }
+};
 
 struct FileCloser {
     void operator()(FILE* f) const { std::fclose(f); }
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
-}  // namespace
-
-Picture PictureOf(HBITMAP bitmap) {
+// The pixels of a bitmap.
+inline Picture PictureOf(HBITMAP bitmap) {
     Picture picture;
     int stride = 0;
     const uint32_t* pixels =
@@ -40,7 +53,7 @@ Picture PictureOf(HBITMAP bitmap) {
     return picture;
 }
 
-bool WritePng(const std::string& path, const Picture& picture) {
+inline bool WritePng(const std::string& path, const Picture& picture) {
     File file(std::fopen(path.c_str(), "wb"));
     if (!file) {
         return false;
@@ -74,7 +87,7 @@ bool WritePng(const std::string& path, const Picture& picture) {
     return true;
 }
 
-bool ReadPng(const std::string& path, Picture* picture) {
+inline bool ReadPng(const std::string& path, Picture* picture) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     if (!png_image_begin_read_from_file(&image, path.c_str())) {
@@ -95,9 +108,13 @@ bool ReadPng(const std::string& path, Picture* picture) {
     return true;
 }
 
-std::string CompareWithGolden(const std::string& name, const Picture& picture) {
+// Compares `picture` with <source>/<folder>/<name>.png. On a mismatch the rendered picture is
+// written to <build>/golden-out/<name>.png and the result explains the difference; an empty result
+// means equal. With PULSOR_UPDATE_GOLDEN=1 the reference is rewritten instead.
+inline std::string CompareWithGolden(const std::string& folder, const std::string& name,
+                                     const Picture& picture) {
     const std::filesystem::path golden =
-        std::filesystem::path(PULSOR_SOURCE_DIR) / "tests/content/golden" / (name + ".png");
+        std::filesystem::path(PULSOR_SOURCE_DIR) / folder / (name + ".png");
     const char* update = std::getenv("PULSOR_UPDATE_GOLDEN");
     if (update != nullptr && std::string(update) == "1") {
         return WritePng(golden.string(), picture) ? "" : "cannot write " + golden.string();
@@ -134,4 +151,4 @@ std::string CompareWithGolden(const std::string& name, const Picture& picture) {
     return why.str();
 }
 
-}  // namespace content_test
+}  // namespace golden

@@ -243,8 +243,6 @@ void Mixer::RenderChunk(float* out, int frames) {
         out[2 * i] = std::min(1.0f, std::max(-1.0f, out[2 * i] + mono_[i]));
         out[2 * i + 1] = std::min(1.0f, std::max(-1.0f, out[2 * i + 1] + mono_[i]));
     }
-    framesRendered_.store(framesRendered_.load(std::memory_order_relaxed) + frames,
-                          std::memory_order_release);
 }
 
 void Mixer::Apply(const Command& c) {

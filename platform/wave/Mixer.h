@@ -106,8 +106,6 @@ public:
     void Render(float* out, int frames);
 
     uint32_t DeviceRate() const { return deviceRate_; }
-    // Any thread: frames rendered so far.
-    uint64_t FramesRendered() const { return framesRendered_.load(std::memory_order_acquire); }
 
 private:
     void RenderChunk(float* out, int frames);
@@ -122,7 +120,6 @@ private:
     float mono_[kMaxChunkFrames];  // the mono voices' sum, spread to both channels at the end
     MixerVoice* voices_[kMaxVoices] = {};
     int active_ = 0;
-    std::atomic<uint64_t> framesRendered_{0};
 };
 
 }  // namespace platform::wave

@@ -20,7 +20,6 @@ public:
     // Interleaved stereo float, clipped to ±1 and rounded to 16 bits.
     void Append(const float* frames, int count);
     void Close();
-    bool IsOpen() const { return file_ != nullptr; }
 
 private:
     void UpdateSizes();

@@ -183,6 +183,19 @@ Voice* Lookup(HWAVEOUT h) {
     return static_cast<Voice*>(LookupHandle(h, HandleType::WaveOut));
 }
 
+// The stream and the running mixer behind a call that takes a header.
+MMRESULT Resolve(HWAVEOUT waveOut, const WAVEHDR* header, UINT size, Voice** v, Mixer** mixer) {
+    *v = Lookup(waveOut);
+    *mixer = S().mixer.load();
+    if (!*v || !*mixer) {
+        return MMSYSERR_INVALHANDLE;
+    }
+    if (!header || size < sizeof(WAVEHDR)) {
+        return MMSYSERR_INVALPARAM;
+    }
+    return MMSYSERR_NOERROR;
+}
+
 void Callback(Voice* v, UINT message) {
     if (v->callback) {
         v->callback(HandleOf(v), message, v->instance, 0, 0);
@@ -348,13 +361,10 @@ MMRESULT waveOutPrepareHeader(HWAVEOUT waveOut, LPWAVEHDR header, UINT size) {
 }
 
 MMRESULT waveOutUnprepareHeader(HWAVEOUT waveOut, LPWAVEHDR header, UINT size) {
-    Voice* v = Lookup(waveOut);
-    Mixer* mixer = S().mixer.load();
-    if (!v || !mixer) {
-        return MMSYSERR_INVALHANDLE;
-    }
-    if (!header || size < sizeof(WAVEHDR)) {
-        return MMSYSERR_INVALPARAM;
+    Voice* v;
+    Mixer* mixer;
+    if (MMRESULT error = Resolve(waveOut, header, size, &v, &mixer)) {
+        return error;
     }
     bool fence;
     {
@@ -378,13 +388,10 @@ MMRESULT waveOutUnprepareHeader(HWAVEOUT waveOut, LPWAVEHDR header, UINT size) {
 }
 
 MMRESULT waveOutWrite(HWAVEOUT waveOut, LPWAVEHDR header, UINT size) {
-    Voice* v = Lookup(waveOut);
-    Mixer* mixer = S().mixer.load();
-    if (!v || !mixer) {
-        return MMSYSERR_INVALHANDLE;
-    }
-    if (!header || size < sizeof(WAVEHDR)) {
-        return MMSYSERR_INVALPARAM;
+    Voice* v;
+    Mixer* mixer;
+    if (MMRESULT error = Resolve(waveOut, header, size, &v, &mixer)) {
+        return error;
     }
     bool wake;
     {

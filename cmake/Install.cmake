@@ -27,6 +27,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "finger-driven talk box")
 set(CPACK_PACKAGE_DESCRIPTION
     "A full-screen soundboard whose 4x4 pad of word cells speaks under the finger, with a beat.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER Harrowmint)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)

@@ -18,8 +18,9 @@ struct Outcome {
 };
 
 // Starts `program` with `args`, its output into `log`; the donation button's browser is `true`.
+// `asan` is added to the AddressSanitizer options of a sanitizer build.
 inline pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
-                   const std::string& log) {
+                   const std::string& log, const std::string& asan = "") {
     const pid_t pid = fork();
     if (pid == 0) {
         const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -29,6 +30,11 @@ inline pid_t Spawn(const std::string& program, const std::vector<std::string>& a
             close(out);
         }
         setenv("BROWSER", "true", 1);
+        if (!asan.empty()) {
+            const char* given = std::getenv("ASAN_OPTIONS");
+            setenv("ASAN_OPTIONS", given ? (std::string(given) + ":" + asan).c_str() : asan.c_str(),
+                   1);
+        }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));
         for (const std::string& arg : args) {

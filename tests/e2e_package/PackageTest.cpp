@@ -1,7 +1,9 @@
 // The Debian package as a user gets it: built with cpack, installed with apt, run from /usr/bin,
 // removed again. It changes the machine, so it runs only as root with dpkg and apt at hand, and
 // PULSOR_SKIP_PACKAGE_TEST turns it off.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -45,7 +47,8 @@ public:
         if (!Installed()) {
             return true;
         }
-        return Succeeds("DEBIAN_FRONTEND=noninteractive apt-get remove -y pulsor");
+        return Succeeds(
+            "DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 remove -y pulsor");
     }
 };
 
@@ -63,10 +66,22 @@ protected:
                 GTEST_SKIP() << tool << " is not available";
             }
         }
+        // Suites of other build folders on this machine take turns: one package at a time.
+        lock_ = open("/run/lock/pulsor-package-test.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (lock_ < 0 || flock(lock_, LOCK_EX) != 0) {
+            GTEST_SKIP() << "cannot take /run/lock/pulsor-package-test.lock";
+        }
         if (Installed()) {
             GTEST_SKIP() << "a pulsor package is installed already; the test leaves it alone";
         }
     }
+    void TearDown() override {
+        if (lock_ >= 0) {
+            close(lock_);
+        }
+    }
+
+    int lock_ = -1;
 };
 
 }  // namespace
@@ -94,7 +109,9 @@ TEST_F(Package, InstallsRunsFromUsrBinAndRemovesCleanly) {
     }
 
     InstalledPackage package;
-    ASSERT_TRUE(Succeeds("DEBIAN_FRONTEND=noninteractive apt-get install -y " + deb.string()))
+    ASSERT_TRUE(
+        Succeeds("DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 install -y " +
+                 deb.string()))
         << "apt-get install failed";
     ASSERT_TRUE(Installed());
 

@@ -227,11 +227,11 @@ TEST_F(Desktop, TapStrokeBeatAndSettingsAreSeenAndHeard) {
     Pause(500);
     const double tapAt = recorder.Now();
     Tap(34, 85);
-    Pause(1500);
+    Pause(2000);
     // A stroke across the second row strings its four words.
     const double strokeAt = recorder.Now();
     Drag(10, 135, 230, 135, 2000, 40);
-    Pause(1000);
+    Pause(1500);
     const double strokeEnd = recorder.Now();
     // The beat, played for four seconds and stopped.
     Tap(60, 290);
@@ -239,7 +239,8 @@ TEST_F(Desktop, TapStrokeBeatAndSettingsAreSeenAndHeard) {
     Pause(4000);
     Tap(60, 290);
     const double beatStop = recorder.Now();
-    Pause(1500);
+    // Long enough that a beat left running would still sound at the end (it lasts 10.6 s).
+    Pause(3000);
     const double quietEnd = recorder.Now();
 
     ASSERT_TRUE(WaitForPage("main", &picture)) << "the beat's bar did not return to the start";
@@ -255,13 +256,15 @@ TEST_F(Desktop, TapStrokeBeatAndSettingsAreSeenAndHeard) {
     recorder.Stop();
 
     const std::vector<float> heard = recorder.Samples();
-    ASSERT_GT(heard.size(), static_cast<size_t>(quietEnd * kRate * 0.9)) << "the recording stops";
+    ASSERT_GE(heard.size(), static_cast<size_t>(quietEnd * kRate)) << "the recording stops";
+    // The marks are the recording's length when the action was taken; on a loaded machine the
+    // recorder may lag behind a little, so the windows below are generous.
 
     double wordRms = 0;
     const double wordLoud = LoudSeconds("L1.wav", &wordRms);
     const Span word = FindSound(heard, kRate, tapAt - 0.2, strokeAt);
     ASSERT_GE(word.start, 0) << "the tapped word was not heard";
-    EXPECT_LT(word.start - tapAt, 0.5) << "the word comes with the tap";
+    EXPECT_LT(word.start - tapAt, 0.8) << "the word comes with the tap";
     // As much sound as the word has, at its level (both volumes are at 100 by default). A loaded
     // machine may let the stream run dry for a moment, which spreads the word out but loses
     // nothing.
@@ -270,7 +273,7 @@ TEST_F(Desktop, TapStrokeBeatAndSettingsAreSeenAndHeard) {
 
     const Span stroke = FindSound(heard, kRate, strokeAt - 0.2, strokeEnd);
     ASSERT_GE(stroke.start, 0) << "the stroke was not heard";
-    EXPECT_LT(stroke.start - strokeAt, 0.5);
+    EXPECT_LT(stroke.start - strokeAt, 0.8);
     // Four words one after another, from the first cell to past the last.
     double strokeWordsLoud = 0;
     for (const char* w : {"L5.wav", "L6.wav", "L7.wav", "L8.wav"}) {
@@ -281,13 +284,13 @@ TEST_F(Desktop, TapStrokeBeatAndSettingsAreSeenAndHeard) {
     EXPECT_GT(stroke.loud, 0.5 * strokeWordsLoud);
 
     // The beat sounds from its start until it is stopped, at its own level, then stops.
-    const Span beat = FindSound(heard, kRate, beatAt - 0.2, beatStop - 0.3);
+    const Span beat = FindSound(heard, kRate, beatAt - 0.2, beatStop + 1.0);
     ASSERT_GE(beat.start, 0) << "the beat was not heard";
-    EXPECT_LT(beat.start - beatAt, 0.5);
+    EXPECT_LT(beat.start - beatAt, 0.8);
     EXPECT_GT(beat.end - beat.start, 3.0);
     double beatRms = 0;
     LoudSeconds("Pulsor.wav", &beatRms, beat.end - beat.start);
     EXPECT_NEAR(Decibels(beat.rms, beatRms), 0.0, 2.0);
-    const Span after = FindSound(heard, kRate, beatStop + 0.5, quietEnd);
+    const Span after = FindSound(heard, kRate, beatStop + 1.5, quietEnd);
     EXPECT_LT(after.loud, 0.05) << "the beat goes on after it was stopped";
 }

@@ -6,7 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang
     libsdl2-dev libsdl2-mixer-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
     googletest libgtest-dev libbenchmark-dev
-    xvfb xdotool pulseaudio pulseaudio-utils imagemagick
+    xvfb xdotool pulseaudio pulseaudio-utils imagemagick time
 )
 
 missing=()

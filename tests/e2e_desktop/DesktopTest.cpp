@@ -172,8 +172,9 @@ protected:
         e2e::ReadPng(file.string(), &p);
         return p;
     }
-    // Photographs the window until it shows the reference page; false when patience runs out.
-    bool WaitForPage(const std::string& page, Picture* last) const {
+    // Photographs the window until it shows the reference page; false when patience runs out
+    // (the last photograph stays in the test's folder with PULSOR_KEEP_E2E set).
+    bool WaitForPage(const std::string& page) const {
         Picture golden;
         const std::string path =
             std::string(PULSOR_SOURCE_DIR) + "/tests/e2e_app/golden/240x320_96_" + page + ".png";
@@ -183,8 +184,7 @@ protected:
         }
         const auto until = std::chrono::steady_clock::now() + sdltest::kPatience;
         while (std::chrono::steady_clock::now() < until) {
-            *last = Photograph(page);
-            if (*last == golden) {
+            if (Photograph(page) == golden) {
                 return true;
             }
             Pause(100);
@@ -217,11 +217,7 @@ TEST_F(Desktop, TapStrokeBeatAndSettingsAreSeenAndHeard) {
     ASSERT_NE(window_, 0u) << "no window titled Pulsor";
 
     // The splash gives way to the main page, pixel for pixel as the headless program draws it.
-    Picture picture;
-    ASSERT_TRUE(WaitForPage("main", &picture)) << "the main page did not appear";
-    // The pad's cells are dark in the middle of the window.
-    const uint32_t cell = picture.At(120, 160);
-    EXPECT_LT(e2e::Red(cell) + e2e::Green(cell) + e2e::Blue(cell), 3 * 80);
+    ASSERT_TRUE(WaitForPage("main")) << "the main page did not appear";
 
     // A tap on the first cell ("Yeah", the first low word).
     Pause(500);
@@ -243,11 +239,11 @@ TEST_F(Desktop, TapStrokeBeatAndSettingsAreSeenAndHeard) {
     Pause(3000);
     const double quietEnd = recorder.Now();
 
-    ASSERT_TRUE(WaitForPage("main", &picture)) << "the beat's bar did not return to the start";
+    ASSERT_TRUE(WaitForPage("main")) << "the beat's bar did not return to the start";
     Tap(39, 13);
-    ASSERT_TRUE(WaitForPage("settings", &picture)) << "the settings page did not appear";
+    ASSERT_TRUE(WaitForPage("settings")) << "the settings page did not appear";
     Tap(120, 293);
-    ASSERT_TRUE(WaitForPage("main", &picture)) << "back did not return to the main page";
+    ASSERT_TRUE(WaitForPage("main")) << "back did not return to the main page";
 
     // The close button quits (the switch is on by default), and the settings are written.
     Tap(227, 13);

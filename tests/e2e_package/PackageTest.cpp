@@ -34,21 +34,33 @@ std::string Output(const std::string& command) {
     return out;
 }
 
-bool Installed() {
-    return Output("dpkg-query -W -f='${Status}' pulsor 2>/dev/null").find("install ok installed") !=
-           std::string::npos;
+std::string Status() {
+    return Output("dpkg-query -W -f='${Status}' pulsor 2>/dev/null");
 }
 
-// Removes the package however the test ends, so a failure leaves the machine as it was.
+bool Installed() {
+    return Status() == "install ok installed";
+}
+
+// Removes the package however the test ends, so a failure leaves the machine as it was; a
+// package half installed or half removed is taken away too.
 class InstalledPackage {
 public:
     ~InstalledPackage() { Remove(); }
     bool Remove() {
-        if (!Installed()) {
-            return true;
+        const auto present = [] {
+            const std::string status = Status();
+            return !status.empty() && status.find("not-installed") == std::string::npos;
+        };
+        if (present()) {
+            Succeeds(
+                "DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 remove -y "
+                "pulsor");
         }
-        return Succeeds(
-            "DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 remove -y pulsor");
+        if (present()) {
+            Succeeds("dpkg --purge pulsor");
+        }
+        return !present();
     }
 };
 

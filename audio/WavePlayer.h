@@ -13,6 +13,10 @@
 // sample size or block size); the fields are then left zero.
 bool ReadWaveHeader(const BYTE* image, size_t size, WAVEFORMATEX* format, DWORD* lengthSeconds);
 
+// Threads: a player is used by one thread at a time (built on the loader thread, then played,
+// stopped and set on the UI thread); different players are independent. Only WaveOutCallback
+// runs elsewhere, on the platform's notifier thread. Play and Stop never wait for the audio
+// thread; the destructor waits until the platform has let go of the sample (about one period).
 class WavePlayer {
 public:
     // Reads the file and opens its stream. A player that cannot set up is inert: every operation

@@ -5,7 +5,8 @@
 #   scripts/start-pulseaudio.sh [SINK]      SINK defaults to pulsor_null
 #
 # A server that already runs is reused; the sink is added to it if missing. Exits non-zero when
-# no server can be reached afterwards.
+# no server can be reached afterwards. With PULSE_RUNTIME_PATH set, the server is the one living
+# in that folder (a private server; its clients must see the same variable).
 set -eu
 
 sink=${1:-pulsor_null}

@@ -8,6 +8,10 @@
 
 namespace platform::wave {
 
+// Both are called by one thread (the process entry, or a test), not while another thread is in
+// a waveOut call. Headless gives the null output (recording with --record); otherwise SDL audio,
+// falling back to the null output in real time with one warning line on stderr.
+//
 // Opens the output the options choose and starts the mixer. Returns false with a one-line reason
 // when it cannot; waveOutGetNumDevs() is then 0 and the program runs silent.
 bool StartAudio(const DeviceOptions& options, std::string* error);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -75,13 +76,27 @@ inline std::vector<uint8_t> Sine16(int frames, double hz, DWORD rate, double amp
     return S16(s);
 }
 
-// A fresh directory for one test's files.
+// A fresh directory for one test's files, removed when the test program ends.
 inline std::string TempDir() {
+    struct Made {
+        std::vector<std::string> dirs;
+        ~Made() {
+            std::error_code ignored;
+            for (const std::string& d : dirs) {
+                std::filesystem::remove_all(d, ignored);
+            }
+        }
+    };
+    static Made made;
     std::string pattern = std::string(PULSOR_BINARY_DIR) + "/wavetest-XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     const char* dir = mkdtemp(buf.data());
-    return dir ? std::string(dir) : std::string(PULSOR_BINARY_DIR);
+    if (!dir) {
+        return std::string(PULSOR_BINARY_DIR);
+    }
+    made.dirs.push_back(dir);
+    return dir;
 }
 
 inline std::string WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {

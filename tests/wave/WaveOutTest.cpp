@@ -1,6 +1,8 @@
 // waveOut as a program sees it, on the null output in virtual time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <mutex>
 #include <vector>
 
@@ -322,6 +324,36 @@ TEST_F(WaveOutTest, TheRecordingHoldsWhatWasMixedAndIsReadableBeforeItCloses) {
         loud += (l == 16384 || l == 16383) && l == r;
     }
     EXPECT_NEAR(static_cast<double>(loud), 48000.0, 5.0);
+}
+
+TEST_F(WaveOutTest, WithoutSdlAudioTheNullOutputTakesOverWithOneWarning) {
+    platform::Clock::Instance().SetVirtual(false);
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    platform::DeviceOptions options;  // not headless: SDL audio first
+    std::string error;
+    testing::internal::CaptureStderr();
+    const bool started = platform::wave::StartAudio(options, &error);
+    const std::string warning = testing::internal::GetCapturedStderr();
+    unsetenv("SDL_AUDIODRIVER");
+    ASSERT_TRUE(started) << error;
+    EXPECT_STREQ(platform::wave::ActiveOutputName(), "null");
+    EXPECT_EQ(waveOutGetNumDevs(), 1u);
+    EXPECT_EQ(std::count(warning.begin(), warning.end(), '\n'), 1) << warning;
+
+    // The null output keeps time on the wall clock: a buffer still plays out and comes back.
+    HWAVEOUT h = Open(Pcm16(1, 48000));
+    auto data = wavetest::Level16(480, 1000);  // 10 ms
+    WAVEHDR header = Header(data);
+    waveOutPrepareHeader(h, &header, sizeof header);
+    waveOutWrite(h, &header, sizeof header);
+    for (int i = 0; i < 200 && !(Flags(header) & WHDR_DONE); ++i) {
+        platform::Clock::Instance().SleepFor(5 * platform::kNsPerMs);
+    }
+    EXPECT_TRUE(Flags(header) & WHDR_DONE);
+    waveOutUnprepareHeader(h, &header, sizeof header);
+    waveOutClose(h);
+    platform::wave::StopAudio();
+    EXPECT_EQ(platform::wave::ActiveOutputName(), nullptr);
 }
 
 }  // namespace

@@ -41,6 +41,10 @@ struct Voice : HandleObject, MixerVoice {
     bool closing = false;
 };
 
+HWAVEOUT HandleOf(Voice* v) {
+    return reinterpret_cast<HWAVEOUT>(static_cast<HandleObject*>(v));
+}
+
 // Header flags are read by other threads (the program tests them), so every access is atomic.
 DWORD Flags(const WAVEHDR* h) {
     return __atomic_load_n(&h->dwFlags, __ATOMIC_ACQUIRE);
@@ -112,15 +116,16 @@ void ReturnQueued(Voice* v) {
 void LetGo(Voice* v, Mixer* mixer, Command::Kind kind) {
     uint64_t serial;
     {
+        // Posted under the lock: serials reach the mixer in order, so `acked` only grows.
         std::lock_guard<std::mutex> lock(v->mutex);
         serial = ++v->lastSerial;
         v->unfenced = false;
+        Command c;
+        c.kind = kind;
+        c.voice = v;
+        c.serial = serial;
+        Post(mixer, c);
     }
-    Command c;
-    c.kind = kind;
-    c.voice = v;
-    c.serial = serial;
-    Post(mixer, c);
     WaitFor([v, serial] {
         return v->acked.load(std::memory_order_acquire) >= serial &&
                v->noticesInFlight.load(std::memory_order_acquire) == 0;
@@ -143,8 +148,7 @@ void Deliver(const Notice& n) {
         }
     }
     if (header && v->callback) {
-        v->callback(reinterpret_cast<HWAVEOUT>(static_cast<HandleObject*>(v)), WOM_DONE,
-                    v->instance, reinterpret_cast<DWORD_PTR>(header), 0);
+        v->callback(HandleOf(v), WOM_DONE, v->instance, reinterpret_cast<DWORD_PTR>(header), 0);
     }
     v->noticesInFlight.fetch_sub(1, std::memory_order_release);
 }
@@ -173,10 +177,6 @@ void NotifierLoop() {
             return;
         }
     }
-}
-
-HWAVEOUT HandleOf(Voice* v) {
-    return reinterpret_cast<HWAVEOUT>(static_cast<HandleObject*>(v));
 }
 
 Voice* Lookup(HWAVEOUT h) {

@@ -75,9 +75,10 @@ protected:
     }
 
     // Starts the probe and waits until its window is on screen.
-    std::unique_ptr<Child> StartProbe(std::vector<std::string> args = {}) {
+    std::shared_ptr<Child> StartProbe(std::vector<std::string> args = {}) {
         args.insert(args.begin(), {SDL_PROBE, "--class", ProbeClass()});
-        auto child = std::make_unique<Child>(args, x_.Display(), true);
+        auto child = std::make_shared<Child>(args, x_.Display(), true);
+        started_.push_back(child);
         ready_ = child->WaitForLine("ready");
         window_ = x_.FindWindow("Pulsor");
         if (!window_)
@@ -85,13 +86,29 @@ protected:
         return child;
     }
 
-    std::string Xdotool(const std::string& arguments) { return x_.Run("xdotool " + arguments); }
+    std::string Xdotool(const std::string& arguments) {
+        return x_.Run("timeout 20 xdotool " + arguments);
+    }
+
+    // What the started programs said, when something went wrong.
+    void TearDown() override {
+        if (!HasFailure())
+            return;
+        for (const auto& child : started_) {
+            child->Drain();
+            std::string said;
+            for (const auto& line : child->Seen())
+                said += "  " + line + "\n";
+            std::printf("pid %d said:\n%s", static_cast<int>(child->Pid()), said.c_str());
+        }
+    }
     // Windows of one class find each other across every display of the user, so each test's
     // probes have a class of their own.
     static std::string ProbeClass() { return "PulsorProbe" + std::to_string(getpid()); }
     std::string WindowArg() const { return " --window " + std::to_string(window_) + " "; }
 
     XServer x_;
+    std::vector<std::shared_ptr<Child>> started_;
     std::string ready_;
     unsigned long window_ = 0;
 };
@@ -293,10 +310,11 @@ protected:
             std::system(("rm -rf " + configDir_).c_str());
     }
 
-    std::unique_ptr<Child> StartPulsor() {
-        auto child = std::make_unique<Child>(
+    std::shared_ptr<Child> StartPulsor() {
+        auto child = std::make_shared<Child>(
             std::vector<std::string>{PULSOR_EXE, "--no-audio", "--config-dir", configDir_},
             x_.Display(), true);
+        started_.push_back(child);
         window_ = x_.FindWindow("Pulsor");
         if (!window_) {
             child->WaitForLine("\x04");

@@ -106,6 +106,23 @@ public:
     }
     const std::vector<std::string>& Seen() const { return seen_; }
 
+    // Takes in whatever output is waiting, without blocking, into Seen().
+    void Drain() {
+        char chunk[4096];
+        pollfd pfd{out_, POLLIN, 0};
+        while (out_ >= 0 && poll(&pfd, 1, 0) > 0) {
+            ssize_t n = read(out_, chunk, sizeof chunk);
+            if (n <= 0)
+                break;
+            buffer_.append(chunk, static_cast<size_t>(n));
+        }
+        size_t newline;
+        while ((newline = buffer_.find('\n')) != std::string::npos) {
+            seen_.push_back(buffer_.substr(0, newline));
+            buffer_.erase(0, newline + 1);
+        }
+    }
+
     // The exit status, or -1 if the child has not ended within patience (or died of a signal).
     int WaitForExit() {
         auto until = std::chrono::steady_clock::now() + kPatience;

@@ -137,6 +137,11 @@ bool SdlDevice::Open(DeviceSink* sink, std::string* error) {
     sink_ = sink;
     uiThread_ = std::this_thread::get_id();
 
+    // Frames arrive fully drawn: the software renderer on the window's own framebuffer shows one
+    // with a single image transfer, without a GL context and its driver threads (llvmpipe under
+    // Xvfb). SDL_RENDER_DRIVER and SDL_FRAMEBUFFER_ACCELERATION in the environment still win.
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     // The window manager's close button is the only way to ask the program to close.

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,6 +38,7 @@ public:
             return;
         pid_ = fork();
         if (pid_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);  // not outliving a test that dies
             dup2(fds[1], STDOUT_FILENO);
             if (withStderr)
                 dup2(fds[1], STDERR_FILENO);
@@ -157,6 +159,7 @@ public:
             return;
         pid_ = fork();
         if (pid_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGKILL);  // not outliving a test that dies
             close(fds[0]);
             std::string fd = std::to_string(fds[1]);
             int devnull = open("/dev/null", O_WRONLY);

@@ -15,17 +15,20 @@ namespace {
 const UINT kVibratorLed = 1;
 const DWORD kTouchPulseMs = 25;
 
-void SetVibrator(bool on) {
+bool SetVibrator(bool on) {
     NLED_SETTINGS_INFO info = {};
     info.LedNum = kVibratorLed;
     info.OffOnBlink = on ? 1 : 0;
-    NLedSetDevice(NLED_SETTINGS_INFO_ID, &info);
+    return NLedSetDevice(NLED_SETTINGS_INFO_ID, &info) != FALSE;
 }
 
 }  // namespace
 
 void VibrationPulse(DWORD milliseconds) {
-    SetVibrator(true);
+    // Without a vibrator there is nothing to wait for: the touch's picture is not held back.
+    if (!SetVibrator(true)) {
+        return;
+    }
     Sleep(milliseconds);
     SetVibrator(false);
 }

@@ -64,7 +64,11 @@ public:
 
     // Shell full-screen state (SHFS_* flags as last applied) and the vibrator.
     virtual void FullScreenChanged(DWORD shfsState) { (void)shfsState; }
-    virtual void Vibrate(bool on) { (void)on; }
+    // Switches the vibrator; false when the device has none.
+    virtual bool Vibrate(bool on) {
+        (void)on;
+        return false;
+    }
 };
 
 // The process's device, set once by main() before WinMain runs. Tests may install their own.

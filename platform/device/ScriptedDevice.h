@@ -64,7 +64,7 @@ public:
     }
     void Wake() override { inner_->Wake(); }
     void FullScreenChanged(DWORD shfsState) override { inner_->FullScreenChanged(shfsState); }
-    void Vibrate(bool on) override { inner_->Vibrate(on); }
+    bool Vibrate(bool on) override { return inner_->Vibrate(on); }
 
 private:
     void Run();

@@ -24,6 +24,9 @@ BOOL NLedSetDevice(UINT deviceId, void* input) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    device->Vibrate(settings->OffOnBlink != 0);
+    if (!device->Vibrate(settings->OffOnBlink != 0)) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return FALSE;
+    }
     return TRUE;
 }

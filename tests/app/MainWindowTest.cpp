@@ -180,3 +180,38 @@ TEST_F(MainWindowTest, TheBeatBarCountsWholeSecondsOfTheBeatsLength) {
 }
 
 }  // namespace
+
+namespace {
+
+// A headless device without a vibrator.
+class NoVibrator : public platform::HeadlessDevice {
+public:
+    using HeadlessDevice::HeadlessDevice;
+    bool Vibrate(bool) override { return false; }
+};
+
+}  // namespace
+
+TEST(VibrationPulse, HoldsTheUiThreadOnlyWhenThereIsAVibrator) {
+    platform::Clock& clock = platform::Clock::Instance();
+    clock.SetVirtual(true, 0);
+    platform::ClockParticipant participant;
+    platform::DeviceOptions options;
+    options.headless = true;
+
+    platform::SetCurrentDevice(std::make_unique<NoVibrator>(options));
+    DWORD before = GetTickCount();
+    VibrationPulse(25);
+    EXPECT_EQ(GetTickCount() - before, 0u) << "nothing to wait for";
+
+    auto device = std::make_unique<platform::HeadlessDevice>(options);
+    platform::HeadlessDevice* headless = device.get();
+    platform::SetCurrentDevice(std::move(device));
+    before = GetTickCount();
+    VibrationPulse(25);
+    EXPECT_EQ(GetTickCount() - before, 25u);
+    ASSERT_EQ(headless->Vibrations().size(), 2u);
+    EXPECT_TRUE(headless->Vibrations()[0].on);
+    EXPECT_FALSE(headless->Vibrations()[1].on);
+    platform::SetCurrentDevice(nullptr);
+}

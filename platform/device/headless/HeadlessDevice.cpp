@@ -72,9 +72,10 @@ void HeadlessDevice::FullScreenChanged(DWORD shfsState) {
     fullScreenState_ = shfsState;
 }
 
-void HeadlessDevice::Vibrate(bool on) {
+bool HeadlessDevice::Vibrate(bool on) {
     std::lock_guard<std::mutex> lock(mutex_);
     vibrations_.push_back(VibrationChange{Clock::Instance().Now(), on});
+    return true;
 }
 
 void HeadlessDevice::Pen(UINT message, int x, int y) {

@@ -43,7 +43,7 @@ public:
     void WaitForEvents(TimeNs deadline, const std::function<bool()>& ready) override;
     void Wake() override;
     void FullScreenChanged(DWORD shfsState) override;
-    void Vibrate(bool on) override;
+    bool Vibrate(bool on) override;
 
     // The finger (client coordinates of the window) and the focus, as a test moves them.
     void Pen(UINT message, int x, int y);

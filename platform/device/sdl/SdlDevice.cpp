@@ -64,7 +64,7 @@ public:
     void WaitForEvents(TimeNs deadline, const std::function<bool()>& ready) override;
     void Wake() override;
 
-    void Vibrate(bool on) override;
+    bool Vibrate(bool on) override;
 
 private:
     enum class Pen { None, Mouse, Finger };
@@ -635,15 +635,15 @@ void SdlDevice::Wake() {
     Clock::Instance().Notify();
 }
 
-void SdlDevice::Vibrate(bool on) {
+bool SdlDevice::Vibrate(bool on) {
     std::lock_guard<std::mutex> lock(hapticMutex_);
-    if (!haptic_)
-        return;
-    if (on) {
-        SDL_HapticRumblePlay(haptic_, 1.0f, kLongestRumbleMs);
-    } else {
-        SDL_HapticRumbleStop(haptic_);
+    if (!haptic_) {
+        return false;
     }
+    if (on) {
+        return SDL_HapticRumblePlay(haptic_, 1.0f, kLongestRumbleMs) == 0;
+    }
+    return SDL_HapticRumbleStop(haptic_) == 0;
 }
 
 }  // namespace

@@ -156,8 +156,10 @@ bool Clock::Wait(TimeNs deadline, const std::function<bool()>& ready, bool idle)
                 result = true;
                 break;
             }
+            const TimeNs before = gVirtualNow.load();
             AdvanceIfAllBlocked();
-            if (!self.released) {
+            // Time moved to this waiter's own deadline: nobody else may be left to release it.
+            if (!self.released && gVirtualNow.load() == before) {
                 cv_.wait(lock);
             }
             continue;

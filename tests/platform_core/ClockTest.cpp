@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -220,6 +222,27 @@ TEST_F(VirtualClock, IdleWaitLetsOthersFinishTheirTimeFirst) {
                   (std::vector<std::string>{"work@50", "more@50", "idle@50", "late@80"}))
             << "round " << round;
     }
+}
+
+TEST_F(VirtualClock, AnIdleWaiterLeftAloneReachesItsDeadline) {
+    // As a script that still has time to wait out when the program has ended.
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread driver = Clock::StartThread([done] {
+        Clock::Instance().WaitIdle(Ms(500));
+        *done = true;
+    });
+    clock.UnregisterCurrentThread();
+    // Patience in real time; the wait itself takes none.
+    for (int i = 0; i < 2000 && !*done; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!*done) {
+        driver.detach();
+        FAIL() << "the idle waiter never reached its deadline";
+    }
+    driver.join();
+    EXPECT_EQ(clock.Now(), Ms(500));
+    clock.RegisterCurrentThread();
 }
 
 TEST(RealTimeClock, WaitsOnTheWallClock) {

@@ -14,10 +14,10 @@ using namespace e2e;
 
 namespace {
 
-// Touches on a 240x320 screen at 96 dpi, for `minutes` of virtual time, from a fixed seed: the
-// same prefix whatever the length. The close button and the close-button switch are never
-// touched, so the window stays up and the run ends when the script does.
-std::string RandomSession(int minutes, uint32_t seed) {
+// Touches on a 240x320 screen at 96 dpi, for `minutes` of virtual time, from a fixed seed. The
+// close button and the close-button switch are never touched, so the window stays up until the
+// script ends, or until it is closed after `closeAfter` minutes when that is less.
+std::string RandomSession(int minutes, int closeAfter, uint32_t seed) {
     std::mt19937 random(seed);
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<uint32_t>(n)); };
     auto allowed = [](int x, int y) {
@@ -40,7 +40,12 @@ std::string RandomSession(int minutes, uint32_t seed) {
     std::string script = "wait 2100\n";
     const long end = minutes * 60000L;
     long t = 2100;
+    bool closed = false;
     while (t < end) {
+        if (!closed && closeAfter < minutes && t >= closeAfter * 60000L) {
+            script += "shot end.png\nclose\n";
+            closed = true;
+        }
         const int kind = pick(100);
         if (kind < 40) {
             // Anywhere on a cell, except where the close-button switch lies on the settings page.
@@ -73,7 +78,7 @@ std::string RandomSession(int minutes, uint32_t seed) {
         script += "wait " + std::to_string(wait) + "\n";
         t += wait;
     }
-    return script + "wait 1000\nshot end.png\n";
+    return script + (closed ? "" : "wait 1000\nshot end.png\n");
 }
 
 struct Soaked {
@@ -82,9 +87,10 @@ struct Soaked {
 };
 
 // Runs the session under /usr/bin/time, which reports the peak of the program alone.
-Soaked Soak(PulsorRun& run, int minutes) {
-    const fs::path script = run.Dir() / ("soak" + std::to_string(minutes) + ".txt");
-    std::ofstream(script) << RandomSession(minutes, 20261207);
+Soaked Soak(PulsorRun& run, int minutes, int closeAfter) {
+    const fs::path script =
+        run.Dir() / ("soak" + std::to_string(closeAfter) + "of" + std::to_string(minutes) + ".txt");
+    std::ofstream(script) << RandomSession(minutes, closeAfter, 20261207);
     const fs::path peak = run.Dir() / "peak.txt";
     const pid_t pid = soak::Spawn(
         "/usr/bin/time",
@@ -116,12 +122,14 @@ TEST(Soak, RandomUseNeitherCrashesNorGrows) {
     const int minutes = SoakMinutes();
     PulsorRun run("soak");
 
-    const Soaked warm = Soak(run, minutes / 5);
+    // The same script both times, so that its own size weighs the same: the first run closes the
+    // window after a fifth of it and the rest passes with nothing to drive.
+    const Soaked warm = Soak(run, minutes, minutes / 5);
     ASSERT_EQ(warm.status, 0) << run.Errors();
     ASSERT_GT(warm.peakKb, 0);
     fs::remove(run.Shot("end.png"));
 
-    const Soaked full = Soak(run, minutes);
+    const Soaked full = Soak(run, minutes, minutes);
     ASSERT_EQ(full.status, 0) << run.Errors();
     // Still drawing at the end, and the settings written when the window closed.
     EXPECT_EQ(run.Load("end.png").width, 240);

@@ -1,6 +1,7 @@
 // Long headless runs of random touches, strokes, page changes and beat starts: the program must
 // neither crash nor grow. PULSOR_SOAK_MINUTES sets the virtual length of the long run (default
-// 10); a run a fifth as long, on the same touches, gives the memory after warm-up to compare with.
+// 10); a run of the same script closed after a fifth of it gives the memory after warm-up to
+// compare with.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -128,6 +129,7 @@ TEST(Soak, RandomUseNeitherCrashesNorGrows) {
     ASSERT_EQ(warm.status, 0) << run.Errors();
     ASSERT_GT(warm.peakKb, 0);
     fs::remove(run.Shot("end.png"));
+    fs::remove(run.Registry());
 
     const Soaked full = Soak(run, minutes, minutes);
     ASSERT_EQ(full.status, 0) << run.Errors();

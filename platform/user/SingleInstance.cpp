@@ -22,6 +22,7 @@ namespace {
 
 constexpr char kProbe = 'P';
 constexpr char kRaise = 'R';
+constexpr char kRaised = 'A';  // the raise is queued in the owner's loop
 
 uint64_t Hash(const std::wstring& text, uint64_t h) {
     for (wchar_t c : text) {
@@ -89,6 +90,16 @@ bool SendRequest(const std::string& name, char request) {
     do {
         n = send(fd, &request, 1, MSG_NOSIGNAL);
     } while (n < 0 && errno == EINTR);
+    // A raise is answered once it sits in the owner's queue, so that whoever started this process
+    // and waits for it finds the owner raised.
+    if (n == 1 && request == kRaise) {
+        pollfd reply{fd, POLLIN, 0};
+        char answer = 0;
+        if (poll(&reply, 1, 1000) == 1) {
+            ssize_t ignored = recv(fd, &answer, 1, 0);
+            (void)ignored;
+        }
+    }
     close(fd);
     return n == 1;
 }
@@ -176,6 +187,8 @@ private:
             PostLocked(window_, kRaiseMessage, 0, 0);
         }
         WakeLoops();
+        ssize_t ignored = send(client, &kRaised, 1, MSG_NOSIGNAL);
+        (void)ignored;
     }
 
     Window* window_;

@@ -18,12 +18,6 @@
 #include "platform/wave/Output.h"
 #include "support/WaveTestFiles.h"
 
-// libpulse recycles its packet memory through lock-free pools that ThreadSanitizer cannot see
-// into; its reports from inside the library are not about this program.
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:libpulsecommon\nrace:libpulse.so\n";
-}
-
 namespace {
 
 constexpr const char* kSink = "pulsor_e2e";

@@ -16,13 +16,13 @@ uint32_t Expected(int x, int y) {
     return (static_cast<uint32_t>(x * 60) << 16) | (static_cast<uint32_t>(y * 100) << 8) | 0x30;
 }
 
-PngSpec Truecolour(int channels, int depth) {
-    PngSpec spec;
-    spec.colorType = channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
-    spec.bitDepth = depth;
-    for (int y = 0; y < spec.height; ++y) {
+PngLayout Truecolour(int channels, int depth) {
+    PngLayout layout;
+    layout.colorType = channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
+    layout.bitDepth = depth;
+    for (int y = 0; y < layout.height; ++y) {
         std::vector<uint8_t> row;
-        for (int x = 0; x < spec.width; ++x) {
+        for (int x = 0; x < layout.width; ++x) {
             const uint8_t c[4] = {uint8_t(x * 60), uint8_t(y * 100), 0x30, uint8_t(x * 80)};
             for (int i = 0; i < channels; ++i) {
                 row.push_back(c[i]);
@@ -31,9 +31,9 @@ PngSpec Truecolour(int channels, int depth) {
                 }
             }
         }
-        spec.rows.push_back(row);
+        layout.rows.push_back(row);
     }
-    return spec;
+    return layout;
 }
 
 // The pixels of a bitmap as 0x00RRGGBB, or empty for a bad handle.
@@ -64,9 +64,9 @@ TEST_F(ImageFileTest, TruecolourImagesLoadWithAlphaDropped) {
     for (int channels : {3, 4}) {
         for (int depth : {8, 16}) {
             for (bool interlaced : {false, true}) {
-                PngSpec spec = Truecolour(channels, depth);
-                spec.interlaced = interlaced;
-                HBITMAP bitmap = Load(EncodePng(spec));
+                PngLayout layout = Truecolour(channels, depth);
+                layout.interlaced = interlaced;
+                HBITMAP bitmap = Load(EncodePng(layout));
                 ASSERT_NE(bitmap, nullptr) << channels << " " << depth << " " << interlaced;
                 int width = 0, height = 0;
                 const std::vector<uint32_t> pixels = Pixels(bitmap, &width, &height);
@@ -91,11 +91,11 @@ TEST_F(ImageFileTest, GreyImagesOfEveryDepthLoadAsGrey) {
             if (withAlpha && depth < 8) {
                 continue;
             }
-            PngSpec spec;
-            spec.width = 8;
-            spec.height = 1;
-            spec.bitDepth = depth;
-            spec.colorType = withAlpha ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_GRAY;
+            PngLayout layout;
+            layout.width = 8;
+            layout.height = 1;
+            layout.bitDepth = depth;
+            layout.colorType = withAlpha ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_GRAY;
             const int maxLevel = depth >= 8 ? 255 : (1 << depth) - 1;
             std::vector<int> levels;
             std::vector<uint8_t> row((8 * depth * (withAlpha ? 2 : 1) + 7) / 8, 0);
@@ -116,8 +116,8 @@ TEST_F(ImageFileTest, GreyImagesOfEveryDepthLoadAsGrey) {
                     }
                 }
             }
-            spec.rows.push_back(row);
-            HBITMAP bitmap = Load(EncodePng(spec));
+            layout.rows.push_back(row);
+            HBITMAP bitmap = Load(EncodePng(layout));
             ASSERT_NE(bitmap, nullptr) << depth;
             int width = 0, height = 0;
             const std::vector<uint32_t> pixels = Pixels(bitmap, &width, &height);
@@ -133,17 +133,18 @@ TEST_F(ImageFileTest, GreyImagesOfEveryDepthLoadAsGrey) {
 
 TEST_F(ImageFileTest, PaletteImagesKeepTheirColoursWhateverTheirTransparency) {
     for (int depth : {1, 2, 4, 8}) {
-        PngSpec spec;
-        spec.width = 2;
-        spec.height = 1;
-        spec.bitDepth = depth;
-        spec.colorType = PNG_COLOR_TYPE_PALETTE;
-        spec.palette = {png_color{255, 0, 255}, png_color{10, 20, 30}};
-        spec.transparency = {0};  // entry 0 fully transparent
+        PngLayout layout;
+        layout.width = 2;
+        layout.height = 1;
+        layout.bitDepth = depth;
+        layout.colorType = PNG_COLOR_TYPE_PALETTE;
+        layout.palette = {png_color{255, 0, 255}, png_color{10, 20, 30}};
+        layout.transparency = {0};  // entry 0 fully transparent
         // Pixel 0 is entry 0, pixel 1 entry 1, packed from the high bits down.
-        spec.rows = {depth == 8 ? std::vector<uint8_t>{0, 1}
-                                : std::vector<uint8_t>{static_cast<uint8_t>(1 << (8 - 2 * depth))}};
-        HBITMAP bitmap = Load(EncodePng(spec));
+        layout.rows = {depth == 8
+                           ? std::vector<uint8_t>{0, 1}
+                           : std::vector<uint8_t>{static_cast<uint8_t>(1 << (8 - 2 * depth))}};
+        HBITMAP bitmap = Load(EncodePng(layout));
         ASSERT_NE(bitmap, nullptr) << depth;
         int width = 0, height = 0;
         const std::vector<uint32_t> pixels = Pixels(bitmap, &width, &height);
@@ -180,7 +181,7 @@ TEST_F(ImageFileTest, DamagedFilesGiveNull) {
 }
 
 TEST_F(ImageFileTest, ImagesAboveTheSizeLimitGiveNull) {
-    PngSpec edge;
+    PngLayout edge;
     edge.colorType = PNG_COLOR_TYPE_GRAY;
     edge.width = platform::shell::kMaxImageSide;
     edge.height = 1;
@@ -189,12 +190,12 @@ TEST_F(ImageFileTest, ImagesAboveTheSizeLimitGiveNull) {
     ASSERT_NE(bitmap, nullptr);
     DeleteObject(bitmap);
 
-    PngSpec wide = edge;
+    PngLayout wide = edge;
     wide.width = platform::shell::kMaxImageSide + 1;
     wide.rows = {std::vector<uint8_t>(static_cast<size_t>(wide.width), 0x80)};
     EXPECT_EQ(Load(EncodePng(wide)), nullptr);
 
-    PngSpec tall;
+    PngLayout tall;
     tall.colorType = PNG_COLOR_TYPE_GRAY;
     tall.bitDepth = 1;
     tall.width = 1;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-struct PngSpec {
+struct PngLayout {
     int width = 4;
     int height = 3;
     int colorType = PNG_COLOR_TYPE_RGB;
@@ -18,7 +18,7 @@ struct PngSpec {
     std::vector<std::vector<uint8_t>> rows;  // packed as the format stores them
 };
 
-inline std::string EncodePng(const PngSpec& spec) {
+inline std::string EncodePng(const PngLayout& layout) {
     std::string out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -33,20 +33,20 @@ inline std::string EncodePng(const PngSpec& spec) {
                 ->append(reinterpret_cast<char*>(data), length);
         },
         nullptr);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(spec.width),
-                 static_cast<png_uint_32>(spec.height), spec.bitDepth, spec.colorType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, static_cast<png_uint_32>(layout.width),
+                 static_cast<png_uint_32>(layout.height), layout.bitDepth, layout.colorType,
+                 layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty()) {
-        png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
+    if (!layout.palette.empty()) {
+        png_set_PLTE(png, info, layout.palette.data(), static_cast<int>(layout.palette.size()));
     }
-    if (!spec.transparency.empty()) {
-        png_set_tRNS(png, info, spec.transparency.data(),
-                     static_cast<int>(spec.transparency.size()), nullptr);
+    if (!layout.transparency.empty()) {
+        png_set_tRNS(png, info, layout.transparency.data(),
+                     static_cast<int>(layout.transparency.size()), nullptr);
     }
     png_write_info(png, info);
     std::vector<png_bytep> rows;
-    for (const auto& row : spec.rows) {
+    for (const auto& row : layout.rows) {
         rows.push_back(const_cast<png_bytep>(row.data()));
     }
     png_write_image(png, rows.data());

@@ -29,7 +29,8 @@ PadControl::PadControl(HINSTANCE instance, HWND window, int id)
       insetX(0),
       insetY(0),
       highVoice(0),
-      soundBank(nullptr) {}
+      soundBank(nullptr),
+      contacts{} {}
 
 void PadControl::SetInset(int dx, int dy) {
     insetX = dx;
@@ -115,6 +116,69 @@ int PadControl::OnTouchUp(HWND, int, int x, int y) {
     return mine ? 1 : 0;
 }
 
+void PadControl::ContactDown(UINT contact, int cell, UINT level) {
+    if (contact == 0 || cell < 0 || cell >= kCells) {
+        return;
+    }
+    Contact* slot = nullptr;
+    for (Contact& c : contacts) {
+        if (c.id == contact) {
+            slot = &c;
+            break;
+        }
+        if (c.id == 0 && slot == nullptr) {
+            slot = &c;
+        }
+    }
+    if (slot == nullptr) {
+        return;  // more held at once than anyone has fingers and keys for
+    }
+    slot->id = contact;
+    slot->cell = cell;
+    if (soundBank != nullptr) {
+        soundBank->Play(cell + 1, highVoice != 0, level);
+    }
+    Invalidate();
+}
+
+void PadControl::ContactUp(UINT contact) {
+    if (contact == 0) {
+        return;
+    }
+    for (Contact& c : contacts) {
+        if (c.id == contact) {
+            c.id = 0;
+            c.cell = -1;
+            Invalidate();
+            return;
+        }
+    }
+}
+
+int PadControl::GetContactCell(UINT contact) const {
+    for (const Contact& c : contacts) {
+        if (contact != 0 && c.id == contact) {
+            return c.cell;
+        }
+    }
+    return -1;
+}
+
+bool PadControl::IsCellPressed(int cell) const {
+    if (cell < 0) {
+        return false;
+    }
+    if (cell == pressedCell) {
+        return true;
+    }
+    for (const Contact& c : contacts) {
+        if (c.id != 0 && c.cell == cell) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void PadControl::Paint(HDC dc) {
     if (backImage != nullptr) {
         DrawBitmapStretched(dc, frameRect.left, frameRect.top, frameRect.right, frameRect.bottom,
@@ -127,7 +191,7 @@ void PadControl::Paint(HDC dc) {
             cell.top = gridRect.top + (k / kColumns) * cellHeight;
             cell.right = cell.left + cellWidth;
             cell.bottom = cell.top + cellHeight;
-            DrawCell(dc, cell, k == pressedCell, PadLabel(k));
+            DrawCell(dc, cell, IsCellPressed(k), PadLabel(k));
         }
     }
 }

@@ -34,6 +34,17 @@ public:
     int OnTouchUp(HWND window, int reserved, int x, int y) override;
     int OnTouchMove(HWND window, int reserved, int x, int y) override;
 
+    // Presses that do not come through the pointer: a key, a MIDI note, a finger after the first.
+    // Each contact (any id but 0, which is the pointer) holds one cell at a time; `level` 0..127
+    // scales the word it plays (127 is the level a tap gives). Pressing a held contact again moves
+    // it to the new cell; releasing an unknown contact does nothing.
+    void ContactDown(UINT contact, int cell, UINT level);
+    void ContactUp(UINT contact);
+    // The cell a contact holds, or -1.
+    int GetContactCell(UINT contact) const;
+    // True while the pointer or any contact holds the cell.
+    bool IsCellPressed(int cell) const;
+
     int GetPressedCell() const { return pressedCell; }
     const RECT& GetGridRect() const { return gridRect; }
     const RECT& GetFrameRect() const { return frameRect; }
@@ -53,6 +64,13 @@ protected:
     int insetY;
     int highVoice;
     SoundBank* soundBank;
+
+    static constexpr int kMaxContacts = 32;
+    struct Contact {
+        UINT id;  // 0: a free slot
+        int cell;
+    };
+    Contact contacts[kMaxContacts];
 
 private:
     bool InGrid(int x, int y) const;

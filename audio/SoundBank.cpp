@@ -14,8 +14,8 @@ const UINT kMaxVolume = 100;
 WavePlayer* CreatePlayer(LPCWSTR folder, LPCWSTR format, int word) {
     WCHAR name[16];
     WCHAR path[MAX_PATH];
-    if (FAILED(StringCchPrintf(name, 16, format, word)) || FAILED(StringCchCat(name, 16, L".wav")) ||
-        !BuildPath(path, MAX_PATH, folder, name)) {
+    if (FAILED(StringCchPrintf(name, 16, format, word)) ||
+        FAILED(StringCchCat(name, 16, L".wav")) || !BuildPath(path, MAX_PATH, folder, name)) {
         return nullptr;
     }
     return new (std::nothrow) WavePlayer(path);
@@ -30,7 +30,9 @@ SoundBank::SoundBank() : volume(kMaxVolume) {
     }
 }
 
-SoundBank::~SoundBank() { Release(); }
+SoundBank::~SoundBank() {
+    Release();
+}
 
 void SoundBank::Release() {
     for (WavePlayer*& player : low) {
@@ -60,10 +62,17 @@ WavePlayer* SoundBank::GetSample(int word, bool isHigh) const {
     return isHigh ? high[word - 1] : low[word - 1];
 }
 
-void SoundBank::Play(int word, bool isHigh) {
-    if (WavePlayer* player = GetSample(word, isHigh)) {
-        player->Play();
+void SoundBank::Play(int word, bool isHigh, UINT level) {
+    WavePlayer* player = GetSample(word, isHigh);
+    if (player == nullptr) {
+        return;
     }
+    if (level > kFullLevel) {
+        level = kFullLevel;
+    }
+    // Every play sets its own level, so a soft note is not followed by a soft tap.
+    player->SetVolume((volume * level + kFullLevel / 2) / kFullLevel);
+    player->Play();
 }
 
 void SoundBank::SetVolume(UINT level) {

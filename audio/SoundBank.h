@@ -19,8 +19,10 @@ public:
     void Load(LPCWSTR folder);
     // Word 1..16; null for any other word or an empty slot.
     WavePlayer* GetSample(int word, bool isHigh) const;
-    // Starts word 1..16 from its beginning; anything else does nothing.
-    void Play(int word, bool isHigh);
+    // Starts word 1..16 from its beginning; anything else does nothing. `level` 0..127 scales
+    // this play linearly against the bank's volume (127, a tap, plays at the volume itself).
+    static constexpr UINT kFullLevel = 127;
+    void Play(int word, bool isHigh, UINT level = kFullLevel);
     // 0..100 applied to every player; a level above 100 changes nothing.
     void SetVolume(UINT level);
     UINT GetVolume() const { return volume; }

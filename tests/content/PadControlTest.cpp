@@ -137,6 +137,36 @@ TEST(PadControl, TouchMapAt192Dpi) {
                    });
 }
 
+// Keys, notes and further fingers press cells beside the pointer; each holds its own cell.
+TEST(PadControl, ContactsPressCellsBesideThePointer) {
+    PadStage s(240, 320, 96);
+    s.Down(30, 80);  // the pointer on cell 0
+    s.pad.ContactDown(7, 5, 127);
+    s.pad.ContactDown(9, 15, 127);
+    EXPECT_EQ(s.PlaysAfter(), (Plays{1, 6, 16}));
+    for (int cell : {0, 5, 15}) {
+        EXPECT_TRUE(s.pad.IsCellPressed(cell)) << cell;
+    }
+    EXPECT_FALSE(s.pad.IsCellPressed(1));
+
+    s.pad.ContactDown(7, 6, 127);  // the same contact again moves to the new cell
+    EXPECT_EQ(s.pad.GetContactCell(7), 6);
+    EXPECT_FALSE(s.pad.IsCellPressed(5));
+    s.pad.ContactUp(9);
+    s.pad.ContactUp(42);  // never pressed
+    s.Up(30, 80);
+    EXPECT_EQ(s.PlaysAfter(), Plays{7});
+    EXPECT_FALSE(s.pad.IsCellPressed(15));
+    EXPECT_FALSE(s.pad.IsCellPressed(0));
+    EXPECT_TRUE(s.pad.IsCellPressed(6));
+
+    // Contact 0 is the pointer's and a cell off the pad is none: both are ignored.
+    s.pad.ContactDown(0, 3, 127);
+    s.pad.ContactDown(8, 16, 127);
+    s.pad.ContactDown(8, -1, 127);
+    EXPECT_EQ(s.PlaysAfter(), Plays{});
+}
+
 TEST(PadControl, HighVoicePlaysTheHighSamples) {
     PadStage s(240, 320, 96);
     s.pad.SetHighVoice(1);

@@ -60,7 +60,7 @@ enum ControlId {
 };
 
 // Timers of the main window.
-enum TimerId { IDT_TRANSITION = 1, IDT_BEAT_PROGRESS = 2 };
+enum TimerId { IDT_TRANSITION = 1, IDT_BEAT_PROGRESS = 2, IDT_VIBRATION = 3 };
 
 // Posted by the loader thread to the main window when it has finished.
 #define WM_LOADER_DONE (WM_APP + 1)
@@ -125,10 +125,18 @@ void StartBeat();
 void StopBeat();
 void CALLBACK BeatProgressTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
 void OpenInDefaultBrowser(const wchar_t* address);
+// Switches the vibrator on; a timer of the main window switches it off after `milliseconds`
+// (a pulse during a pulse lasts until `milliseconds` after the later one).
 void VibrationPulse(DWORD milliseconds);
+void CALLBACK VibrationOffTimerProc(HWND window, UINT message, UINT_PTR id, DWORD time);
 void ApplyVibrationRule(int touchTaken);
 void SaveSettingsOnClose();
 void ShutDown();
+// Keys and further fingers on the pad.
+void OnKey(UINT message, WPARAM virtualKey, LPARAM lParam);
+void OnTouch(WPARAM wParam, LPARAM lParam);
+// The cell 0..15 a key plays by its set-1 scancode (1234/QWER/ASDF/ZXCV), or -1.
+int PadCellForScancode(UINT scancode);
 // Full screen and display orientation.
 void SetFullScreen(HWND window, bool on);
 int GetDisplayOrientation();

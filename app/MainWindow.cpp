@@ -162,6 +162,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         case WM_COMMAND:
             return OnCommand(window, wParam, lParam);
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+            OnKey(message, wParam, lParam);
+            return 0;
+        case WM_TOUCH:
+            OnTouch(wParam, lParam);
+            return 0;
         case WM_MOUSEMOVE:
         case WM_LBUTTONDOWN:
         case WM_LBUTTONUP: {
@@ -217,6 +224,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int showCommand) {
         return 0;
     }
     g_mainWindow = window;
+    // Every finger, not only the first, which also arrives as the pointer.
+    RegisterTouchWindow(window, 0);
 
     // Without a loader the window stays on the splash, as the loading flag is never cleared.
     g_loaderThread = CreateThread(nullptr, 0, LoaderThreadProc, nullptr, 0, nullptr);

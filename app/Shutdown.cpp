@@ -25,11 +25,18 @@ bool SetVibrator(bool on) {
 }  // namespace
 
 void VibrationPulse(DWORD milliseconds) {
-    // Without a vibrator there is nothing to wait for: the touch's picture is not held back.
+    // The UI thread does not wait for the pulse to end: a touch during it is taken at once.
     if (!SetVibrator(true)) {
         return;
     }
-    Sleep(milliseconds);
+    if (!g_mainWindow ||
+        !SetTimer(g_mainWindow, IDT_VIBRATION, milliseconds, VibrationOffTimerProc)) {
+        SetVibrator(false);  // nothing would ever switch it off
+    }
+}
+
+void CALLBACK VibrationOffTimerProc(HWND window, UINT, UINT_PTR, DWORD) {
+    KillTimer(window, IDT_VIBRATION);
     SetVibrator(false);
 }
 
@@ -62,6 +69,10 @@ void SaveSettingsOnClose() {
 }
 
 void ShutDown() {
+    // A pulse still running ends with the window, not never.
+    if (g_mainWindow && KillTimer(g_mainWindow, IDT_VIBRATION)) {
+        SetVibrator(false);
+    }
     if (g_loaderThread) {
         CloseHandle(g_loaderThread);
         g_loaderThread = nullptr;

@@ -116,29 +116,80 @@ int PadControl::OnTouchUp(HWND, int, int x, int y) {
     return mine ? 1 : 0;
 }
 
-void PadControl::ContactDown(UINT contact, int cell, UINT level) {
-    if (contact == 0 || cell < 0 || cell >= kCells) {
-        return;
-    }
+PadControl::Contact* PadControl::SlotFor(UINT contact) {
     Contact* slot = nullptr;
     for (Contact& c : contacts) {
         if (c.id == contact) {
-            slot = &c;
-            break;
+            return &c;
         }
         if (c.id == 0 && slot == nullptr) {
             slot = &c;
         }
     }
+    return slot;
+}
+
+void PadControl::ContactDown(UINT contact, int cell, UINT level) {
+    if (contact == 0 || cell < 0 || cell >= kCells) {
+        return;
+    }
+    Contact* slot = SlotFor(contact);
     if (slot == nullptr) {
         return;  // more held at once than anyone has fingers and keys for
     }
     slot->id = contact;
     slot->cell = cell;
+    slot->finger = false;
     if (soundBank != nullptr) {
         soundBank->Play(cell + 1, highVoice != 0, level);
     }
     Invalidate();
+}
+
+int PadControl::FingerDown(UINT contact, int x, int y) {
+    if (contact == 0 || !HitTest(x, y)) {
+        return 0;
+    }
+    Contact* slot = SlotFor(contact);
+    if (slot == nullptr) {
+        return 0;
+    }
+    // On the border the pad holds the finger but plays nothing, as for the pointer.
+    const int cell = InGrid(x, y) ? CellAt(ToGridPoint(x, y)) : -1;
+    slot->id = contact;
+    slot->cell = cell;
+    slot->finger = true;
+    if (cell != -1 && soundBank != nullptr) {
+        soundBank->Play(cell + 1, highVoice != 0);
+    }
+    Invalidate();
+    return 1;
+}
+
+void PadControl::FingerMove(UINT contact, int x, int y) {
+    Contact* slot = nullptr;
+    for (Contact& c : contacts) {
+        if (contact != 0 && c.id == contact && c.finger) {
+            slot = &c;
+        }
+    }
+    // A stroke that has left the cells plays nothing until the finger is put down again.
+    if (slot == nullptr || slot->cell == -1) {
+        return;
+    }
+    if (!InGrid(x, y)) {
+        slot->cell = -1;
+        Invalidate();
+        return;
+    }
+    const int cell = CellAt(ToGridPoint(x, y));
+    if (cell != slot->cell && soundBank != nullptr) {
+        slot->cell = cell;
+        if (cell != -1) {
+            soundBank->Play(cell + 1, highVoice != 0);
+        }
+        Invalidate();
+    }
 }
 
 void PadControl::ContactUp(UINT contact) {
@@ -149,6 +200,7 @@ void PadControl::ContactUp(UINT contact) {
         if (c.id == contact) {
             c.id = 0;
             c.cell = -1;
+            c.finger = false;
             Invalidate();
             return;
         }

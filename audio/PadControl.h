@@ -38,8 +38,19 @@ public:
     // Each contact (any id but 0, which is the pointer) holds one cell at a time; `level` 0..127
     // scales the word it plays (127 is the level a tap gives). Pressing a held contact again moves
     // it to the new cell; releasing an unknown contact does nothing.
+    //
+    // Contact ids, one range per kind of input so that they never meet:
+    static constexpr UINT kKeyContacts = 0x100;     // + the key's set-1 scancode (0..0xFF)
+    static constexpr UINT kFingerContacts = 0x200;  // + the finger's TOUCHINPUT id (0..0xFF)
+    static constexpr UINT kMidiContacts = 0x300;    // + the note (0..127)
     void ContactDown(UINT contact, int cell, UINT level);
     void ContactUp(UINT contact);
+    // A finger contact, followed as the pointer is: it plays the cell it lands on and each cell
+    // it slides onto until it leaves the cells, and the word plays at a tap's level. FingerDown
+    // returns 1 when the finger landed on the pad (which then holds it), else 0.
+    int FingerDown(UINT contact, int x, int y);
+    void FingerMove(UINT contact, int x, int y);
+    void FingerUp(UINT contact) { ContactUp(contact); }
     // The cell a contact holds, or -1.
     int GetContactCell(UINT contact) const;
     // True while the pointer or any contact holds the cell.
@@ -65,13 +76,17 @@ protected:
     int highVoice;
     SoundBank* soundBank;
 
-    static constexpr int kMaxContacts = 32;
+    // Ten fingers, sixteen keys and sixteen notes at once.
+    static constexpr int kMaxContacts = 48;
     struct Contact {
         UINT id;  // 0: a free slot
         int cell;
+        bool finger;  // a stroke, held even while it is on no cell
     };
     Contact contacts[kMaxContacts];
 
 private:
     bool InGrid(int x, int y) const;
+    // The contact's slot, or a free one for it (null when all are taken).
+    Contact* SlotFor(UINT contact);
 };

@@ -791,6 +791,61 @@ typedef struct _NLED_SETTINGS_INFO {
 } NLED_SETTINGS_INFO, *PNLED_SETTINGS_INFO;
 BOOL NLedSetDevice(UINT deviceId, void* input);
 
+// --- Keyboard and touch input ------------------------------------------------------------------
+// WM_KEYDOWN/WM_KEYUP: wParam the virtual-key code (by the layout), lParam the repeat count in
+// bits 0-15, the scancode of the key's position (PC/AT set 1) in bits 16-23, the extended flag
+// in bit 24, the previous key state (1: it was already down, a repeat) in bit 30 and the
+// transition (1: going up) in bit 31. Only the window with the keyboard focus gets them.
+#define WM_KEYDOWN 0x0100
+#define WM_KEYUP 0x0101
+#define VK_BACK 0x08
+#define VK_TAB 0x09
+#define VK_RETURN 0x0D
+#define VK_ESCAPE 0x1B
+#define VK_SPACE 0x20
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
+#define VK_F1 0x70
+#define VK_F11 0x7A
+#define VK_F12 0x7B
+#define KF_EXTENDED 0x0100
+#define KF_REPEAT 0x4000
+#define KF_UP 0x8000
+
+// WM_TOUCH: LOWORD(wParam) records behind the handle in lParam; read them with
+// GetTouchInputInfo, then give the handle back with CloseTouchInputHandle (DefWindowProc does
+// so for a WM_TOUCH it gets). Only a window registered with RegisterTouchWindow gets them; the
+// primary finger (the first one down while nothing else presses) also arrives as mouse messages.
+#define WM_TOUCH 0x0240
+DECLARE_HANDLE(HTOUCHINPUT);
+#define TOUCHEVENTF_MOVE 0x0001
+#define TOUCHEVENTF_DOWN 0x0002
+#define TOUCHEVENTF_UP 0x0004
+#define TOUCHEVENTF_INRANGE 0x0008
+#define TOUCHEVENTF_PRIMARY 0x0010
+#define TOUCHEVENTF_NOCOALESCE 0x0020
+#define TOUCHEVENTF_PALM 0x0080
+// Screen coordinates, in hundredths of a pixel.
+#define TOUCH_COORD_TO_PIXEL(l) ((l) / 100)
+typedef struct tagTOUCHINPUT {
+    LONG x;
+    LONG y;
+    HANDLE hSource;
+    DWORD dwID;
+    DWORD dwFlags;
+    DWORD dwMask;
+    DWORD dwTime;
+    ULONG_PTR dwExtraInfo;
+    DWORD cxContact;
+    DWORD cyContact;
+} TOUCHINPUT, *PTOUCHINPUT;
+BOOL RegisterTouchWindow(HWND window, ULONG flags);
+BOOL GetTouchInputInfo(HTOUCHINPUT touch, UINT inputs, PTOUCHINPUT records, int recordSize);
+BOOL CloseTouchInputHandle(HTOUCHINPUT touch);
+
+
 // --- The program's entry point, called by the platform ------------------------------------------
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPWSTR commandLine,
                    int showCommand);

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/device/Keys.h"
+
 namespace platform {
 namespace {
 
@@ -28,6 +30,9 @@ const Syntax kSyntax[] = {
     {"deactivate", ScriptCommand::Deactivate, 0, false},
     {"launch", ScriptCommand::Launch, 0, false},
     {"close", ScriptCommand::Close, 0, false},
+    {"press", ScriptCommand::Press, 1, false},
+    {"release", ScriptCommand::Release, 1, false},
+    {"finger", ScriptCommand::Finger, 4, false},
 };
 
 bool ParseInt(const std::string& word, int* value) {
@@ -102,6 +107,46 @@ bool ParseScript(const std::string& text, const std::string& fileName, int scree
                 return fail("shot needs a plain file name ending in .png, not '" + parts[1] + "'");
             }
             cmd.name = parts[1];
+            script->push_back(cmd);
+            continue;
+        }
+        if (cmd.kind == ScriptCommand::Press || cmd.kind == ScriptCommand::Release) {
+            if (given != 1) {
+                return fail(std::string(syntax->word) + " takes one key name");
+            }
+            const KeyInfo* key = KeyByName(parts[1]);
+            if (!key) {
+                return fail("unknown key '" + parts[1] + "'");
+            }
+            cmd.name = key->name;
+            script->push_back(cmd);
+            continue;
+        }
+        if (cmd.kind == ScriptCommand::Finger) {
+            if (given != 4) {
+                return fail("finger takes N down|move|up X Y");
+            }
+            const std::string& event = parts[2];
+            if (!ParseInt(parts[1], &cmd.args[0]) || cmd.args[0] < 1 || cmd.args[0] > 10) {
+                return fail("finger wants N from 1 to 10, not '" + parts[1] + "'");
+            }
+            if (event != "down" && event != "move" && event != "up") {
+                return fail("finger wants down, move or up, not '" + event + "'");
+            }
+            cmd.args[1] = event == "down"   ? ScriptCommand::FingerDown
+                          : event == "move" ? ScriptCommand::FingerMove
+                                            : ScriptCommand::FingerUp;
+            for (int i = 0; i < 2; ++i) {
+                if (!ParseInt(parts[3 + i], &cmd.args[2 + i])) {
+                    return fail("'" + parts[3 + i] + "' is not a whole number of 0 or more");
+                }
+            }
+            if (cmd.args[2] >= screenWidth || cmd.args[3] >= screenHeight) {
+                return fail("point " + std::to_string(cmd.args[2]) + " " +
+                            std::to_string(cmd.args[3]) + " is off the " +
+                            std::to_string(screenWidth) + "x" + std::to_string(screenHeight) +
+                            " screen");
+            }
             script->push_back(cmd);
             continue;
         }

@@ -2,6 +2,7 @@
 //
 //   wait MS | down X Y | move X Y | up X Y | tap X Y | drag X1 Y1 X2 Y2 MS
 //   shot NAME.png | activate | deactivate | launch | close
+//   press KEY | release KEY (SDL's scancode names) | finger N down|move|up X Y (N = 1..10)
 #pragma once
 
 #include <string>
@@ -10,10 +11,26 @@
 namespace platform {
 
 struct ScriptCommand {
-    enum Kind { Wait, Down, Move, Up, Tap, Drag, Shot, Activate, Deactivate, Launch, Close };
+    enum Kind {
+        Wait,
+        Down,
+        Move,
+        Up,
+        Tap,
+        Drag,
+        Shot,
+        Activate,
+        Deactivate,
+        Launch,
+        Close,
+        Press,    // name: the key
+        Release,  // name: the key
+        Finger,   // args: N (1..10), FingerDown/FingerMove/FingerUp, X, Y
+    };
+    enum FingerEvent { FingerDown, FingerMove, FingerUp };
     Kind kind;
     int args[5] = {0, 0, 0, 0, 0};
-    std::string name;  // shot file name
+    std::string name;  // shot file name, key name
     int line = 0;
 };
 

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/device/Keys.h"
+
 extern char** environ;
 
 namespace platform {
@@ -156,22 +158,104 @@ void ScriptedDevice::Present(const uint32_t* pixels, int width, int height, int 
     StoreFrame(&frame_, pixels, width, height, stride);
 }
 
+bool ScriptedDevice::WindowRect(RECT* rect) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!hasWindow_ || minimized_) {
+        return false;  // the finger touches whatever is there, not this program
+    }
+    *rect = windowRect_;
+    return true;
+}
+
 void ScriptedDevice::Inject(UINT message, int x, int y) {
     RECT rect;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!hasWindow_ || minimized_) {
-            return;  // the finger touches whatever is there, not this program
+    if (!WindowRect(&rect)) {
+        if (message == WM_LBUTTONUP) {
+            penDown_ = false;
         }
-        rect = windowRect_;
+        return;
     }
     // A stroke that began inside goes on reaching the window outside it, as a captured pen does.
     const bool inside = x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
     if (!inside && message == WM_LBUTTONDOWN) {
         return;
     }
+    penDown_ = message != WM_LBUTTONUP;
     if (DeviceSink* sink = sink_) {
         sink->PenInput(message, x - rect.left, y - rect.top);
+    }
+}
+
+void ScriptedDevice::Key(const ScriptCommand& cmd) {
+    const KeyInfo* key = KeyByName(cmd.name);
+    if (!key) {
+        return;
+    }
+    auto held = std::find(keysDown_.begin(), keysDown_.end(), cmd.name);
+    const bool down = cmd.kind == ScriptCommand::Press;
+    // Pressing a held key again is the keyboard's repeat; releasing a key not held is nothing.
+    const bool repeat = down && held != keysDown_.end();
+    if (down && !repeat) {
+        keysDown_.push_back(cmd.name);
+    } else if (!down) {
+        if (held == keysDown_.end()) {
+            return;
+        }
+        keysDown_.erase(held);
+    }
+    RECT rect;
+    if (!WindowRect(&rect)) {
+        return;
+    }
+    if (DeviceSink* sink = sink_) {
+        sink->KeyInput(down ? WM_KEYDOWN : WM_KEYUP, key->virtualKey, key->scancode, repeat);
+    }
+}
+
+void ScriptedDevice::Finger(const ScriptCommand& cmd) {
+    const int64_t n = cmd.args[0];
+    const int x = cmd.args[2];
+    const int y = cmd.args[3];
+    RECT rect;
+    const bool reachable = WindowRect(&rect);
+    Fingers::Finger finger;
+    DWORD event;
+    switch (cmd.args[1]) {
+        case ScriptCommand::FingerDown: {
+            const bool inside =
+                reachable && x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
+            if (!inside || !fingers_.Down(n, !penDown_, &finger)) {
+                return;
+            }
+            event = TOUCHEVENTF_DOWN;
+            break;
+        }
+        case ScriptCommand::FingerMove:
+            if (!fingers_.Find(n, &finger)) {
+                return;
+            }
+            event = TOUCHEVENTF_MOVE;
+            break;
+        default:
+            if (!fingers_.Find(n, &finger)) {
+                return;
+            }
+            fingers_.Up(n);
+            event = TOUCHEVENTF_UP;
+            break;
+    }
+    if (!reachable) {
+        return;
+    }
+    if (DeviceSink* sink = sink_) {
+        sink->TouchInput(finger.id, Fingers::Flags(event, finger), x - rect.left, y - rect.top);
+    }
+    // The primary finger is the pen as well.
+    if (finger.primary) {
+        Inject(event == TOUCHEVENTF_DOWN   ? WM_LBUTTONDOWN
+               : event == TOUCHEVENTF_MOVE ? WM_MOUSEMOVE
+                                           : WM_LBUTTONUP,
+               x, y);
     }
 }
 
@@ -287,6 +371,17 @@ void ScriptedDevice::Run() {
             case ScriptCommand::Launch:
                 if (at(start)) {
                     Launch();
+                }
+                break;
+            case ScriptCommand::Press:
+            case ScriptCommand::Release:
+                if (at(start)) {
+                    Key(cmd);
+                }
+                break;
+            case ScriptCommand::Finger:
+                if (at(start)) {
+                    Finger(cmd);
                 }
                 break;
             case ScriptCommand::Close:

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/device/Device.h"
+#include "platform/device/Fingers.h"
 #include "platform/device/Script.h"
 
 namespace platform {
@@ -69,6 +70,10 @@ public:
 private:
     void Run();
     void Inject(UINT message, int x, int y);
+    // Where the window is, false when the script's input cannot reach it (gone, minimised).
+    bool WindowRect(RECT* rect);
+    void Key(const ScriptCommand& cmd);
+    void Finger(const ScriptCommand& cmd);
     void Launch();
     void Fail(const std::string& error);
 
@@ -77,6 +82,11 @@ private:
     const DeviceOptions options_;
     std::atomic<DeviceSink*> sink_{nullptr};
     std::atomic<bool> stop_{false};  // the window is gone: the rest of the script is moot
+
+    // The script thread's own: what its keys, pen and fingers hold.
+    std::vector<std::string> keysDown_;
+    bool penDown_ = false;
+    Fingers fingers_;
 
     mutable std::mutex mutex_;
     PresentedFrame frame_;

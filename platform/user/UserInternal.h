@@ -67,6 +67,7 @@ struct Window : HandleObject {
     std::atomic<bool> visible{false};
     std::atomic<bool> iconic{false};
     std::atomic<bool> active{false};
+    std::atomic<bool> touch{false};  // RegisterTouchWindow: gets WM_TOUCH
     bool destroying = false;
     InstanceListener* listener = nullptr;  // owned; stopped by DestroyWindow
 };
@@ -86,6 +87,9 @@ void PostLocked(Window* window, UINT message, WPARAM wParam, LPARAM lParam);
 void InvalidateLocked(Window* window, const RECT* rect, bool erase);
 // Wakes the loop of whoever owns a queue.
 void WakeLoops();
+
+// Keeps a WM_TOUCH record until CloseTouchInputHandle; returns its handle (null when full).
+HTOUCHINPUT NewTouchInput(const TOUCHINPUT& record);
 
 // On the window's owner thread: un-minimises it; brings it to the front and activates it.
 void RestoreWindow(Window* window);

@@ -120,14 +120,40 @@ TEST_F(MainWindowTest, ActivationTakesTheScreenAndDeactivationGivesItBack) {
     EXPECT_EQ(platform::user::DisplayOrientation(), DMDO_0);
 }
 
-TEST_F(MainWindowTest, ATakenTouchVibratesFor25Milliseconds) {
+TEST_F(MainWindowTest, ATakenTouchVibratesFor25MillisecondsWithoutHoldingTheUiThread) {
     BuildTree(true);
+    const DWORD before = GetTickCount();
     SendMessage(g_mainWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+    EXPECT_EQ(GetTickCount() - before, 0u) << "the touch returns at once";
+    ASSERT_EQ(Pulses().size(), 1u);
+    EXPECT_TRUE(Pulses()[0].on);
+    window_->Pump(40);
     const auto pulses = Pulses();
-    ASSERT_EQ(pulses.size(), 2u);
-    EXPECT_TRUE(pulses[0].on);
+    ASSERT_EQ(pulses.size(), 2u) << "a timer switches it off";
     EXPECT_FALSE(pulses[1].on);
     EXPECT_EQ(pulses[1].time - pulses[0].time, 25 * platform::kNsPerMs);
+}
+
+TEST_F(MainWindowTest, ATouchDuringAPulseIsTakenAtOnceAndTheVibrationLastsTo25MsAfterIt) {
+    BuildTree(true);
+    SendMessage(g_mainWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+    SendMessage(g_mainWindow, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
+    window_->Pump(10);
+    SendMessage(g_mainWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+    EXPECT_EQ(button_->GetState(), 1) << "the second touch is not kept waiting";
+    window_->Pump(60);
+    const auto pulses = window_->Device().VibrationPulses();
+    ASSERT_EQ(pulses.size(), 1u);
+    EXPECT_EQ(pulses[0].end - pulses[0].start, 35 * platform::kNsPerMs);
+}
+
+TEST_F(MainWindowTest, AVibrationRunningAtShutDownIsSwitchedOff) {
+    BuildTree(true);
+    SendMessage(g_mainWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+    ShutDown();
+    const auto pulses = Pulses();
+    ASSERT_EQ(pulses.size(), 2u);
+    EXPECT_FALSE(pulses[1].on);
 }
 
 TEST_F(MainWindowTest, NoVibrationForEmptySpaceOrWithTheSwitchOff) {
@@ -192,7 +218,7 @@ public:
 
 }  // namespace
 
-TEST(VibrationPulse, HoldsTheUiThreadOnlyWhenThereIsAVibrator) {
+TEST(VibrationPulse, NeverHoldsTheUiThreadAndWithoutAWindowDoesNotStayOn) {
     platform::Clock& clock = platform::Clock::Instance();
     clock.SetVirtual(true, 0);
     platform::ClockParticipant participant;
@@ -209,7 +235,8 @@ TEST(VibrationPulse, HoldsTheUiThreadOnlyWhenThereIsAVibrator) {
     platform::SetCurrentDevice(std::move(device));
     before = GetTickCount();
     VibrationPulse(25);
-    EXPECT_EQ(GetTickCount() - before, 25u);
+    EXPECT_EQ(GetTickCount() - before, 0u);
+    // No window to time the pulse on: it is switched off at once rather than left on.
     ASSERT_EQ(headless->Vibrations().size(), 2u);
     EXPECT_TRUE(headless->Vibrations()[0].on);
     EXPECT_FALSE(headless->Vibrations()[1].on);

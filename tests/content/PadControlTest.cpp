@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -165,6 +166,63 @@ TEST(PadControl, ContactsPressCellsBesideThePointer) {
     s.pad.ContactDown(8, 16, 127);
     s.pad.ContactDown(8, -1, 127);
     EXPECT_EQ(s.PlaysAfter(), Plays{});
+}
+
+// Each stroke played by the pointer and by a finger contact plays the same words: a finger
+// after the first is followed exactly as the first.
+TEST(PadControl, AFingerContactStrokesAsThePointerDoes) {
+    struct Stroke {
+        const char* what;
+        std::vector<POINT> points;  // down, moves, up
+    };
+    const Stroke strokes[] = {
+        {"along a row and back", {{30, 80}, {40, 90}, {80, 80}, {30, 80}, {30, 80}}},
+        {"into the border and back", {{30, 80}, {3, 80}, {30, 80}, {80, 80}, {80, 80}}},
+        {"down on the border", {{2, 100}, {30, 100}, {80, 100}, {80, 100}}},
+        {"off the pad and back", {{30, 80}, {30, 300}, {80, 80}, {80, 80}}},
+        {"off the pad altogether", {{30, 300}, {30, 80}, {30, 80}}},
+    };
+    for (const Stroke& stroke : strokes) {
+        PadStage s(240, 320, 96);
+        const std::vector<POINT>& p = stroke.points;
+        const int pointerTaken = s.Down(p[0].x, p[0].y);
+        for (size_t i = 1; i + 1 < p.size(); ++i) {
+            s.Move(p[i].x, p[i].y);
+        }
+        s.Up(p.back().x, p.back().y);
+        const Plays byPointer = s.PlaysAfter();
+
+        const UINT finger = PadControl::kFingerContacts + 3;
+        EXPECT_EQ(s.pad.FingerDown(finger, p[0].x, p[0].y), pointerTaken) << stroke.what;
+        for (size_t i = 1; i + 1 < p.size(); ++i) {
+            s.pad.FingerMove(finger, p[i].x, p[i].y);
+        }
+        s.pad.FingerUp(finger);
+        EXPECT_EQ(s.PlaysAfter(), byPointer) << stroke.what;
+        EXPECT_EQ(s.pad.GetContactCell(finger), -1) << stroke.what;
+    }
+}
+
+TEST(PadControl, TwoFingersSlideAcrossTwoRowsEachStringingItsOwn) {
+    PadStage s(240, 320, 96);
+    const UINT a = PadControl::kFingerContacts;
+    const UINT b = PadControl::kFingerContacts + 1;
+    s.pad.FingerDown(a, 30, 85);   // cell 0
+    s.pad.FingerDown(b, 30, 135);  // cell 4
+    EXPECT_TRUE(s.pad.IsCellPressed(0));
+    EXPECT_TRUE(s.pad.IsCellPressed(4));
+    for (int x = 40; x <= 230; x += 10) {
+        s.pad.FingerMove(a, x, 85);
+        s.pad.FingerMove(b, x, 135);
+    }
+    EXPECT_EQ(s.pad.GetContactCell(a), 3);
+    EXPECT_EQ(s.pad.GetContactCell(b), 7);
+    s.pad.FingerUp(a);
+    s.pad.FingerUp(b);
+    Plays plays = s.PlaysAfter();  // all in the same instant: their order is the mixer's
+    std::sort(plays.begin(), plays.end());
+    EXPECT_EQ(plays, (Plays{1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_FALSE(s.pad.IsCellPressed(3));
 }
 
 TEST(PadControl, HighVoicePlaysTheHighSamples) {

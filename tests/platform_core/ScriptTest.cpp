@@ -70,6 +70,39 @@ TEST(ScriptParsing, NamesTheFileAndLineOfTheFirstBadLine) {
     EXPECT_NE(ErrorOf("shot ../a.png\n").find("s.txt:1:"), std::string::npos);
 }
 
+TEST(ScriptParsing, KeysByTheirScancodeNamesAndNumberedFingers) {
+    Script script;
+    std::string error;
+    const char* text =
+        "press Q\n"
+        "release space\n"
+        "press F11\n"
+        "finger 1 down 10 20\n"
+        "finger 10 move 479 639\n"
+        "finger 2 up 0 0\n";
+    ASSERT_TRUE(ParseScript(text, "s.txt", 480, 640, &script, &error)) << error;
+    ASSERT_EQ(script.size(), 6u);
+    EXPECT_EQ(script[0].kind, ScriptCommand::Press);
+    EXPECT_EQ(script[0].name, "Q");
+    EXPECT_EQ(script[1].kind, ScriptCommand::Release);
+    EXPECT_EQ(script[1].name, "Space") << "names are SDL's, whatever the case written";
+    EXPECT_EQ(script[3].kind, ScriptCommand::Finger);
+    EXPECT_EQ(script[3].args[0], 1);
+    EXPECT_EQ(script[3].args[1], ScriptCommand::FingerDown);
+    EXPECT_EQ(script[4].args[1], ScriptCommand::FingerMove);
+    EXPECT_EQ(script[4].args[2], 479);
+    EXPECT_EQ(script[5].args[1], ScriptCommand::FingerUp);
+
+    EXPECT_EQ(ErrorOf("press\n"), "s.txt:1: press takes one key name");
+    EXPECT_EQ(ErrorOf("press Hyper\n"), "s.txt:1: unknown key 'Hyper'");
+    EXPECT_EQ(ErrorOf("finger 0 down 1 1\n"), "s.txt:1: finger wants N from 1 to 10, not '0'");
+    EXPECT_EQ(ErrorOf("finger 11 down 1 1\n"), "s.txt:1: finger wants N from 1 to 10, not '11'");
+    EXPECT_EQ(ErrorOf("finger 1 hover 1 1\n"),
+              "s.txt:1: finger wants down, move or up, not 'hover'");
+    EXPECT_EQ(ErrorOf("finger 1 down 480 1\n"), "s.txt:1: point 480 1 is off the 480x640 screen");
+    EXPECT_EQ(ErrorOf("finger 1 down 1\n"), "s.txt:1: finger takes N down|move|up X Y");
+}
+
 TEST(ScriptParsing, AMissingFileIsAnError) {
     Script script;
     std::string error;

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/device/sdl/SdlInput.h"
 #include "platform/kernel/WideString.h"
 #include "platform/shell/Icon.h"
 
@@ -43,7 +44,10 @@ public:
           screenWidth_(options.screenWidth),
           screenHeight_(options.screenHeight),
           dpiX_(options.dpiX),
-          dpiY_(options.dpiY) {}
+          dpiY_(options.dpiY),
+          input_([this](int wx, int wy, bool clamp, int* x,
+                        int* y) { return ToClient(wx, wy, clamp, x, y); },
+                 [this] { ToggleFullScreen(); }) {}
     ~SdlDevice() override { Close(); }
 
     bool Open(DeviceSink* sink, std::string* error) override;
@@ -67,14 +71,12 @@ public:
     bool Vibrate(bool on) override;
 
 private:
-    enum class Pen { None, Mouse, Finger };
-
     bool OnUiThread() const { return std::this_thread::get_id() == uiThread_; }
     // Window calls from other threads wait for the UI thread's next pass through its event loop.
     void RunOnUiThread(std::function<void()> task);
     void RunDeferred();
     void PumpEvent(const SDL_Event& event);
-    bool DeliverPen(UINT message, int windowX, int windowY);
+    void ToggleFullScreen();
     bool ToClient(int windowX, int windowY, bool clamp, int* x, int* y);
     void UploadCanvas(const SDL_Rect& area);
     void Render();
@@ -104,10 +106,7 @@ private:
     std::vector<uint32_t> canvas_;
     SDL_Rect windowRect_{0, 0, 0, 0};
 
-    Pen pen_ = Pen::None;
-    SDL_FingerID finger_ = 0;
-    int penX_ = 0;  // last delivered client position
-    int penY_ = 0;
+    SdlInput input_;
     bool delivered_ = false;
 
     // Wake() may race Close(): both hold wakeMutex_ around the event queue's lifetime.
@@ -182,6 +181,7 @@ bool SdlDevice::Open(DeviceSink* sink, std::string* error) {
     if (!window_)
         return fail(SDL_GetError());
     windowId_ = SDL_GetWindowID(window_);
+    input_.Attach(sink_, window_, windowId_);
     renderer_ = SDL_CreateRenderer(window_, -1, 0);
     if (!renderer_)
         renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
@@ -275,6 +275,7 @@ void SdlDevice::Close() {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     videoInit_ = false;
     sink_ = nullptr;
+    input_.Attach(nullptr, nullptr, 0);
     {
         std::lock_guard<std::mutex> lock(canvasMutex_);
         canvas_.clear();
@@ -468,18 +469,12 @@ bool SdlDevice::ToClient(int windowX, int windowY, bool clamp, int* x, int* y) {
     return true;
 }
 
-bool SdlDevice::DeliverPen(UINT message, int windowX, int windowY) {
-    int x = 0;
-    int y = 0;
-    bool pressed = pen_ != Pen::None && message != WM_LBUTTONDOWN;
-    if (!ToClient(windowX, windowY, pressed, &x, &y))
-        return false;
-    penX_ = x;
-    penY_ = y;
-    delivered_ = true;
-    if (sink_)
-        sink_->PenInput(message, x, y);
-    return true;
+void SdlDevice::ToggleFullScreen() {
+    if (!window_)
+        return;
+    const bool full = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0;
+    SDL_SetWindowFullscreen(window_, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    Render();
 }
 
 void SdlDevice::PumpEvent(const SDL_Event& event) {
@@ -489,58 +484,16 @@ void SdlDevice::PumpEvent(const SDL_Event& event) {
     }
     switch (event.type) {
         case SDL_MOUSEBUTTONDOWN:
-            if (event.button.which == SDL_TOUCH_MOUSEID || event.button.button != SDL_BUTTON_LEFT ||
-                event.button.windowID != windowId_ || pen_ != Pen::None) {
-                break;
-            }
-            if (DeliverPen(WM_LBUTTONDOWN, event.button.x, event.button.y))
-                pen_ = Pen::Mouse;
-            break;
         case SDL_MOUSEMOTION:
-            if (event.motion.which == SDL_TOUCH_MOUSEID || event.motion.windowID != windowId_ ||
-                pen_ == Pen::Finger) {
-                break;
-            }
-            DeliverPen(WM_MOUSEMOVE, event.motion.x, event.motion.y);
-            break;
         case SDL_MOUSEBUTTONUP:
-            if (event.button.which == SDL_TOUCH_MOUSEID || event.button.button != SDL_BUTTON_LEFT ||
-                pen_ != Pen::Mouse) {
-                break;
-            }
-            DeliverPen(WM_LBUTTONUP, event.button.x, event.button.y);
-            pen_ = Pen::None;
-            break;
         case SDL_FINGERDOWN:
         case SDL_FINGERMOTION:
-        case SDL_FINGERUP: {
-            const SDL_TouchFingerEvent& touch = event.tfinger;
-            if (touch.windowID != 0 && touch.windowID != windowId_)
-                break;
-            if (event.type == SDL_FINGERDOWN) {
-                if (pen_ != Pen::None)
-                    break;
-            } else if (pen_ != Pen::Finger || touch.fingerId != finger_) {
-                break;
-            }
-            int windowW = 0;
-            int windowH = 0;
-            SDL_GetWindowSize(window_, &windowW, &windowH);
-            int x = static_cast<int>(std::floor(touch.x * windowW));
-            int y = static_cast<int>(std::floor(touch.y * windowH));
-            if (event.type == SDL_FINGERDOWN) {
-                if (DeliverPen(WM_LBUTTONDOWN, x, y)) {
-                    pen_ = Pen::Finger;
-                    finger_ = touch.fingerId;
-                }
-            } else if (event.type == SDL_FINGERMOTION) {
-                DeliverPen(WM_MOUSEMOVE, x, y);
-            } else {
-                DeliverPen(WM_LBUTTONUP, x, y);
-                pen_ = Pen::None;
-            }
+        case SDL_FINGERUP:
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            if (input_.Handle(event))
+                delivered_ = true;
             break;
-        }
         case SDL_WINDOWEVENT:
             if (event.window.windowID != windowId_)
                 break;
@@ -551,10 +504,7 @@ void SdlDevice::PumpEvent(const SDL_Event& event) {
                         sink_->FocusChanged(true);
                     break;
                 case SDL_WINDOWEVENT_FOCUS_LOST:
-                    // An up that will go elsewhere must not leave the program's pen down.
-                    if (pen_ != Pen::None && sink_)
-                        sink_->PenInput(WM_LBUTTONUP, penX_, penY_);
-                    pen_ = Pen::None;
+                    input_.FocusLost();
                     delivered_ = true;
                     if (sink_)
                         sink_->FocusChanged(false);

@@ -31,7 +31,7 @@ const char kUsage[] =
     "  --headless            an in-memory screen, no window; runs in virtual time\n"
     "  --script FILE         drive the finger from FILE; when it ends the window closes\n"
     "  --shots DIR           where the script's `shot NAME.png` pictures go\n"
-    "  --record FILE.wav     headless: write what the mixer plays\n"
+    "  --record FILE.wav     write what the mixer plays (completed when the program ends)\n"
     "  --audio-buffer FRAMES audio period in frames (default 256)\n"
     "  --no-audio            no audio output\n"
     "  --config-dir DIR      keep the registry file in DIR\n"
@@ -177,8 +177,8 @@ bool ParseCommandLine(int argc, char** argv, ParsedCommandLine* parsed, std::str
             o.relaunchArguments.insert(o.relaunchArguments.end(), argv + first, argv + i + 1);
         }
     }
-    if (!o.recordPath.empty() && !o.headless) {
-        *error = "--record needs --headless";
+    if (!o.recordPath.empty() && o.noAudio) {
+        *error = "--record has nothing to record with --no-audio";
         return false;
     }
     if (o.taskBarHeight > o.screenHeight) {

@@ -9,6 +9,7 @@
 
 #include "platform/kernel/Clock.h"
 #include "platform/wave/Output.h"
+#include "platform/wave/Recorder.h"
 
 // Read by ThreadSanitizer's runtime (and by nothing else). libpulse, under SDL's audio, recycles
 // its packet memory through shared-memory pools whose hand-over ThreadSanitizer cannot see; its
@@ -31,6 +32,8 @@ struct SdlState {
     int period = 256;
     std::thread monitor;
     std::vector<float> scratch;
+    Recorder recorder;
+    std::atomic<bool> recording{false};
 };
 
 SdlState& A() {
@@ -39,8 +42,12 @@ SdlState& A() {
 }
 
 void SDLCALL Fill(void* user, Uint8* stream, int length) {
-    static_cast<Mixer*>(user)->Render(reinterpret_cast<float*>(stream),
-                                      length / static_cast<int>(sizeof(float) * kDeviceChannels));
+    const int frames = length / static_cast<int>(sizeof(float) * kDeviceChannels);
+    static_cast<Mixer*>(user)->Render(reinterpret_cast<float*>(stream), frames);
+    SdlState& a = A();
+    if (a.recording.load(std::memory_order_relaxed)) {
+        a.recorder.Push(reinterpret_cast<const float*>(stream), frames);
+    }
 }
 
 int SDLCALL WatchRemoval(void*, SDL_Event* event) {
@@ -125,6 +132,10 @@ void MonitorLoop() {
             return;
         }
         a.mixer->Render(a.scratch.data(), a.period);
+        // What the mixer played while no device listened is part of the take too.
+        if (a.recording.load(std::memory_order_relaxed)) {
+            a.recorder.Push(a.scratch.data(), a.period);
+        }
     }
 }
 
@@ -137,7 +148,17 @@ bool Start(const OutputConfig& config, std::string* error) {
         *error = SDL_GetError();
         return false;
     }
+    // Recording starts before the first period is played.
+    if (!config.recordPath.empty()) {
+        if (!a.recorder.Open(config.recordPath, kDeviceRate, error)) {
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            return false;
+        }
+        a.recording = true;
+    }
     if (!OpenDevice(error)) {
+        a.recording = false;
+        a.recorder.Close();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
@@ -157,6 +178,8 @@ void Stop() {
     a.monitor.join();
     SDL_DelEventWatch(WatchRemoval, nullptr);
     CloseDevice();
+    a.recording = false;
+    a.recorder.Close();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 

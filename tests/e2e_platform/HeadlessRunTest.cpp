@@ -83,7 +83,7 @@ TEST_F(HeadlessRun, HelpAndVersion) {
 TEST_F(HeadlessRun, BadOptionsExitWithTwoAndTheUsage) {
     for (const char* args :
          {"--bogus", "--screen 12", "--screen 0x640", "--dpi 0", "--dpi 96,x", "--script",
-          "--audio-buffer 1", "--record out.wav", "--help=yes", "--taskbar 9999"}) {
+          "--audio-buffer 1", "--record out.wav --no-audio", "--help=yes", "--taskbar 9999"}) {
         Result r = Run(args);
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_EQ(r.err.rfind("pulsor: ", 0), 0u) << args << ": " << r.err;

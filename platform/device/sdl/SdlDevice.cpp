@@ -182,6 +182,8 @@ bool SdlDevice::Open(DeviceSink* sink, std::string* error) {
         return fail(SDL_GetError());
     windowId_ = SDL_GetWindowID(window_);
     input_.Attach(sink_, window_, windowId_);
+    // Keys are played, not typed: no input method may hold them back for composing text.
+    SDL_StopTextInput();
     renderer_ = SDL_CreateRenderer(window_, -1, 0);
     if (!renderer_)
         renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);

@@ -290,3 +290,53 @@ TEST_F(Desktop, TapStrokeBeatAndSettingsAreSeenAndHeard) {
     const Span after = FindSound(heard, kRate, beatStop + 1.5, quietEnd);
     EXPECT_LT(after.loud, 0.05) << "the beat goes on after it was stopped";
 }
+
+// Both hands on the keyboard: keys pressed through the X server play their cells' words, and
+// the take recorded in the window is a complete file when the close button ends the program.
+TEST_F(Desktop, KeysPlayWordsAndTheTakeOfTheWindowIsComplete) {
+    setenv("PULSE_SINK", kSink, 1);
+    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+    Recorder recorder(dir_ / "monitor.raw");
+    const fs::path take = dir_ / "take.wav";
+    Child pulsor({PULSOR_EXE, "--screen", "240x320", "--dpi", "96", "--config-dir",
+                  (dir_ / "config").string(), "--record", take.string()},
+                 x_.Display(), true);
+    window_ = x_.FindWindow("Pulsor");
+    ASSERT_NE(window_, 0u) << "no window titled Pulsor";
+    ASSERT_TRUE(WaitForPage("main")) << "the main page did not appear";
+    Xdotool("windowfocus --sync " + std::to_string(window_));
+    Pause(300);
+
+    const double keyAt = recorder.Now();
+    Xdotool("keydown q sleep 0.05 keyup q");  // the second row's first cell: word 5
+    Pause(1500);
+    // Two at once: the first and the last row's first cells.
+    Xdotool("keydown 1 keydown z sleep 0.05 keyup 1 keyup z");
+    Pause(1500);
+    Tap(227, 13);
+    EXPECT_EQ(pulsor.WaitForExit(), 0);
+    recorder.Stop();
+
+    const Span heard = FindSound(recorder.Samples(), kRate, keyAt - 0.2, keyAt + 1.4);
+    ASSERT_GE(heard.start, 0) << "the key's word was not heard";
+    EXPECT_LT(heard.start - keyAt, 0.8) << "the word comes with the key";
+
+    std::ifstream in(take, std::ios::binary);
+    const std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_GT(b.size(), 44u) << "no take";
+    auto u32 = [&b](size_t at) {
+        return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+    };
+    EXPECT_EQ(u32(4), b.size() - 8) << "the RIFF size counts the whole file";
+    EXPECT_EQ(u32(40), b.size() - 44) << "the data size counts every frame";
+    EXPECT_EQ(u32(24), 48000u);
+    const e2e::Sound sound = e2e::ReadWav(take.string());
+    EXPECT_GT(sound.samples.size(), static_cast<size_t>(3 * kRate)) << "the whole run is there";
+    double rms = 0;
+    const double q = LoudSeconds("L5.wav", &rms);
+    const double one = LoudSeconds("L1.wav", &rms);
+    const double z = LoudSeconds("L13.wav", &rms);
+    const Span words = FindSound(sound.samples, kRate);
+    EXPECT_GT(words.loud, q + std::max(one, z) - 0.1) << "all three words are in the take";
+    EXPECT_LT(words.loud, q + one + z + 0.1);
+}

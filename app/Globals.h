@@ -135,6 +135,8 @@ void ShutDown();
 // Keys and further fingers on the pad.
 void OnKey(UINT message, WPARAM virtualKey, LPARAM lParam);
 void OnTouch(WPARAM wParam, LPARAM lParam);
+// Lets go of every cell a key holds (the focus has gone, and the keys' ups with it).
+void ReleaseKeys();
 // The cell 0..15 a key plays by its set-1 scancode (1234/QWER/ASDF/ZXCV), or -1.
 int PadCellForScancode(UINT scancode);
 // Full screen and display orientation.

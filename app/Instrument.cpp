@@ -91,6 +91,17 @@ void OnKey(UINT message, WPARAM virtualKey, LPARAM lParam) {
     }
 }
 
+void ReleaseKeys() {
+    if (!g_pad) {
+        return;
+    }
+    for (UINT start : kRowStarts) {
+        for (UINT scancode = start; scancode < start + 4; ++scancode) {
+            g_pad->ContactUp(PadControl::kKeyContacts + scancode);
+        }
+    }
+}
+
 void OnTouch(WPARAM wParam, LPARAM lParam) {
     HTOUCHINPUT handle = reinterpret_cast<HTOUCHINPUT>(lParam);
     TOUCHINPUT inputs[10];

@@ -40,6 +40,7 @@ void OnActivate(HWND window, WPARAM state) {
         g_savedOrientation = GetDisplayOrientation();
         SetDisplayOrientation(DMDO_0);
     } else {
+        ReleaseKeys();
         SetFullScreen(window, false);
         // Nothing to give back when no orientation was ever read.
         if (g_savedOrientation >= 0) {

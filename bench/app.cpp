@@ -141,6 +141,149 @@ BENCHMARK(BM_TouchToSound)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
+// The mixed output of a headless run as 16-bit samples of the left channel.
+std::vector<int16_t> LeftChannel(const fs::path& wav) {
+    std::ifstream in(wav, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    std::vector<int16_t> left;
+    for (size_t at = 44; at + 3 < bytes.size(); at += 4) {
+        left.push_back(static_cast<int16_t>((bytes[at] & 0xFF) | (bytes[at + 1] << 8)));
+    }
+    return left;
+}
+
+// The centre of pad cell 0..15 on the 480 x 640 screen at 192 dpi.
+std::string CellAt(int cell) {
+    return std::to_string(12 + 114 * (cell % 4) + 57) + " " +
+           std::to_string(120 + 100 * (cell / 4) + 50);
+}
+
+// A key, a second finger and a tap, each from its event to the word's first sample in the
+// mixed output, in frames of 48 kHz, for three audio periods; measured as BM_TouchToSound is.
+// Kind 0: a tap; 1: a key (Q, the second row's first cell); 2: a finger while another rests on
+// the title.
+void BM_InputToSound(benchmark::State& state) {
+    const int kind = static_cast<int>(state.range(0));
+    const int period = static_cast<int>(state.range(1));
+    const fs::path wav = Scratch() / "input.wav";
+    const std::string cell = CellAt(4);
+    int64_t worst = 0;
+    double total = 0;
+    int events = 0;
+    for (auto _ : state) {
+        std::string script = "wait 2100\n";
+        if (kind == 2) {
+            script += "finger 1 down 240 40\n";
+        }
+        for (int i = 0; i < 8; ++i) {
+            script += kind == 0 ? "tap " + cell + "\nwait "
+                      : kind == 1
+                          ? "press Q\nwait 50\nrelease Q\nwait "
+                          : "finger 2 down " + cell + "\nwait 50\nfinger 2 up " + cell + "\nwait ";
+            script += std::to_string(1950 + i) + "\n";
+        }
+        if (RunPulsor(script, {"--screen", "480x640", "--dpi", "192", "--audio-buffer",
+                               std::to_string(period), "--record", wav.string()})
+                .seconds < 0) {
+            state.SkipWithError("pulsor failed");
+            break;
+        }
+        const std::vector<int16_t> left = LeftChannel(wav);
+        int64_t atMs = 2100;
+        for (int i = 0; i < 8; ++i) {
+            const size_t from = static_cast<size_t>(atMs) * 48;
+            size_t f = from;
+            while (f < left.size() && f < from + 48000 && left[f] == 0) {
+                ++f;
+            }
+            const int64_t latency = static_cast<int64_t>(f - from);
+            worst = std::max(worst, latency);
+            total += static_cast<double>(latency);
+            ++events;
+            atMs += 50 + 1950 + i;
+        }
+    }
+    state.counters["period_frames"] = period;
+    state.counters["mean_frames"] = events ? total / events : 0;
+    state.counters["worst_frames"] = static_cast<double>(worst);
+    state.counters["within_period"] = worst <= period ? 1 : 0;
+}
+BENCHMARK(BM_InputToSound)
+    ->ArgsProduct({{0, 1, 2}, {64, 128, 256}})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// A roll of 20 taps a second with touch vibrations on (as they are by default): pairs of taps,
+// the pointer's and then a second finger's 10 ms later, every 100 ms, over the sixteen cells.
+// Each tap's sound is found as what the take loses without that tap (the mixer is exact and
+// deterministic, so the takes are the same sample for sample until the missing tap would have
+// sounded). Counters: the worst and mean frames from a tap's down to its first sample.
+void BM_RollWithVibration(benchmark::State& state) {
+    const int period = static_cast<int>(state.range(0));
+    const int taps = 20;
+    auto roll = [](int skip) {
+        std::string script = "wait 2100\n";
+        for (int pair = 0; pair < taps / 2; ++pair) {
+            const int first = 2 * pair;
+            const int second = first + 1;
+            const std::string a = CellAt(first % 16);
+            const std::string b = CellAt(second % 16);
+            auto line = [&](int tap, const std::string& command) {
+                return tap == skip ? std::string() : command + "\n";
+            };
+            script += line(first, "down " + a) + "wait 10\n";
+            script += line(second, "finger 3 down " + b) + "wait 20\n";
+            script += line(first, "up " + a) + "wait 10\n";
+            script += line(second, "finger 3 up " + b) + "wait 60\n";
+        }
+        return script + "wait 1000\n";
+    };
+    const fs::path dir = Scratch();
+    int64_t worst = 0;
+    double total = 0;
+    int measured = 0;
+    for (auto _ : state) {
+        auto take = [&](int skip) {
+            const fs::path wav = dir / ("roll" + std::to_string(skip) + ".wav");
+            if (RunPulsor(roll(skip), {"--screen", "480x640", "--dpi", "192", "--audio-buffer",
+                                       std::to_string(period), "--record", wav.string()})
+                    .seconds < 0) {
+                return std::vector<int16_t>();
+            }
+            return LeftChannel(wav);
+        };
+        const std::vector<int16_t> full = take(-1);
+        if (full.empty()) {
+            state.SkipWithError("pulsor failed");
+            break;
+        }
+        for (int i = 0; i < taps; ++i) {
+            const std::vector<int16_t> without = take(i);
+            // Pairs start every 100 ms; the second of a pair 10 ms into it.
+            const int64_t downMs = 2100 + (i / 2) * 100 + (i % 2) * 10;
+            const size_t from = static_cast<size_t>(downMs) * 48;
+            size_t f = from;
+            while (f < full.size() && f < without.size() && full[f] == without[f]) {
+                ++f;
+            }
+            const int64_t latency = static_cast<int64_t>(f - from);
+            worst = std::max(worst, latency);
+            total += static_cast<double>(latency);
+            ++measured;
+        }
+    }
+    state.counters["period_frames"] = period;
+    state.counters["mean_frames"] = measured ? total / measured : 0;
+    state.counters["worst_frames"] = static_cast<double>(worst);
+    state.counters["within_period"] = worst <= period ? 1 : 0;
+}
+BENCHMARK(BM_RollWithVibration)
+    ->Arg(64)
+    ->Arg(128)
+    ->Arg(256)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
 // Processor time of a running, untouched Pulsor on the wall clock: a run that idles four seconds
 // longer than another, the difference divided by those seconds. With the null audio output, whose
 // thread renders every period as a sound card would ask it to.

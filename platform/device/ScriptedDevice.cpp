@@ -212,6 +212,29 @@ void ScriptedDevice::Key(const ScriptCommand& cmd) {
     }
 }
 
+void ScriptedDevice::LiftAll() {
+    // As a keyboard and a touch screen do when the focus leaves: their ups would go elsewhere.
+    while (!keysDown_.empty()) {
+        ScriptCommand release;
+        release.kind = ScriptCommand::Release;
+        release.name = keysDown_.back();
+        Key(release);
+    }
+    for (UINT id = 0; id < static_cast<UINT>(Fingers::kMax); ++id) {
+        int64_t n = 0;
+        Fingers::Finger finger;
+        if (fingers_.Slot(id, &n, &finger)) {
+            ScriptCommand up;
+            up.kind = ScriptCommand::Finger;
+            up.args[0] = static_cast<int>(n);
+            up.args[1] = ScriptCommand::FingerUp;
+            up.args[2] = fingerX_[id];
+            up.args[3] = fingerY_[id];
+            Finger(up);
+        }
+    }
+}
+
 void ScriptedDevice::Finger(const ScriptCommand& cmd) {
     const int64_t n = cmd.args[0];
     const int x = cmd.args[2];
@@ -244,6 +267,8 @@ void ScriptedDevice::Finger(const ScriptCommand& cmd) {
             event = TOUCHEVENTF_UP;
             break;
     }
+    fingerX_[finger.id] = x;
+    fingerY_[finger.id] = y;
     if (!reachable) {
         return;
     }
@@ -363,6 +388,9 @@ void ScriptedDevice::Run() {
             case ScriptCommand::Activate:
             case ScriptCommand::Deactivate:
                 if (at(start)) {
+                    if (cmd.kind == ScriptCommand::Deactivate) {
+                        LiftAll();
+                    }
                     if (DeviceSink* sink = sink_) {
                         sink->FocusChanged(cmd.kind == ScriptCommand::Activate);
                     }

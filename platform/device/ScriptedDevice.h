@@ -74,6 +74,7 @@ private:
     bool WindowRect(RECT* rect);
     void Key(const ScriptCommand& cmd);
     void Finger(const ScriptCommand& cmd);
+    void LiftAll();
     void Launch();
     void Fail(const std::string& error);
 
@@ -87,6 +88,8 @@ private:
     std::vector<std::string> keysDown_;
     bool penDown_ = false;
     Fingers fingers_;
+    int fingerX_[Fingers::kMax] = {};  // where each finger was last, in screen pixels
+    int fingerY_[Fingers::kMax] = {};
 
     mutable std::mutex mutex_;
     PresentedFrame frame_;

@@ -146,6 +146,12 @@ TEST(InstrumentEndToEnd, TwoKeysOrTwoFingersTogetherSoundBothWords) {
     for (int cell = 0; cell < 16; ++cell) {
         EXPECT_EQ(CellLooksPressed(held.last, cell), cell == 0 || cell == 12) << cell;
     }
+    // When the focus goes, what keys and fingers held goes up with it.
+    const Take lifted = Play("lifted", "press 1\npress Z\n" + hold + Wait(50) + "deactivate\n" +
+                                           Wait(50) + "activate\n" + Wait(300));
+    for (int cell = 0; cell < 16; ++cell) {
+        EXPECT_FALSE(CellLooksPressed(lifted.last, cell)) << cell;
+    }
 }
 
 // Two fingers sliding side by side across the first two rows string both rows' words: the

@@ -345,6 +345,27 @@ TEST_F(PulsorWindow, OpensItsWindowIdlesQuietlyAndClosesFromTheWindowManager) {
     EXPECT_TRUE(pulsor->Seen().empty()) << Joined(pulsor->Seen());
 }
 
+TEST_F(PulsorWindow, F11SwitchesToFullScreenAndBackToTheWindow) {
+    auto pulsor = StartPulsor();
+    ASSERT_NE(window_, 0u);
+    const std::string id = std::to_string(window_);
+    auto geometry = [&] { return Xdotool("getwindowgeometry " + id); };
+    auto waitFor = [&](const std::string& size) {
+        const auto until = std::chrono::steady_clock::now() + sdltest::kPatience;
+        while (geometry().find("Geometry: " + size) == std::string::npos &&
+               std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return geometry().find("Geometry: " + size) != std::string::npos;
+    };
+    Xdotool("windowfocus --sync " + id + " key F11");
+    EXPECT_TRUE(waitFor("1024x768")) << "the whole display: " << geometry();
+    Xdotool("windowfocus --sync " + id + " key F11");
+    EXPECT_TRUE(waitFor("480x640")) << "the window as it was: " << geometry();
+    ASSERT_TRUE(x_.SendDeleteWindow(window_));
+    EXPECT_EQ(pulsor->WaitForExit(), 0);
+}
+
 TEST_F(PulsorWindow, ASecondStartRaisesTheFirstAndEndsWithoutAWindow) {
     auto first = StartPulsor();
     ASSERT_NE(window_, 0u);

@@ -108,6 +108,9 @@ private:
 
     SdlInput input_;
     bool delivered_ = false;
+    // F11 without a window manager: the window covers the display; where it was before.
+    bool coverDisplay_ = false;
+    SDL_Rect windowedRect_{0, 0, 0, 0};
 
     // Wake() may race Close(): both hold wakeMutex_ around the event queue's lifetime.
     std::mutex wakeMutex_;
@@ -474,8 +477,32 @@ bool SdlDevice::ToClient(int windowX, int windowY, bool clamp, int* x, int* y) {
 void SdlDevice::ToggleFullScreen() {
     if (!window_)
         return;
-    const bool full = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) != 0;
-    SDL_SetWindowFullscreen(window_, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (coverDisplay_) {
+        coverDisplay_ = false;
+        SDL_SetWindowBordered(window_, SDL_TRUE);
+        SDL_SetWindowSize(window_, windowedRect_.w, windowedRect_.h);
+        SDL_SetWindowPosition(window_, windowedRect_.x, windowedRect_.y);
+    } else if (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) {
+        SDL_SetWindowFullscreen(window_, 0);
+    } else {
+        // A window manager draws frames and does full screen; without one (a bare X server)
+        // the request goes unanswered, so the window itself covers the display instead.
+        int top = 0;
+        if (SDL_GetWindowBordersSize(window_, &top, nullptr, nullptr, nullptr) == 0 && top > 0) {
+            SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        } else {
+            SDL_Rect display;
+            if (SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window_)), &display) !=
+                0)
+                return;
+            SDL_GetWindowPosition(window_, &windowedRect_.x, &windowedRect_.y);
+            SDL_GetWindowSize(window_, &windowedRect_.w, &windowedRect_.h);
+            coverDisplay_ = true;
+            SDL_SetWindowBordered(window_, SDL_FALSE);
+            SDL_SetWindowPosition(window_, display.x, display.y);
+            SDL_SetWindowSize(window_, display.w, display.h);
+        }
+    }
     Render();
 }
 

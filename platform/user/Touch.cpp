@@ -59,7 +59,10 @@ BOOL GetTouchInputInfo(HTOUCHINPUT touch, UINT inputs, PTOUCHINPUT records, int 
     if (it == r.open.end()) {
         return FALSE;
     }
-    records[0] = it->second;  // one record a message
+    records[0] = it->second;  // one record a message; any further ones asked for are empty
+    for (UINT i = 1; i < inputs; ++i) {
+        records[i] = TOUCHINPUT{};
+    }
     return TRUE;
 }
 

@@ -198,3 +198,87 @@ TEST(Window, FocusGivenToAMinimisedWindowRestoresItForInput) {
 }
 
 }  // namespace
+
+TEST(Window, KeysReachTheFocusedWindowWithScancodeRepeatAndTransitionBits) {
+    TestWindow window;
+    window.Device().SetFocus(true);
+    window.Pump(1);
+    window.ClearMessages();
+    platform::DeviceSink* sink = platform::user::UserDeviceSink();
+    struct Case {
+        UINT message;
+        UINT vk;
+        UINT scancode;
+        bool repeat;
+        LPARAM lParam;
+    };
+    const Case cases[] = {
+        {WM_KEYDOWN, 'Q', 0x10, false, 0x00100001},
+        {WM_KEYDOWN, 'Q', 0x10, true, 0x40100001},
+        {WM_KEYUP, 'Q', 0x10, false, static_cast<LPARAM>(0xC0100001u)},
+        {WM_KEYDOWN, VK_UP, KF_EXTENDED | 0x48, false, 0x01480001},
+    };
+    for (const Case& c : cases) {
+        sink->KeyInput(c.message, c.vk, c.scancode, c.repeat);
+    }
+    window.Pump(1);
+    std::vector<TestWindow::Message> keys = window.Messages(WM_KEYDOWN);
+    ASSERT_EQ(keys.size(), 3u);
+    ASSERT_EQ(window.Count(WM_KEYUP), 1);
+    EXPECT_EQ(keys[0].wParam, static_cast<WPARAM>('Q'));
+    EXPECT_EQ(keys[0].lParam, cases[0].lParam);
+    EXPECT_EQ(keys[1].lParam, cases[1].lParam);
+    EXPECT_EQ(window.Messages(WM_KEYUP)[0].lParam, cases[2].lParam);
+    EXPECT_EQ(keys[2].lParam, cases[3].lParam);
+
+    // Without the focus the keys go nowhere.
+    window.Device().SetFocus(false);
+    window.Pump(1);
+    window.ClearMessages();
+    sink->KeyInput(WM_KEYDOWN, 'Q', 0x10, false);
+    window.Pump(1);
+    EXPECT_EQ(window.Count(WM_KEYDOWN), 0);
+}
+
+TEST(Window, FingersReachARegisteredWindowAsTouchRecordsInScreenHundredths) {
+    TestWindow window(240, 320, 96, 26);
+    MoveWindow(window.Handle(), 0, 26, 240, 294, TRUE);  // below the task bar
+    window.Pump(1);
+    platform::DeviceSink* sink = platform::user::UserDeviceSink();
+    sink->TouchInput(2, TOUCHEVENTF_DOWN, 10, 20);
+    window.Pump(1);
+    EXPECT_EQ(window.Count(WM_TOUCH), 0) << "a window that did not ask gets none";
+
+    ASSERT_TRUE(RegisterTouchWindow(window.Handle(), 0));
+    RECT rect{};
+    GetWindowRect(window.Handle(), &rect);
+    sink->TouchInput(2, TOUCHEVENTF_DOWN | TOUCHEVENTF_INRANGE, 10, 20);
+    window.Pump(1);
+    ASSERT_EQ(window.Count(WM_TOUCH), 1);
+    const TestWindow::Message touch = window.Messages(WM_TOUCH)[0];
+    EXPECT_EQ(LOWORD(touch.wParam), 1);
+    // The test window's handler leaves it to DefWindowProc, which has given the handle back.
+    TOUCHINPUT records[2];
+    EXPECT_FALSE(GetTouchInputInfo(reinterpret_cast<HTOUCHINPUT>(touch.lParam), 1, records,
+                                   sizeof(TOUCHINPUT)));
+
+    window.SetHandler([&](HWND, UINT message, WPARAM, LPARAM lParam, LRESULT* result) {
+        if (message != WM_TOUCH) {
+            return false;
+        }
+        HTOUCHINPUT handle = reinterpret_cast<HTOUCHINPUT>(lParam);
+        EXPECT_TRUE(GetTouchInputInfo(handle, 2, records, sizeof(TOUCHINPUT)));
+        EXPECT_TRUE(CloseTouchInputHandle(handle));
+        EXPECT_FALSE(CloseTouchInputHandle(handle)) << "a handle is given back once";
+        *result = 0;
+        return true;
+    });
+    sink->TouchInput(7, TOUCHEVENTF_MOVE | TOUCHEVENTF_INRANGE, 30, 40);
+    window.Pump(1);
+    EXPECT_EQ(records[0].dwID, 7u);
+    EXPECT_EQ(records[0].dwFlags, static_cast<DWORD>(TOUCHEVENTF_MOVE | TOUCHEVENTF_INRANGE));
+    EXPECT_EQ(rect.top, 26);
+    EXPECT_EQ(records[0].x, (rect.left + 30) * 100);
+    EXPECT_EQ(records[0].y, (rect.top + 40) * 100);
+    EXPECT_EQ(records[1].dwFlags, 0u) << "a record asked for beyond the message's is empty";
+}

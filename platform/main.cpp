@@ -251,6 +251,16 @@ int main(int argc, char** argv) {
         scriptedDevice = wrapped.get();
         device = std::move(wrapped);
     }
+    // A take that cannot be kept is said at once, not found missing after the performance.
+    if (!options.recordPath.empty()) {
+        FILE* take = std::fopen(options.recordPath.c_str(), "ab");
+        if (!take) {
+            std::fprintf(stderr, "pulsor: cannot write %s: %s\n", options.recordPath.c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
+        std::fclose(take);
+    }
     if (!device->Open(platform::user::UserDeviceSink(), &error)) {
         // One line; the SDL device's reason already points to --headless.
         std::fprintf(stderr, "pulsor: %s\n", error.c_str());

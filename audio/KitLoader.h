@@ -32,7 +32,8 @@ public:
 
 private:
     // The kit's `stem`.* decoded, or the built-in `stem`.wav; `matchLoudness` for words.
-    WavePlayer* CreatePlayer(LPCWSTR stem, bool matchLoudness) const;
+    // `found` (optional) tells whether the kit has such a file at all.
+    WavePlayer* CreatePlayer(LPCWSTR stem, bool matchLoudness, bool* found = nullptr) const;
 
     WCHAR kit[MAX_PATH];
     WCHAR builtIn[MAX_PATH];

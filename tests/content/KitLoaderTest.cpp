@@ -65,6 +65,17 @@ TEST(KitLoader, TheKitsWordsAndBeatPlayAndTheBuiltInOnesFillTheRest) {
     EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
 }
 
+TEST(KitLoader, AKitWithoutWordsSaysSoAndTheBuiltInWordsPlay) {
+    TempFolder kit("kit-empty");
+    SoundBank bank;
+    testing::internal::CaptureStderr();
+    KitLoader(kit.WideFolder().c_str(), AssetFolder("Sounds").c_str()).LoadWords(&bank);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("holds no words"), std::string::npos) << errors;
+    ASSERT_NE(bank.GetSample(7, true), nullptr);
+    EXPECT_EQ(bank.GetSample(7, true)->GetFormat().nSamplesPerSec, 22050u);
+}
+
 TEST(KitLoader, CaptionsTakeWhatTheyCanAndLeaveThePadsOwnForTheRest) {
     const std::string longLine(60, 'x');
     struct Case {

@@ -199,4 +199,31 @@ TEST(KitEndToEnd, TypedWordsBecomeAKitThatPlays) {
     EXPECT_FALSE(fs::exists(run.Dir() / "bad"));
 }
 
+TEST(KitEndToEnd, ADenseStrokeOverTheBeatNeverReachesFullScale) {
+    PulsorRun run("dense");
+    // The beat, then quick strokes over every row, again and again: dozens of words at once.
+    std::string script = "wait 2100\ntap 60 290\nwait 100\n";
+    for (int pass = 0; pass < 6; ++pass) {
+        for (int row = 0; row < 4; ++row) {
+            const int y = 60 + 50 * row + 25;
+            script += "drag 10 " + std::to_string(y) + " 230 " + std::to_string(y) + " 120\n";
+        }
+    }
+    script += "wait 1500\n";
+    ASSERT_EQ(run.Start(script, std::string(kSmall) + " --record " + run.Recording().string()), 0)
+        << run.Errors();
+    std::ifstream in(run.Recording(), std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_GT(bytes.size(), 44u);
+    int peak = 0;
+    size_t atFull = 0;
+    for (size_t i = 44; i + 2 <= bytes.size(); i += 2) {
+        const int v = std::abs(static_cast<int16_t>(bytes[i] | bytes[i + 1] << 8));
+        peak = std::max(peak, v);
+        atFull += v >= 32767 ? 1 : 0;
+    }
+    EXPECT_EQ(atFull, 0u);
+    EXPECT_GT(peak, 29000);  // the sum did reach the limiter
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "app/Globals.h"
 #include "app/SplashScreen.h"
+#include "audio/KitLoader.h"
 #include "audio/PadControl.h"
 #include "audio/SoundBank.h"
 #include "audio/WavePlayer.h"
@@ -23,18 +24,27 @@ void LoadSounds() {
     if (!g_settings) {
         return;
     }
+    // The user's kit, where one is chosen, with the built-in sounds for whatever it lacks.
+    const bool kit = g_settings->kitFolder[0] != L'\0';
+    const KitLoader kitLoader(g_settings->kitFolder, g_settings->soundsFolder);
     // A path cut short, or one without its folder, would name another file: then there is no beat.
-    if (g_settings->soundsFolder[0] != L'\0' &&
-        SUCCEEDED(StringCchCopyW(g_beatPath, MAX_PATH, g_settings->soundsFolder)) &&
-        SUCCEEDED(StringCchCatW(g_beatPath, MAX_PATH, L"Pulsor.wav"))) {
+    if (kit) {
+        g_beatPlayer = kitLoader.CreateBeat();
+    } else if (g_settings->soundsFolder[0] != L'\0' &&
+               SUCCEEDED(StringCchCopyW(g_beatPath, MAX_PATH, g_settings->soundsFolder)) &&
+               SUCCEEDED(StringCchCatW(g_beatPath, MAX_PATH, L"Pulsor.wav"))) {
         g_beatPlayer = new (std::nothrow) WavePlayer(g_beatPath);
-        if (g_beatPlayer) {
-            g_beatPlayer->SetNotify(g_mainWindow, IDC_BEAT_PLAYER);
-            g_beatPlayer->SetVolume(g_settings->volumeBeat);
-        }
+    }
+    if (g_beatPlayer) {
+        g_beatPlayer->SetNotify(g_mainWindow, IDC_BEAT_PLAYER);
+        g_beatPlayer->SetVolume(g_settings->volumeBeat);
     }
     if (g_soundBank) {
-        g_soundBank->Load(g_settings->soundsFolder);
+        if (kit) {
+            kitLoader.LoadWords(g_soundBank);
+        } else {
+            g_soundBank->Load(g_settings->soundsFolder);
+        }
         g_soundBank->SetVolume(g_settings->volumeSounds);
     }
 }

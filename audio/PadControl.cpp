@@ -243,7 +243,9 @@ void PadControl::Paint(HDC dc) {
             cell.top = gridRect.top + (k / kColumns) * cellHeight;
             cell.right = cell.left + cellWidth;
             cell.bottom = cell.top + cellHeight;
-            DrawCell(dc, cell, IsCellPressed(k), PadLabel(k));
+            // A kit's own caption where it has one.
+            const wchar_t* kitLabel = soundBank ? soundBank->GetLabel(k + 1) : nullptr;
+            DrawCell(dc, cell, IsCellPressed(k), kitLabel ? kitLabel : PadLabel(k));
         }
     }
 }

@@ -27,6 +27,7 @@ SoundBank::SoundBank() : volume(kMaxVolume) {
     for (int i = 0; i < kWords; ++i) {
         low[i] = nullptr;
         high[i] = nullptr;
+        labels[i][0] = L'\0';
     }
 }
 
@@ -73,6 +74,34 @@ void SoundBank::Play(int word, bool isHigh, UINT level) {
     // Every play sets its own level, so a soft note is not followed by a soft tap.
     player->SetVolume((volume * level + kFullLevel / 2) / kFullLevel);
     player->Play();
+}
+
+bool SoundBank::SetSample(int word, bool isHigh, WavePlayer* player) {
+    if (word < 1 || word > kWords) {
+        delete player;
+        return false;
+    }
+    WavePlayer*& slot = isHigh ? high[word - 1] : low[word - 1];
+    delete slot;
+    slot = player;
+    return true;
+}
+
+void SoundBank::SetLabel(int word, LPCWSTR text) {
+    if (word < 1 || word > kWords) {
+        return;
+    }
+    // A caption that does not fit is left out whole rather than cut.
+    if (!text || FAILED(StringCchCopy(labels[word - 1], kMaxLabel, text))) {
+        labels[word - 1][0] = L'\0';
+    }
+}
+
+LPCWSTR SoundBank::GetLabel(int word) const {
+    if (word < 1 || word > kWords || labels[word - 1][0] == L'\0') {
+        return nullptr;
+    }
+    return labels[word - 1];
 }
 
 void SoundBank::SetVolume(UINT level) {

@@ -23,6 +23,13 @@ public:
     // this play linearly against the bank's volume (127, a tap, plays at the volume itself).
     static constexpr UINT kFullLevel = 127;
     void Play(int word, bool isHigh, UINT level = kFullLevel);
+    // Puts `player` (owned from now on, null for none) in word 1..16's slot in place of what was
+    // there; false, with the player deleted, for any other word.
+    bool SetSample(int word, bool isHigh, WavePlayer* player);
+    // A kit's caption for word 1..16, or null where the pad shows its own.
+    static constexpr int kMaxLabel = 64;
+    void SetLabel(int word, LPCWSTR text);
+    LPCWSTR GetLabel(int word) const;
     // 0..100 applied to every player; a level above 100 changes nothing.
     void SetVolume(UINT level);
     UINT GetVolume() const { return volume; }
@@ -33,4 +40,5 @@ private:
     UINT volume;
     WavePlayer* low[kWords];
     WavePlayer* high[kWords];
+    WCHAR labels[kWords][kMaxLabel];
 };

@@ -70,15 +70,27 @@ WavePlayer::WavePlayer(const wchar_t* path) {
     BYTE* data = new (std::nothrow) BYTE[static_cast<size_t>(size)];
     const size_t got = data ? std::fread(data, 1, static_cast<size_t>(size), file) : 0;
     std::fclose(file);
+    if (got != static_cast<size_t>(size)) {
+        delete[] data;
+        return;
+    }
+    Open(data, static_cast<DWORD>(size));
+}
+
+WavePlayer::WavePlayer(BYTE* image, DWORD size) {
+    header = new (std::nothrow) WAVEHDR{};
+    Open(image, size);
+}
+
+void WavePlayer::Open(BYTE* data, DWORD size) {
     WAVEFORMATEX parsed;
     DWORD seconds;
-    if (got != static_cast<size_t>(size) ||
-        !ReadWaveHeader(data, static_cast<size_t>(size), &parsed, &seconds)) {
+    if (!ReadWaveHeader(data, size, &parsed, &seconds)) {
         delete[] data;
         return;
     }
     fileData = data;
-    fileSize = static_cast<DWORD>(size);
+    fileSize = size;
     format = parsed;
     lengthSeconds = seconds;
     if (!header) {

@@ -22,6 +22,9 @@ public:
     // Reads the file and opens its stream. A player that cannot set up is inert: every operation
     // reports false and nothing sounds.
     explicit WavePlayer(const wchar_t* path);
+    // The same from a WAV file image already in memory (allocated with new[]), which the player
+    // takes over.
+    WavePlayer(BYTE* image, DWORD size);
     virtual ~WavePlayer();
 
     WavePlayer(const WavePlayer&) = delete;
@@ -46,6 +49,8 @@ public:
                                          DWORD_PTR param1, DWORD_PTR param2);
 
 protected:
+    void Open(BYTE* image, DWORD size);
+
     // Read by the notifier thread, so atomic even though they are set before any playing.
     std::atomic<HWND> notifyWindow{nullptr};
     std::atomic<UINT> notifyCommand{0};

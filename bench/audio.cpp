@@ -5,8 +5,8 @@
 // frames. SDL2_mixer mixes the same files on as many channels in the same run: it runs on SDL's
 // "dummy" audio driver, and its own mixing is timed inside its audio callback, from its music
 // hook (called first, after it clears the buffer) to its post-mix hook (called last).
-// SDL2_mixer converts every chunk to the output format when it loads it; this mixer reads the
-// files as they are and resamples while mixing.
+// Both convert every sound to the output format once, when it is loaded or prepared (here with
+// libsoxr, as waveOut does), so mixing is summing; this mixer's cost includes its limiter.
 //
 // Latency: frames from waveOutWrite to the first output frame holding the sample, on the null
 // output in real time. The device position at the moment of the write comes from the output's
@@ -32,6 +32,7 @@
 #include "platform/wave/Audio.h"
 #include "platform/wave/Mixer.h"
 #include "platform/wave/Output.h"
+#include "platform/wave/Resampler.h"
 #include "support/WaveTestFiles.h"
 
 namespace {
@@ -76,7 +77,7 @@ std::string Label(int voices) {
 void BM_Mixer(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
     struct Sound {
-        std::vector<uint8_t> file;
+        std::vector<float> samples;  // at the device rate, as waveOut prepares them
         std::unique_ptr<MixerVoice> voice;
     };
     std::vector<Sound> sounds;
@@ -87,26 +88,34 @@ void BM_Mixer(benchmark::State& state) {
         Command c;
         c.kind = Command::Write;
         c.voice = s.voice.get();
-        c.data = s.file.data() + 44;
-        c.frames = static_cast<uint32_t>((s.file.size() - 44) / s.voice->Format().frameBytes);
+        c.data = reinterpret_cast<const uint8_t*>(s.samples.data());
+        c.frames = static_cast<uint32_t>(s.samples.size() * 4 / s.voice->Format().frameBytes);
         c.serial = ++serial;
         mixer.Post(c);
     };
     for (const std::string& path : Files(count)) {
         Sound s;
-        s.file = wavetest::ReadFile(path);
+        const std::vector<uint8_t> file = wavetest::ReadFile(path);
         WAVEFORMATEX f{};
         f.wFormatTag = 1;
-        f.nChannels = s.file[22];
-        f.nSamplesPerSec = s.file[24] | s.file[25] << 8 | s.file[26] << 16;
-        f.nBlockAlign = static_cast<WORD>(s.file[32]);
-        f.wBitsPerSample = s.file[34];
+        f.nChannels = file[22];
+        f.nSamplesPerSec = file[24] | file[25] << 8 | file[26] << 16;
+        f.nBlockAlign = static_cast<WORD>(file[32]);
+        f.wBitsPerSample = file[34];
         SourceFormat parsed;
-        if (!ParseFormat(f, &parsed)) {
+        if (!ParseFormat(f, &parsed) ||
+            !ResampleToFloat(parsed, file.data() + 44,
+                             static_cast<uint32_t>((file.size() - 44) / parsed.frameBytes),
+                             kDeviceRate, &s.samples)) {
             state.SkipWithError(("unplayable " + path).c_str());
             return;
         }
-        s.voice = std::make_unique<MixerVoice>(parsed);
+        SourceFormat mix;
+        mix.type = SampleType::F32;
+        mix.channels = parsed.channels;
+        mix.rate = kDeviceRate;
+        mix.frameBytes = static_cast<uint32_t>(4 * parsed.channels);
+        s.voice = std::make_unique<MixerVoice>(mix);
         Command add;
         add.kind = Command::Add;
         add.voice = s.voice.get();

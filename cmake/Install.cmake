@@ -3,6 +3,11 @@
 set(PULSOR_INSTALL_DIR lib/pulsor)
 
 install(TARGETS pulsor RUNTIME DESTINATION ${PULSOR_INSTALL_DIR})
+# pulsor-make-kit speaks a user's words as the built-in ones were (espeak-ng and sox, which the
+# package only recommends).
+install(TARGETS pulsor-assettool RUNTIME DESTINATION ${PULSOR_INSTALL_DIR})
+install(PROGRAMS ${CMAKE_SOURCE_DIR}/tools/pulsor-make-kit DESTINATION ${PULSOR_INSTALL_DIR})
+install(FILES ${CMAKE_SOURCE_DIR}/tools/voices.sh DESTINATION ${PULSOR_INSTALL_DIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/assets/Skin ${CMAKE_SOURCE_DIR}/assets/Sounds
         DESTINATION ${PULSOR_INSTALL_DIR})
 
@@ -11,9 +16,13 @@ set(PULSOR_BIN_LINK ${CMAKE_BINARY_DIR}/packaging/pulsor)
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/packaging)
 file(CREATE_LINK ../${PULSOR_INSTALL_DIR}/pulsor ${PULSOR_BIN_LINK} SYMBOLIC)
 install(FILES ${PULSOR_BIN_LINK} DESTINATION bin)
+set(PULSOR_MAKE_KIT_LINK ${CMAKE_BINARY_DIR}/packaging/pulsor-make-kit)
+file(CREATE_LINK ../${PULSOR_INSTALL_DIR}/pulsor-make-kit ${PULSOR_MAKE_KIT_LINK} SYMBOLIC)
+install(FILES ${PULSOR_MAKE_KIT_LINK} DESTINATION bin)
 
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/pulsor.desktop DESTINATION share/applications)
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/pulsor.1 DESTINATION share/man/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/pulsor.1 ${CMAKE_SOURCE_DIR}/packaging/pulsor-make-kit.1
+        DESTINATION share/man/man1)
 foreach(size 16 32 64)
     install(FILES ${CMAKE_SOURCE_DIR}/assets/resources/101_${size}.png
             DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME pulsor.png)
@@ -31,7 +40,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER Harrowmint)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libsdl2-2.0-0, libpng16-16, libfreetype6, libfontconfig1")
-# A sans face for the labels, and the donation button's browser launcher.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, xdg-utils")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libsdl2-2.0-0, libpng16-16, libfreetype6, libfontconfig1, libsndfile1, libsoxr0, libebur128-1")
+# A sans face for the labels, and the donation button's browser launcher; pulsor-make-kit's
+# speech synthesiser and sound tool.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, xdg-utils, espeak-ng, sox")
 include(CPack)

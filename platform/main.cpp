@@ -15,6 +15,7 @@
 #include "platform/device/sdl/SdlDevice.h"
 #include "platform/kernel/Clock.h"
 #include "platform/registry/RegistryStore.h"
+#include "platform/sound/KitChoice.h"
 #include "platform/user/User.h"
 #include "platform/wave/Audio.h"
 
@@ -23,7 +24,8 @@ namespace {
 const char kUsage[] =
     "usage: pulsor [--screen WxH] [--dpi N|X,Y] [--fullscreen] [--headless] [--script FILE]\n"
     "              [--shots DIR] [--record FILE.wav] [--audio-buffer FRAMES] [--no-audio]\n"
-    "              [--config-dir DIR] [--real-time] [--taskbar PX] [--help] [--version]\n"
+    "              [--config-dir DIR] [--real-time] [--taskbar PX] [--kit DIR|NAME]\n"
+    "              [--help] [--version]\n"
     "\n"
     "  --screen WxH          size of the emulated screen in pixels (default 480x640)\n"
     "  --dpi N|X,Y           its dots per inch (default 192)\n"
@@ -37,6 +39,9 @@ const char kUsage[] =
     "  --config-dir DIR      keep the registry file in DIR\n"
     "  --real-time           headless on the wall clock instead of virtual time\n"
     "  --taskbar PX          headless: height of the emulated task bar (default 0)\n"
+    "  --kit DIR|NAME        play the words of a kit folder (a NAME is looked up in\n"
+    "                        $XDG_DATA_HOME/pulsor/kits/), kept for the next runs;\n"
+    "                        --kit default goes back to the built-in words\n"
     "\n"
     "Headless without --script in virtual time closes the window as soon as the program has\n"
     "settled (nothing would ever happen); with --real-time it runs until closed or killed.\n";
@@ -169,6 +174,10 @@ bool ParseCommandLine(int argc, char** argv, ParsedCommandLine* parsed, std::str
             if (!take())
                 return false;
             o.configDir = value;
+        } else if (arg == "--kit") {
+            if (!take())
+                return false;
+            o.kit = value;
         } else {
             *error = "unknown option '" + arg + "'";
             return false;
@@ -233,6 +242,11 @@ int main(int argc, char** argv) {
         platform::registry::SetConfigDir(options.configDir);
     }
     platform::user::SetInstanceScope(options.configDir);
+    // A kit that is not there fails now, before any window opens.
+    if (!options.kit.empty() && !platform::sound::ChooseKit(options.kit, &error)) {
+        std::fprintf(stderr, "pulsor: %s\n", error.c_str());
+        return 2;
+    }
 
     platform::Clock& clock = platform::Clock::Instance();
     clock.SetVirtual(options.headless && !options.realTime);

@@ -125,6 +125,7 @@ typedef HWAVEOUT* LPHWAVEOUT;
 #define ERROR_NOT_SUPPORTED 50L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
 DWORD GetLastError(void);
@@ -775,6 +776,34 @@ HRESULT RegistryGetDWORD(HKEY root, LPCWSTR subKey, LPCWSTR valueName, DWORD* da
 HRESULT RegistrySetDWORD(HKEY root, LPCWSTR subKey, LPCWSTR valueName, DWORD data);
 HRESULT RegistryGetString(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPWSTR data, UINT cchData);
 HRESULT RegistrySetString(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPCWSTR data);
+
+// --- Sound files and text (kits) ---------------------------------------------------------------
+// The file in `folder` (ending in a path separator) named `stem` with any extension ("L1" finds
+// "L1.flac"); several: the first by name. FALSE when there is none or the path does not fit.
+BOOL SndFindFile(LPCWSTR folder, LPCWSTR stem, LPWSTR path, UINT cchPath);
+
+#define SND_KEEP_LOUDNESS 1000.0f  // targetLufs: leave the level as it is
+typedef struct tagSNDDECODE {
+    float targetLufs;    // in: integrated loudness to bring the sound to (EBU R128)
+    DWORD maxSeconds;    // in: longer files are refused
+    DWORD maxChannels;   // in: files with more channels are refused
+    float loudnessLufs;  // out: as measured (-HUGE_VALF for silence)
+    float gainDb;        // out: as applied, never more than the peak allows
+    WCHAR reason[128];   // out: why the file was refused
+} SNDDECODE;
+// Decodes any file libsndfile reads (WAV, FLAC, Ogg Vorbis, Opus, AIFF...) into a canonical
+// 44-byte-header WAV image of 32-bit float samples at the file's own rate, mono or stereo (more
+// channels are mixed down to mono), its loudness matched. Null with `reason` on any failure.
+// Release the image with SndFreeImage.
+LPBYTE SndDecodeFile(LPCWSTR path, SNDDECODE* decode, LPDWORD size);
+void SndFreeImage(LPBYTE image);
+
+#define CP_UTF8 65001
+#define MB_ERR_INVALID_CHARS 0x00000008
+// As on Win32: the length written (or needed when cchWide is 0), 0 on failure; with
+// MB_ERR_INVALID_CHARS invalid UTF-8 fails instead of becoming U+FFFD.
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int cbText, LPWSTR wide,
+                        int cchWide);
 
 // --- Notification LED driver (LED 1 is the vibrator) --------------------------------------------
 #define NLED_COUNT_INFO_ID 0

@@ -1,6 +1,7 @@
 #include "settings/Settings.h"
 
 #include <cstring>
+#include <cwchar>
 
 const WCHAR kSettingsKey[] = L"Software\\Harrowmint\\Pulsor\\Settings";
 
@@ -34,6 +35,22 @@ void ReadModulePath(WCHAR (&folder)[MAX_PATH], WCHAR (&name)[MAX_PATH]) {
     StringCchCopy(folder, MAX_PATH, path);
 }
 
+// The "Kit" value as a folder ending in a separator; empty when unset, not absolute or too long.
+void ReadKitFolder(WCHAR (&folder)[MAX_PATH]) {
+    folder[0] = L'\0';
+    WCHAR value[MAX_PATH];
+    if (FAILED(RegistryGetString(HKEY_LOCAL_MACHINE, kSettingsKey, L"Kit", value, MAX_PATH)) ||
+        value[0] != PLATFORM_PATH_SEPARATOR) {
+        return;
+    }
+    const size_t length = std::wcslen(value);
+    if (value[length - 1] != PLATFORM_PATH_SEPARATOR &&
+        FAILED(StringCchCat(value, MAX_PATH, PLATFORM_PATH_SEPARATOR_STRING))) {
+        return;
+    }
+    StringCchCopy(folder, MAX_PATH, value);
+}
+
 }  // namespace
 
 bool BuildPath(WCHAR* dest, size_t destSize, LPCWSTR folder, LPCWSTR name) {
@@ -57,6 +74,7 @@ Settings::Settings()
       animationsOn(1),
       vibrationsOn(1) {
     appFolder[0] = programPath[0] = skinFolder[0] = skinFile[0] = soundsFolder[0] = L'\0';
+    kitFolder[0] = L'\0';
 }
 
 BOOL Settings::Load() {
@@ -78,6 +96,7 @@ BOOL Settings::Load() {
     xButtonClose = ReadDword(L"XButtonClose", 1);
     animationsOn = ReadDword(L"AnimationsOn", 1);
     vibrationsOn = ReadDword(L"VibrationsOn", 1);
+    ReadKitFolder(kitFolder);
     return TRUE;
 }
 

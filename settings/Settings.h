@@ -20,6 +20,9 @@ public:
     WCHAR skinFolder[MAX_PATH];
     WCHAR skinFile[MAX_PATH];
     WCHAR soundsFolder[MAX_PATH];
+    // The user's kit (the string value "Kit", a folder), ending in a separator; empty for the
+    // built-in sounds. Chosen with the device's --kit option, so Save leaves it alone.
+    WCHAR kitFolder[MAX_PATH];
 
     DWORD volumeBeat;    // 0..100
     DWORD volumeSounds;  // 0..100

@@ -4,119 +4,47 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/wave/Samples.h"
+
 namespace platform::wave {
 
 namespace {
 
 constexpr size_t kCommandCapacity = 4096;
-constexpr uint64_t kOne = uint64_t(1) << 32;
-constexpr float kFracScale = 1.0f / 4294967296.0f;
 
-template <SampleType T>
-inline float Load(const uint8_t* p) {
-    if constexpr (T == SampleType::U8) {
-        return (static_cast<int>(p[0]) - 128) * (1.0f / 128.0f);
-    } else if constexpr (T == SampleType::S16) {
-        int16_t v;
-        std::memcpy(&v, p, 2);
-        return v * (1.0f / 32768.0f);
-    } else if constexpr (T == SampleType::S24) {
-        int32_t v = static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 8 |
-                                         static_cast<uint32_t>(p[1]) << 16 |
-                                         static_cast<uint32_t>(p[2]) << 24) >>
-                    8;
-        return v * (1.0f / 8388608.0f);
-    } else if constexpr (T == SampleType::S32) {
-        int32_t v;
-        std::memcpy(&v, p, 4);
-        return static_cast<float>(v) * (1.0f / 2147483648.0f);
-    } else {
-        float v;
-        std::memcpy(&v, p, 4);
-        // Non-finite or absurd samples would poison every voice in the sum.
-        return std::fabs(v) <= 64.0f ? v : 0.0f;
-    }
-}
-
-constexpr int SampleBytes(SampleType t) {
-    return t == SampleType::U8 ? 1 : t == SampleType::S16 ? 2 : t == SampleType::S24 ? 3 : 4;
-}
-
-struct Span {
-    const uint8_t* data;
-    uint32_t frames;
-    float nextLeft;  // the frame after the last one, for interpolation across buffers
-    float nextRight;
-};
-
-// Adds `count` frames whose source frame and the one after it both lie in `data`. Without a ramp
-// the gain is a constant, so no float chain runs from one frame to the next.
+// Adds `count` frames from `data` to out: interleaved stereo for a stereo source, one channel
+// for a mono one (the mixer sums mono voices apart and spreads them to both channels once).
+// Without a ramp the gain is a constant, so no float chain runs from one frame to the next.
 template <SampleType T, int C, bool kRamp>
-inline void MixInside(const uint8_t* data, uint64_t& pos, uint64_t step, int count, float* out,
-                      float& gain, float gainStep) {
+inline void AddFrames(const uint8_t* data, int count, float* out, float& gain, float gainStep) {
     constexpr int kBytes = SampleBytes(T);
-    constexpr int kFrameBytes = kBytes * C;
-    uint64_t p = pos;
     float g = gain;
     for (int k = 0; k < count; ++k) {
-        const uint8_t* a = data + static_cast<size_t>(p >> 32) * kFrameBytes;
-        const float f = static_cast<float>(static_cast<uint32_t>(p)) * kFracScale;
+        const uint8_t* a = data + static_cast<size_t>(k) * kBytes * C;
         if constexpr (kRamp) {
             g += gainStep;
         }
-        const float l0 = Load<T>(a);
-        const float l1 = Load<T>(a + kFrameBytes);
-        const float l = (l0 + (l1 - l0) * f) * g;
         if constexpr (C == 2) {
-            const float r0 = Load<T>(a + kBytes);
-            const float r1 = Load<T>(a + kFrameBytes + kBytes);
-            out[2 * k] += l;
-            out[2 * k + 1] += (r0 + (r1 - r0) * f) * g;
+            out[2 * k] += LoadSample<T>(a) * g;
+            out[2 * k + 1] += LoadSample<T>(a + kBytes) * g;
         } else {
-            out[k] += l;
+            out[k] += LoadSample<T>(a) * g;
         }
-        p += step;
     }
-    pos = p;
     gain = g;
 }
 
-// Adds `count` output frames of one buffer, linearly interpolated, to out: interleaved stereo
-// for a stereo source, one channel for a mono one (the mixer sums mono voices apart and spreads
-// them to both channels once). Returns the gain reached.
 template <SampleType T, int C>
-float MixSpan(const Span& span, uint64_t& pos, uint64_t step, int count, float* out, float gain,
-              float gainStep) {
-    // Frames before the buffer's last one interpolate inside it; the rest look at `next`.
-    const uint64_t inside = static_cast<uint64_t>(span.frames - 1) << 32;
-    int fast = 0;
-    if (pos < inside) {
-        fast = static_cast<int>(std::min<uint64_t>(count, (inside - pos + step - 1) / step));
-    }
+float MixSpan(const uint8_t* data, int count, float* out, float gain, float gainStep) {
     if (gainStep == 0.0f) {
-        MixInside<T, C, false>(span.data, pos, step, fast, out, gain, gainStep);
+        AddFrames<T, C, false>(data, count, out, gain, gainStep);
     } else {
-        MixInside<T, C, true>(span.data, pos, step, fast, out, gain, gainStep);
-    }
-    constexpr int kBytes = SampleBytes(T);
-    for (int k = fast; k < count; ++k) {
-        const uint8_t* a = span.data + static_cast<size_t>(pos >> 32) * kBytes * C;
-        const float f = static_cast<float>(static_cast<uint32_t>(pos)) * kFracScale;
-        const float l0 = Load<T>(a);
-        gain += gainStep;
-        if constexpr (C == 2) {
-            const float r0 = Load<T>(a + kBytes);
-            out[2 * k] += (l0 + (span.nextLeft - l0) * f) * gain;
-            out[2 * k + 1] += (r0 + (span.nextRight - r0) * f) * gain;
-        } else {
-            out[k] += (l0 + (span.nextLeft - l0) * f) * gain;
-        }
-        pos += step;
+        AddFrames<T, C, true>(data, count, out, gain, gainStep);
     }
     return gain;
 }
 
-using MixFn = float (*)(const Span&, uint64_t&, uint64_t, int, float*, float, float);
+using MixFn = float (*)(const uint8_t*, int, float*, float, float);
 
 MixFn PickMix(const SourceFormat& f) {
     const bool stereo = f.channels == 2;
@@ -133,33 +61,6 @@ MixFn PickMix(const SourceFormat& f) {
             return stereo ? MixSpan<SampleType::F32, 2> : MixSpan<SampleType::F32, 1>;
     }
     return nullptr;
-}
-
-void FirstFrame(const SourceFormat& f, const uint8_t* p, float* left, float* right) {
-    float s[2] = {0, 0};
-    const int bytes = static_cast<int>(f.frameBytes) / f.channels;
-    for (int c = 0; c < f.channels; ++c) {
-        const uint8_t* q = p + c * bytes;
-        switch (f.type) {
-            case SampleType::U8:
-                s[c] = Load<SampleType::U8>(q);
-                break;
-            case SampleType::S16:
-                s[c] = Load<SampleType::S16>(q);
-                break;
-            case SampleType::S24:
-                s[c] = Load<SampleType::S24>(q);
-                break;
-            case SampleType::S32:
-                s[c] = Load<SampleType::S32>(q);
-                break;
-            case SampleType::F32:
-                s[c] = Load<SampleType::F32>(q);
-                break;
-        }
-    }
-    *left = s[0];
-    *right = f.channels == 2 ? s[1] : s[0];
 }
 
 }  // namespace
@@ -207,7 +108,10 @@ bool ParseFormat(const WAVEFORMATEX& format, SourceFormat* out) {
 MixerVoice::MixerVoice(const SourceFormat& format) : format_(format) {}
 
 Mixer::Mixer(uint32_t deviceRate, BoundedQueue<Notice>* notices)
-    : deviceRate_(deviceRate), notices_(notices), commands_(kCommandCapacity) {}
+    : deviceRate_(deviceRate),
+      notices_(notices),
+      commands_(kCommandCapacity),
+      limiter_(deviceRate) {}
 
 bool Mixer::Post(const Command& command) {
     return commands_.TryPush(command);
@@ -240,9 +144,10 @@ void Mixer::RenderChunk(float* out, int frames) {
         MixVoice(v, v.format_.channels == 1 ? mono_ : out, frames);
     }
     for (int i = 0; i < frames; ++i) {
-        out[2 * i] = std::min(1.0f, std::max(-1.0f, out[2 * i] + mono_[i]));
-        out[2 * i + 1] = std::min(1.0f, std::max(-1.0f, out[2 * i + 1] + mono_[i]));
+        out[2 * i] += mono_[i];
+        out[2 * i + 1] += mono_[i];
     }
+    limiter_.Process(out, frames);
 }
 
 void Mixer::Apply(const Command& c) {
@@ -250,7 +155,6 @@ void Mixer::Apply(const Command& c) {
     switch (c.kind) {
         case Command::Add:
             if (v.slot_ < 0 && active_ < kMaxVoices) {
-                v.step_ = (static_cast<uint64_t>(v.format_.rate) << 32) / deviceRate_;
                 v.slot_ = active_;
                 voices_[active_++] = &v;
             }
@@ -321,28 +225,18 @@ void Mixer::MixVoice(MixerVoice& v, float* out, int frames) {
     int done = 0;
     while (done < frames && v.count_ > 0) {
         const MixerVoice::Buffer& b = v.buffers_[v.head_];
-        const uint64_t end = static_cast<uint64_t>(b.frames) << 32;
-        if (v.pos_ < end) {
-            const uint64_t left = (end - v.pos_ + v.step_ - 1) / v.step_;
-            const int count = static_cast<int>(std::min<uint64_t>(left, frames - done));
-            Span span{b.data, b.frames, 0.0f, 0.0f};
-            if (v.count_ > 1) {
-                const MixerVoice::Buffer& next = v.buffers_[(v.head_ + 1) % kBuffersPerVoice];
-                if (next.frames > 0) {
-                    FirstFrame(v.format_, next.data, &span.nextLeft, &span.nextRight);
-                }
-            }
-            gain =
-                mix(span, v.pos_, v.step_, count, out + v.format_.channels * done, gain, gainStep);
+        if (v.pos_ < b.frames) {
+            const int count = static_cast<int>(
+                std::min<uint64_t>(b.frames - v.pos_, static_cast<uint64_t>(frames - done)));
+            gain = mix(b.data + static_cast<size_t>(v.pos_) * v.format_.frameBytes, count,
+                       out + v.format_.channels * done, gain, gainStep);
+            v.pos_ += static_cast<uint32_t>(count);
             done += count;
         }
-        if (v.pos_ >= end) {
-            v.pos_ -= end;
+        if (v.pos_ >= b.frames) {
+            v.pos_ = 0;
             v.head_ = (v.head_ + 1) % kBuffersPerVoice;
             --v.count_;
-            if (v.count_ == 0) {
-                v.pos_ = 0;
-            }
             SendNotice(v, b.serial);
         }
     }

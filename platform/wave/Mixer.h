@@ -1,5 +1,6 @@
-// The software mixer behind waveOut: every open voice resampled to the device rate, scaled by its
-// own volume, summed in float and clipped to ±1.
+// The software mixer behind waveOut: every open voice, already at the device rate (waveOut
+// converts other rates once, when a buffer is prepared), scaled by its own volume, summed in
+// float and limited below full scale.
 //
 // Thread model: exactly one thread at a time renders (the output's audio thread). It never locks,
 // allocates or makes a system call: other threads reach it only through Post (a lock-free command
@@ -11,6 +12,7 @@
 #include <cstdint>
 
 #include "platform/wave/BoundedQueue.h"
+#include "platform/wave/Limiter.h"
 #include "platform/win32.h"
 
 namespace platform::wave {
@@ -69,12 +71,11 @@ private:
         uint32_t frames;
         uint64_t serial;
     };
-    const SourceFormat format_;
-    uint64_t step_ = 0;  // source frames per output frame, 32.32 fixed point (set on Add)
+    const SourceFormat format_;  // its rate is the device's: frames are summed one to one
     Buffer buffers_[kBuffersPerVoice] = {};
     int head_ = 0;
     int count_ = 0;
-    uint64_t pos_ = 0;  // in buffers_[head_], 32.32 fixed point
+    uint32_t pos_ = 0;  // frames of buffers_[head_] already played
     float gain_ = 0.0f;
     bool sounding_ = false;  // rendered something in the last chunk (volume changes ramp)
     bool paused_ = false;
@@ -118,6 +119,7 @@ private:
     BoundedQueue<Notice>* notices_;
     BoundedQueue<Command> commands_;
     float mono_[kMaxChunkFrames];  // the mono voices' sum, spread to both channels at the end
+    Limiter limiter_;
     MixerVoice* voices_[kMaxVoices] = {};
     int active_ = 0;
 };

@@ -6,6 +6,10 @@
 // returns it (the caller marks it done and posts its notice) or when the notifier handles the
 // mixer's Played notice for the header's current serial, so a stale notice from before a reset is
 // dropped and every write gets exactly one WOM_DONE.
+//
+// A stream at a rate other than the device's is converted once per header, when it is prepared
+// (as a driver may take a prepared buffer), so the mixer only sums: its MixerVoice is float at
+// the device rate and plays the converted copy, which lives until the header is unprepared.
 #include <algorithm>
 #include <mutex>
 #include <thread>
@@ -13,6 +17,7 @@
 
 #include "platform/kernel/Clock.h"
 #include "platform/kernel/Handles.h"
+#include "platform/wave/Resampler.h"
 #include "platform/wave/WaveOut.h"
 #include "platform/win32.h"
 
@@ -20,15 +25,42 @@ namespace platform::wave {
 
 namespace {
 
+// The mixer's view of a stream's format: itself at the device rate, else float at that rate.
+SourceFormat MixFormat(const SourceFormat& source, uint32_t deviceRate) {
+    if (source.rate == deviceRate) {
+        return source;
+    }
+    SourceFormat f;
+    f.type = SampleType::F32;
+    f.channels = source.channels;
+    f.rate = deviceRate;
+    f.frameBytes = static_cast<uint32_t>(4 * source.channels);
+    return f;
+}
+
 struct Voice : HandleObject, MixerVoice {
     static constexpr HandleType kType = HandleType::WaveOut;
-    Voice(const SourceFormat& format, LPWAVECALLBACK cb, DWORD_PTR inst)
-        : HandleObject(kType), MixerVoice(format), callback(cb), instance(inst) {
+    Voice(const SourceFormat& format, uint32_t deviceRate, LPWAVECALLBACK cb, DWORD_PTR inst)
+        : HandleObject(kType),
+          MixerVoice(MixFormat(format, deviceRate)),
+          source(format),
+          callback(cb),
+          instance(inst) {
         queued.reserve(kBuffersPerVoice);
     }
+    bool Converts() const { return source.rate != Format().rate; }
 
+    const SourceFormat source;
     const LPWAVECALLBACK callback;
     const DWORD_PTR instance;
+
+    // A prepared header's converted samples and the data they were made from.
+    struct Converted {
+        const WAVEHDR* header;
+        const char* data;
+        DWORD length;
+        std::vector<float> samples;
+    };
 
     std::mutex mutex;  // guards what follows
     struct Queued {
@@ -36,6 +68,7 @@ struct Voice : HandleObject, MixerVoice {
         uint64_t serial;
     };
     std::vector<Queued> queued;
+    std::vector<Converted> converted;
     uint64_t lastSerial = 0;
     bool unfenced = false;  // a buffer went to the mixer since the last fence
     bool closing = false;
@@ -179,6 +212,23 @@ void NotifierLoop() {
     }
 }
 
+// Caller holds v->mutex.
+Voice::Converted* FindConverted(Voice* v, const WAVEHDR* header) {
+    for (Voice::Converted& c : v->converted) {
+        if (c.header == header) {
+            return &c;
+        }
+    }
+    return nullptr;
+}
+
+bool Convert(Voice* v, const WAVEHDR* header, std::vector<float>* samples) {
+    const uint32_t frames =
+        std::min<uint32_t>(header->dwBufferLength / v->source.frameBytes, 0xFFFFFFF0u);
+    return ResampleToFloat(v->source, reinterpret_cast<const uint8_t*>(header->lpData), frames,
+                           v->Format().rate, samples);
+}
+
 Voice* Lookup(HWAVEOUT h) {
     return static_cast<Voice*>(LookupHandle(h, HandleType::WaveOut));
 }
@@ -313,7 +363,7 @@ MMRESULT waveOutOpen(LPHWAVEOUT waveOut, UINT deviceId, LPCWAVEFORMATEX format, 
     }
     *waveOut = nullptr;
     auto* cb = type == CALLBACK_FUNCTION ? reinterpret_cast<LPWAVECALLBACK>(callback) : nullptr;
-    Voice* v = new (std::nothrow) Voice(parsed, cb, instance);
+    Voice* v = new (std::nothrow) Voice(parsed, mixer->DeviceRate(), cb, instance);
     if (!v) {
         return MMSYSERR_NOMEM;
     }
@@ -352,10 +402,35 @@ MMRESULT waveOutPrepareHeader(HWAVEOUT waveOut, LPWAVEHDR header, UINT size) {
     if (!header || size < sizeof(WAVEHDR) || (!header->lpData && header->dwBufferLength > 0)) {
         return MMSYSERR_INVALPARAM;
     }
-    std::lock_guard<std::mutex> lock(v->mutex);
-    if (Flags(header) & WHDR_INQUEUE) {
-        return WAVERR_STILLPLAYING;
+    if (!v->Converts()) {
+        std::lock_guard<std::mutex> lock(v->mutex);
+        if (Flags(header) & WHDR_INQUEUE) {
+            return WAVERR_STILLPLAYING;
+        }
+        ChangeFlags(header, WHDR_PREPARED, 0);
+        return MMSYSERR_NOERROR;
     }
+    {
+        std::lock_guard<std::mutex> lock(v->mutex);
+        if (Flags(header) & WHDR_INQUEUE) {
+            return WAVERR_STILLPLAYING;
+        }
+        if ((Flags(header) & WHDR_PREPARED) && FindConverted(v, header)) {
+            return MMSYSERR_NOERROR;  // already prepared: nothing to do, as on Win32
+        }
+    }
+    // Converted outside the lock: a long buffer takes a while, and nothing else needs it yet.
+    std::vector<float> samples;
+    if (!Convert(v, header, &samples)) {
+        return MMSYSERR_NOMEM;
+    }
+    std::lock_guard<std::mutex> lock(v->mutex);
+    if (Voice::Converted* old = FindConverted(v, header)) {
+        // Flags cleared by the caller but never unprepared: the mixer may still read the old
+        // copy, which goes when a header is unprepared or the stream closed.
+        old->header = nullptr;
+    }
+    v->converted.push_back({header, header->lpData, header->dwBufferLength, std::move(samples)});
     ChangeFlags(header, WHDR_PREPARED, 0);
     return MMSYSERR_NOERROR;
 }
@@ -383,6 +458,15 @@ MMRESULT waveOutUnprepareHeader(HWAVEOUT waveOut, LPWAVEHDR header, UINT size) {
     if (fence) {
         LetGo(v, mixer, Command::Fence);
     }
+    if (v->Converts()) {
+        std::lock_guard<std::mutex> lock(v->mutex);
+        auto& list = v->converted;
+        list.erase(std::remove_if(list.begin(), list.end(),
+                                  [header](const Voice::Converted& c) {
+                                      return c.header == header || c.header == nullptr;
+                                  }),
+                   list.end());
+    }
     ChangeFlags(header, 0, WHDR_PREPARED);
     return MMSYSERR_NOERROR;
 }
@@ -392,6 +476,35 @@ MMRESULT waveOutWrite(HWAVEOUT waveOut, LPWAVEHDR header, UINT size) {
     Mixer* mixer;
     if (MMRESULT error = Resolve(waveOut, header, size, &v, &mixer)) {
         return error;
+    }
+    if (v->Converts()) {
+        bool stale;
+        {
+            std::lock_guard<std::mutex> lock(v->mutex);
+            const Voice::Converted* c = FindConverted(v, header);
+            if (!c || !(Flags(header) & WHDR_PREPARED)) {
+                return WAVERR_UNPREPARED;
+            }
+            if (Flags(header) & WHDR_INQUEUE) {
+                return WAVERR_STILLPLAYING;
+            }
+            stale = c->data != header->lpData || c->length != header->dwBufferLength;
+        }
+        if (stale) {
+            // The header now names other data: convert that, once the mixer has let go of the
+            // old copy (a reset may have left it reading it until its next period).
+            std::vector<float> samples;
+            if (!Convert(v, header, &samples)) {
+                return MMSYSERR_NOMEM;
+            }
+            LetGo(v, mixer, Command::Fence);
+            std::lock_guard<std::mutex> lock(v->mutex);
+            if (Voice::Converted* c = FindConverted(v, header)) {
+                c->data = header->lpData;
+                c->length = header->dwBufferLength;
+                c->samples = std::move(samples);
+            }
+        }
     }
     bool wake;
     {
@@ -406,13 +519,24 @@ MMRESULT waveOutWrite(HWAVEOUT waveOut, LPWAVEHDR header, UINT size) {
         if (v->queued.size() >= static_cast<size_t>(kBuffersPerVoice)) {
             return MMSYSERR_NOMEM;
         }
+        const Voice::Converted* converted = v->Converts() ? FindConverted(v, header) : nullptr;
+        if (v->Converts() && !converted) {
+            return WAVERR_UNPREPARED;
+        }
         ChangeFlags(header, WHDR_INQUEUE, WHDR_DONE);
         Command c;
         c.kind = Command::Write;
         c.voice = v;
-        c.data = reinterpret_cast<const uint8_t*>(header->lpData);
-        // A trailing partial frame is not played; the 32.32 position needs headroom.
-        c.frames = std::min<uint32_t>(header->dwBufferLength / v->Format().frameBytes, 0xFFFFFFF0u);
+        if (converted) {
+            c.data = reinterpret_cast<const uint8_t*>(converted->samples.data());
+            c.frames = static_cast<uint32_t>(converted->samples.size() /
+                                             static_cast<size_t>(v->Format().channels));
+        } else {
+            c.data = reinterpret_cast<const uint8_t*>(header->lpData);
+            // A trailing partial frame is not played.
+            c.frames =
+                std::min<uint32_t>(header->dwBufferLength / v->Format().frameBytes, 0xFFFFFFF0u);
+        }
         c.serial = ++v->lastSerial;
         v->queued.push_back({header, c.serial});
         v->unfenced = true;

@@ -160,6 +160,49 @@ TEST_F(WaveOutTest, AWrittenBufferIsHeardInTheNextPeriodAndComesBackDoneOnce) {
     EXPECT_EQ(waveOutClose(h), MMSYSERR_NOERROR);
 }
 
+TEST_F(WaveOutTest, AStreamAtAnotherRateIsConvertedWhenPreparedAndAgainWhenItsDataChanges) {
+    wavetest::NullAudio audio(256);
+    HWAVEOUT h = Open(Pcm16(1, 22050));
+    auto tone = wavetest::Sine16(22050, 441.0, 22050, 0.5);  // one second
+    auto level = wavetest::Level16(11025, 8192);             // half a second
+    WAVEHDR header = Header(tone);
+    ASSERT_EQ(waveOutPrepareHeader(h, &header, sizeof header), MMSYSERR_NOERROR);
+    // Preparing again is harmless, as on Win32.
+    ASSERT_EQ(waveOutPrepareHeader(h, &header, sizeof header), MMSYSERR_NOERROR);
+    struct Play {
+        std::vector<uint8_t>* data;
+        size_t frames;  // at 48 kHz
+    };
+    for (const Play& play : {Play{&tone, 48000}, Play{&level, 24000}, Play{&tone, 48000}}) {
+        header.lpData = reinterpret_cast<LPSTR>(play.data->data());
+        header.dwBufferLength = static_cast<DWORD>(play.data->size());
+        const size_t before = audio.FramesCaptured();
+        ASSERT_EQ(waveOutWrite(h, &header, sizeof header), MMSYSERR_NOERROR);
+        audio.Run(1200);
+        auto out = audio.Captured();
+        const long first = wavetest::FirstSound(out, before);
+        ASSERT_GE(first, 0);
+        std::vector<float> left;
+        for (size_t i = static_cast<size_t>(first); i < out.size() / 2; ++i) {
+            left.push_back(out[2 * i]);
+        }
+        // Its whole length at the device rate, give or take the converter's ringing.
+        EXPECT_NEAR(static_cast<double>(wavetest::SoundingFrames(out, before)),
+                    static_cast<double>(play.frames), 400.0);
+        if (play.data == &tone) {
+            int crossings = 0;
+            for (size_t i = 1; i < 48000; ++i) {
+                crossings += (left[i - 1] < 0) != (left[i] < 0);
+            }
+            EXPECT_NEAR(crossings / 2.0, 441.0, 2.0);  // its pitch
+        } else {
+            EXPECT_NEAR(left[12000], 0.25f, 1e-3f);
+        }
+    }
+    EXPECT_EQ(waveOutUnprepareHeader(h, &header, sizeof header), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveOutClose(h), MMSYSERR_NOERROR);
+}
+
 TEST_F(WaveOutTest, ResetReturnsTheBufferAtOnceAndSilencesFromTheNextPeriod) {
     wavetest::NullAudio audio(256);
     HWAVEOUT h = Open(Pcm16(1, 48000));
@@ -316,14 +359,15 @@ TEST_F(WaveOutTest, TheRecordingHoldsWhatWasMixedAndIsReadableBeforeItCloses) {
         file[40] | file[41] << 8 | file[42] << 16 | static_cast<uint32_t>(file[43]) << 24;
     EXPECT_EQ(dataBytes, file.size() - 44);
     EXPECT_EQ(dataBytes % 4, 0u);
-    // About two seconds, of which one second at half level in both channels.
+    // About two seconds, of which one second at half level in both channels (the converter's
+    // edges ring for a few milliseconds where the level steps up and down).
     size_t loud = 0;
     for (size_t i = 44; i + 4 <= file.size(); i += 4) {
         int16_t l = static_cast<int16_t>(file[i] | file[i + 1] << 8);
         int16_t r = static_cast<int16_t>(file[i + 2] | file[i + 3] << 8);
-        loud += (l == 16384 || l == 16383) && l == r;
+        loud += std::abs(l - 16384) <= 2 && l == r;
     }
-    EXPECT_NEAR(static_cast<double>(loud), 48000.0, 5.0);
+    EXPECT_NEAR(static_cast<double>(loud), 48000.0, 300.0);
 }
 
 TEST_F(WaveOutTest, WithoutSdlAudioTheNullOutputTakesOverWithOneWarning) {

@@ -1,0 +1,155 @@
+#include "audio/KitLoader.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "audio/SoundBank.h"
+#include "audio/WavePlayer.h"
+#include "settings/Settings.h"
+
+namespace {
+
+void Warn(LPCWSTR path, LPCWSTR reason) {
+    std::fprintf(stderr, "pulsor: kit: %ls: %ls; the built-in sound plays instead\n", path, reason);
+}
+
+WavePlayer* BuiltInPlayer(LPCWSTR folder, LPCWSTR stem) {
+    WCHAR name[32];
+    WCHAR path[MAX_PATH];
+    if (FAILED(StringCchCopy(name, 32, stem)) || FAILED(StringCchCat(name, 32, L".wav")) ||
+        !BuildPath(path, MAX_PATH, folder, name)) {
+        return nullptr;
+    }
+    return new (std::nothrow) WavePlayer(path);
+}
+
+}  // namespace
+
+KitLoader::KitLoader(LPCWSTR kitFolder, LPCWSTR builtInFolder) {
+    if (!kitFolder || FAILED(StringCchCopy(kit, MAX_PATH, kitFolder))) {
+        kit[0] = L'\0';
+    }
+    if (!builtInFolder || FAILED(StringCchCopy(builtIn, MAX_PATH, builtInFolder))) {
+        builtIn[0] = L'\0';
+    }
+}
+
+WavePlayer* KitLoader::CreatePlayer(LPCWSTR stem, bool matchLoudness, bool* found) const {
+    WCHAR path[MAX_PATH];
+    const bool inKit = kit[0] != L'\0' && SndFindFile(kit, stem, path, MAX_PATH);
+    if (found) {
+        *found = inKit;
+    }
+    if (!inKit) {
+        return BuiltInPlayer(builtIn, stem);
+    }
+    SNDDECODE decode{};
+    decode.targetLufs = matchLoudness ? kBuiltInLoudness : SND_KEEP_LOUDNESS;
+    decode.maxSeconds = kMaxSeconds;
+    decode.maxChannels = kMaxChannels;
+    DWORD size = 0;
+    LPBYTE image = SndDecodeFile(path, &decode, &size);
+    if (!image) {
+        Warn(path, decode.reason);
+        return BuiltInPlayer(builtIn, stem);
+    }
+    // The player owns its image as the built-in players own theirs.
+    BYTE* copy = new (std::nothrow) BYTE[size];
+    if (copy) {
+        std::memcpy(copy, image, size);
+    }
+    SndFreeImage(image);
+    if (!copy) {
+        Warn(path, L"is too large for the memory left");
+        return BuiltInPlayer(builtIn, stem);
+    }
+    WavePlayer* player = new (std::nothrow) WavePlayer(copy, size);
+    if (player && !player->IsPlayable() && waveOutGetNumDevs() > 0) {
+        delete player;
+        Warn(path, L"cannot be played");
+        return BuiltInPlayer(builtIn, stem);
+    }
+    return player;
+}
+
+void KitLoader::LoadWords(SoundBank* bank) const {
+    if (!bank) {
+        return;
+    }
+    int words = 0;
+    for (int voice = 0; voice < 2; ++voice) {
+        for (int word = 1; word <= SoundBank::kWords; ++word) {
+            WCHAR stem[16];
+            StringCchPrintf(stem, 16, voice ? L"H%d" : L"L%d", word);
+            bool found = false;
+            bank->SetSample(word, voice == 1, CreatePlayer(stem, true, &found));
+            words += found ? 1 : 0;
+        }
+    }
+    if (words == 0) {
+        // Most likely the folder was moved or emptied since it was chosen.
+        std::fprintf(stderr,
+                     "pulsor: kit: %ls holds no words (L1..L16, H1..H16); the built-in words "
+                     "play\n",
+                     kit);
+    }
+    LoadLabels(bank);
+}
+
+WavePlayer* KitLoader::CreateBeat() const {
+    return CreatePlayer(L"Pulsor", false);
+}
+
+void KitLoader::LoadLabels(SoundBank* bank) const {
+    WCHAR path[MAX_PATH];
+    if (!bank || !BuildPath(path, MAX_PATH, kit, L"labels.txt")) {
+        return;
+    }
+    FILE* file = _wfopen(path, L"rb");
+    if (!file) {
+        return;
+    }
+    // Sixteen short lines: anything much larger is not a captions file.
+    char* text = new (std::nothrow) char[kMaxLabelsBytes + 1];
+    const size_t length = text ? std::fread(text, 1, kMaxLabelsBytes + 1, file) : 0;
+    std::fclose(file);
+    if (length > static_cast<size_t>(kMaxLabelsBytes)) {
+        std::fprintf(stderr, "pulsor: kit: %ls: too large for sixteen captions; not used\n", path);
+        delete[] text;
+        return;
+    }
+    size_t at = 0;
+    if (length >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0) {
+        at = 3;  // a byte-order mark some editors write
+    }
+    int word = 1;
+    while (at < length && word <= SoundBank::kWords) {
+        size_t end = at;
+        while (end < length && text[end] != '\n') {
+            ++end;
+        }
+        size_t stop = end;
+        if (stop > at && text[stop - 1] == '\r') {
+            --stop;
+        }
+        WCHAR label[kMaxLabelLength + 1];
+        const int bytes = static_cast<int>(stop - at);
+        const int chars = bytes == 0 ? 0
+                                     : MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text + at,
+                                                           bytes, nullptr, 0);
+        if (bytes > 0 && chars > 0 && chars <= kMaxLabelLength &&
+            MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text + at, bytes, label,
+                                kMaxLabelLength) == chars) {
+            label[chars] = L'\0';
+            bank->SetLabel(word, label);
+        } else if (bytes > 0) {
+            std::fprintf(stderr,
+                         "pulsor: kit: %ls: line %d is %s; the pad's own caption is used there\n",
+                         path, word, chars == 0 ? "not UTF-8" : "too long");
+        }
+        ++word;
+        at = end + 1;
+    }
+    delete[] text;
+}

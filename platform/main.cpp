@@ -14,6 +14,7 @@
 #include "platform/device/headless/HeadlessDevice.h"
 #include "platform/device/sdl/SdlDevice.h"
 #include "platform/kernel/Clock.h"
+#include "platform/midi/Midi.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/user/User.h"
 #include "platform/wave/Audio.h"
@@ -23,7 +24,8 @@ namespace {
 const char kUsage[] =
     "usage: pulsor [--screen WxH] [--dpi N|X,Y] [--fullscreen] [--headless] [--script FILE]\n"
     "              [--shots DIR] [--record FILE.wav] [--audio-buffer FRAMES] [--no-audio]\n"
-    "              [--config-dir DIR] [--real-time] [--taskbar PX] [--help] [--version]\n"
+    "              [--config-dir DIR] [--real-time] [--taskbar PX] [--verbose] [--help]\n"
+    "              [--version]\n"
     "\n"
     "  --screen WxH          size of the emulated screen in pixels (default 480x640)\n"
     "  --dpi N|X,Y           its dots per inch (default 192)\n"
@@ -37,6 +39,8 @@ const char kUsage[] =
     "  --config-dir DIR      keep the registry file in DIR\n"
     "  --real-time           headless on the wall clock instead of virtual time\n"
     "  --taskbar PX          headless: height of the emulated task bar (default 0)\n"
+    "  --verbose             say on stderr which MIDI systems (ALSA sequencer, JACK) the\n"
+    "                        \"Pulsor\" input port opened on and what it connected\n"
     "\n"
     "Headless without --script in virtual time closes the window as soon as the program has\n"
     "settled (nothing would ever happen); with --real-time it runs until closed or killed.\n";
@@ -119,6 +123,9 @@ bool ParseCommandLine(int argc, char** argv, ParsedCommandLine* parsed, std::str
                 return false;
         } else if (arg == "--real-time") {
             if (!flag(&o.realTime))
+                return false;
+        } else if (arg == "--verbose") {
+            if (!flag(&o.verbose))
                 return false;
         } else if (arg == "--screen") {
             if (!take())
@@ -233,6 +240,7 @@ int main(int argc, char** argv) {
         platform::registry::SetConfigDir(options.configDir);
     }
     platform::user::SetInstanceScope(options.configDir);
+    platform::midi::SetVerbose(options.verbose);
 
     platform::Clock& clock = platform::Clock::Instance();
     clock.SetVirtual(options.headless && !options.realTime);

@@ -23,6 +23,7 @@ struct DeviceOptions {
     std::string configDir;  // --config-dir DIR
     bool realTime = false;  // headless on the wall clock
     int taskBarHeight = 0;  // headless: height of the emulated task bar (--taskbar PX)
+    bool verbose = false;   // --verbose: say what the MIDI input found and connected
     // The command line a second instance is started with (`launch`): this one's options without
     // --script, --shots and --record.
     std::vector<std::string> relaunchArguments;

@@ -2,6 +2,7 @@
 //
 //   wait MS | down X Y | move X Y | up X Y | tap X Y | drag X1 Y1 X2 Y2 MS
 //   shot NAME.png | activate | deactivate | launch | close
+//   midi NOTE VELOCITY (a note-on from a controller; velocity 0 is its note-off)
 #pragma once
 
 #include <string>
@@ -10,7 +11,20 @@
 namespace platform {
 
 struct ScriptCommand {
-    enum Kind { Wait, Down, Move, Up, Tap, Drag, Shot, Activate, Deactivate, Launch, Close };
+    enum Kind {
+        Wait,
+        Down,
+        Move,
+        Up,
+        Tap,
+        Drag,
+        Shot,
+        Activate,
+        Deactivate,
+        Launch,
+        Close,
+        Midi,
+    };
     Kind kind;
     int args[5] = {0, 0, 0, 0, 0};
     std::string name;  // shot file name

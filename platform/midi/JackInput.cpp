@@ -6,6 +6,7 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -140,8 +141,10 @@ private:
         }
     }
 
-    jack_client_t* client_ = nullptr;
-    jack_port_t* port_ = nullptr;
+    // Set before activation; atomic as libjack's threads read them and libjack's own
+    // synchronisation is not seen by the race detector.
+    std::atomic<jack_client_t*> client_{nullptr};
+    std::atomic<jack_port_t*> port_{nullptr};
     std::string portName_;
     bool active_ = false;
 

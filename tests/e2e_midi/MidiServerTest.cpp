@@ -84,7 +84,8 @@ void PlayThroughProbe(const std::string& system, const std::string& mode) {
     SCOPED_TRACE(system + " " + mode);
     PulsorRun run("midi-" + system + "-" + mode);
     const fs::path script = run.Dir() / "script.txt";
-    std::ofstream(script) << "wait 7000\n";
+    // The notes come about 3.5 s in; a slow machine (sanitizers, a busy CI) needs the rest.
+    std::ofstream(script) << "wait 10000\n";
     const pid_t pulsor =
         Spawn({PULSOR_EXE, "--headless", "--real-time", "--screen", "240x320", "--dpi", "96",
                "--config-dir", (run.Dir() / "config").string(), "--script", script.string(),
@@ -107,7 +108,10 @@ void PlayThroughProbe(const std::string& system, const std::string& mode) {
     const size_t first = Onset(r, 0);
     ASSERT_NE(first, SIZE_MAX) << "nothing was played\n" << said;
     EXPECT_GT(first, static_cast<size_t>(kRate)) << "a word before any note";
-    EXPECT_GT(MatchAt(r, first, WordOfCell(12)), 0.8) << "note 36 plays the bottom-left cell";
+    EXPECT_GT(MatchAt(r, first, WordOfCell(12)), 0.8)
+        << "note 36 plays the bottom-left cell; first sound at " << 1.0 * first / kRate << " s of "
+        << 1.0 * r.size() / kRate << " s\n"
+        << said;
     const size_t second = Onset(r, first + kRate * 3 / 4);
     ASSERT_NE(second, SIZE_MAX) << "the second note was not played";
     EXPECT_NEAR(static_cast<double>(second - first) / kRate, 1.0, 0.25);

@@ -2,7 +2,6 @@
 #include <new>
 
 #include "app/Globals.h"
-#include "app/MidiInput.h"
 #include "app/SplashScreen.h"
 #include "audio/PadControl.h"
 #include "audio/SoundBank.h"
@@ -90,10 +89,6 @@ DWORD WINAPI LoaderThreadProc(LPVOID) {
     if (elapsed < kMinimumSplashMs) {
         Sleep(kMinimumSplashMs - elapsed);
     }
-
-    // Notes are heard from here on; the UI thread plays them once the flag below is clear. Opened
-    // here rather than on the UI thread: connecting to a sound server takes a moment.
-    OpenMidiInput(g_mainWindow);
 
     // The main screen is chosen while the flag still keeps the UI thread away from the tree;
     // clearing the flag then hands every object to the UI thread at once.

@@ -156,7 +156,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             if (g_closePending) {
                 g_closePending = false;
                 SendMessage(window, WM_CLOSE, 0, 0);
+                return 0;
             }
+            // Only now: a note that came while the pad was still being built would be lost.
+            OpenMidiInput(window);
             return 0;
         case WM_MIDI_DATA:
             OnMidiData(static_cast<DWORD>(wParam));

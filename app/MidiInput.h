@@ -22,7 +22,7 @@ struct MidiPadEvent {
 // channel listened to (1..16, 0 for all). A note-on of velocity 0 is a note-off.
 bool DecodeMidiPadMessage(DWORD message, DWORD baseNote, DWORD channel, MidiPadEvent* event);
 
-// Loader thread, once the pad exists: the "Pulsor" input opens and starts.
+// UI thread, once the loader is done: the "Pulsor" input opens and starts.
 void OpenMidiInput(HWND window);
 // UI thread, at shut-down: no note arrives after it returns.
 void CloseMidiInput();

@@ -38,19 +38,23 @@ public:
             Say("no JACK server (status 0x%x)", static_cast<unsigned>(status));
             return false;
         }
-        port_ = jack_port_register(client_, kPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-        if (!port_ || jack_set_process_callback(client_, Process, this) != 0 ||
-            jack_set_port_registration_callback(client_, Registered, this) != 0) {
-            Say("JACK: cannot make the input port");
-            return false;
-        }
-        portName_ = jack_port_name(port_);
-        connector_ = std::thread([this] { Connect(); });
-        if (jack_activate(client_) != 0) {
+        if (jack_set_process_callback(client_, Process, this) != 0 ||
+            jack_set_port_registration_callback(client_, Registered, this) != 0 ||
+            jack_activate(client_) != 0) {
             Say("JACK: cannot activate the client");
             return false;
         }
         active_ = true;
+        // Registered once active, so that the port can be connected as soon as anyone sees it.
+        jack_port_t* port =
+            jack_port_register(client_, kPortName, JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+        if (!port) {
+            Say("JACK: cannot make the input port");
+            return false;
+        }
+        portName_ = jack_port_name(port);
+        port_ = port;
+        connector_ = std::thread([this] { Connect(); });
         Say("JACK port %s", portName_.c_str());
         // The outputs there already; those registered from now on come through Registered.
         if (const char** names =
@@ -87,7 +91,11 @@ private:
     // period is the earliest any of them can be heard.
     static int Process(jack_nframes_t frames, void* arg) {
         auto* self = static_cast<JackInput*>(arg);
-        void* buffer = jack_port_get_buffer(self->port_, frames);
+        jack_port_t* port = self->port_;
+        if (!port) {
+            return 0;  // not registered yet
+        }
+        void* buffer = jack_port_get_buffer(port, frames);
         const jack_nframes_t count = jack_midi_get_event_count(buffer);
         for (jack_nframes_t i = 0; i < count; ++i) {
             jack_midi_event_t event;

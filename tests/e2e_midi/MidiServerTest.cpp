@@ -78,6 +78,20 @@ double MatchAt(const std::vector<float>& r, size_t at, const std::vector<float>&
     return best;
 }
 
+// For a failure's message: the cell whose word matches best at `at`, and how well.
+std::string BestCell(const std::vector<float>& r, size_t at) {
+    int best = -1;
+    double score = 0;
+    for (int cell = 0; cell < 16; ++cell) {
+        const double m = MatchAt(r, at, WordOfCell(cell));
+        if (m > score) {
+            score = m;
+            best = cell;
+        }
+    }
+    return "best match there: cell " + std::to_string(best) + " at " + std::to_string(score);
+}
+
 // Runs Pulsor on the wall clock with the probe in `mode` beside it, and checks that the probe's
 // two notes (36, then 51 a second later) play the bottom-left then the top-right cell's word.
 void PlayThroughProbe(const std::string& system, const std::string& mode) {
@@ -115,7 +129,8 @@ void PlayThroughProbe(const std::string& system, const std::string& mode) {
     const size_t second = Onset(r, first + kRate * 3 / 4);
     ASSERT_NE(second, SIZE_MAX) << "the second note was not played";
     EXPECT_NEAR(static_cast<double>(second - first) / kRate, 1.0, 0.25);
-    EXPECT_GT(MatchAt(r, second, WordOfCell(3)), 0.8) << "note 51 plays the top-right cell";
+    EXPECT_GT(MatchAt(r, second, WordOfCell(3)), 0.8)
+        << "note 51 plays the top-right cell; " << BestCell(r, second);
 }
 
 TEST(MidiServer, NotesFromAJackClientPlayTheirWords) {

@@ -114,7 +114,9 @@ int Jack(const std::string& mode) {
         std::fprintf(stderr, "probe: cannot register the port\n");
         return 1;
     }
-    if (mode == "connect" && jack_connect(client, jack_port_name(g_out), target) != 0) {
+    // As a user's patchbay does: until the port's client is active, a connection is refused.
+    if (mode == "connect" &&
+        !WaitFor([&] { return jack_connect(client, jack_port_name(g_out), target) == 0; }, 10)) {
         std::fprintf(stderr, "probe: cannot connect to %s\n", target);
         return 1;
     }

@@ -1,4 +1,5 @@
 // The whole user interface as data: every control, its place, pictures, texts and first values.
+#include <algorithm>
 #include <new>
 
 #include "app/App.h"
@@ -101,6 +102,58 @@ void SetupSwitch(CheckBox* box, int y, DWORD checked, Skin* skin) {
     box->SetChecked(checked ? 1 : 0);
 }
 
+// A screen shorter than the pages were drawn for (the square ones) cannot hold their rows between
+// the bars. There the gaps go first, then the rows that may shrink share what is left alike (never
+// above their drawn height), and what remains is spread over the gaps again. Rows keep their
+// order, so every control stays visible and none lies over another.
+struct Row {
+    int gapBefore;  // 96-dpi units
+    int height;     // 96-dpi units
+    bool shrinks;
+    int y;  // pixels, set by Stack
+    int h;
+};
+
+void Stack(Row* rows, int count, int top, int bottom) {
+    int fixed = 0;
+    int flexible = 0;
+    int gaps = 0;
+    for (int i = 0; i < count; ++i) {
+        if (rows[i].shrinks) {
+            ++flexible;
+        } else {
+            fixed += ScaleY(rows[i].height);
+        }
+        if (rows[i].gapBefore > 0) {
+            ++gaps;
+        }
+    }
+    const int shared = flexible > 0 ? std::max(0, bottom - top - fixed) / flexible : 0;
+    int spare = bottom - top;
+    for (int i = 0; i < count; ++i) {
+        const int drawn = ScaleY(rows[i].height);
+        rows[i].h = rows[i].shrinks ? std::min(drawn, shared) : drawn;
+        spare -= rows[i].h;
+    }
+    int y = top;
+    for (int i = 0; i < count; ++i) {
+        if (rows[i].gapBefore > 0) {
+            const int gap = std::min(ScaleY(rows[i].gapBefore), std::max(0, spare) / gaps);
+            y += gap;
+            spare -= gap;
+            --gaps;
+        }
+        rows[i].y = y;
+        y += rows[i].h;
+    }
+}
+
+void Restack(Control* c, const Row& row) {
+    if (c) {
+        c->SetBounds(c->GetLeft(), row.y, c->GetWidth(), row.h);
+    }
+}
+
 void AddAll(Screen* screen, std::initializer_list<Control*> controls) {
     if (!screen) {
         return;
@@ -191,6 +244,14 @@ int BuildControlTree() {
         g_pad->SetTextFormat(kFormatWords);
         SetMargins(g_pad, 5, 15, 5, 5);
         g_pad->SetHighVoice(0);
+        // Between the bars of a short screen the pad takes the room there is; its words keep
+        // clear of the cells' lights, which shrink with the cells, and may use the bottom margin.
+        const int room = H - ScaleY(54) - ScaleY(54);
+        if (room < ScaleY(212) && room > 0) {
+            g_pad->SetBounds(0, ScaleY(54), ScaleX(240), room);
+            g_pad->SetInset(-ScaleX(6), -ScaleY(6));
+            g_pad->SetTextMargins(ScaleX(5), ScaleY(12) * room / ScaleY(212), ScaleX(5), 0);
+        }
     }
     if (g_playBeat) {
         Place(g_playBeat, 0, H - ScaleY(54), 120, 54);
@@ -241,6 +302,17 @@ int BuildControlTree() {
     SetPictures(g_donateButton, donate, donatePressed);
     Place(g_copyright, 0, H - ScaleY(54) - ScaleY(20), 240, 20);
     SetupLabel(g_copyright, font, kFormatCentred, kCopyright);
+    if (ScaleY(205) + ScaleY(26) > H - ScaleY(54) - ScaleY(20)) {
+        Row rows[] = {{11, 20, true, 0, 0}, {0, 20, true, 0, 0}, {20, 20, false, 0, 0},
+                      {0, 20, true, 0, 0},  {0, 20, true, 0, 0}, {20, 26, false, 0, 0},
+                      {15, 20, true, 0, 0}};
+        Stack(rows, 7, ScaleY(54), H - ScaleY(54));
+        Control* placed[] = {g_productLine, g_version,      g_makerLogo, g_webSite,
+                             g_email,       g_donateButton, g_copyright};
+        for (int i = 0; i < 7; ++i) {
+            Restack(placed[i], rows[i]);
+        }
+    }
     Place(g_aboutBack, (S - ScaleX(60)) / 2, H - ScaleY(54), 60, 54);
     SetPictures(g_aboutBack, skin->GetImage(BtnBackUp), skin->GetImage(BtnBackDn));
 
@@ -261,6 +333,28 @@ int BuildControlTree() {
     SetupSwitch(g_animations, yAnimations, settings->animationsOn, skin);
     SetupCaption(g_vibrationsCaption, yVibrations, 120, font, L"Touch vibrations:");
     SetupSwitch(g_vibrations, yVibrations, settings->vibrationsOn, skin);
+    if (yVibrations + ScaleY(30) > H - ScaleY(54)) {
+        Row rows[] = {{0, 30, true, 0, 0},  {0, 15, false, 0, 0}, {0, 30, true, 0, 0},
+                      {0, 15, false, 0, 0}, {15, 30, true, 0, 0}, {8, 30, true, 0, 0},
+                      {8, 30, true, 0, 0}};
+        Stack(rows, 7, ScaleY(54), H - ScaleY(54));
+        Control* placed[] = {g_volumeBeatCaption, g_volumeBeat, g_volumeSoundsCaption,
+                             g_volumeSounds};
+        for (int i = 0; i < 4; ++i) {
+            Restack(placed[i], rows[i]);
+        }
+        Control* captions[] = {g_xButtonCaption, g_animationsCaption, g_vibrationsCaption};
+        Control* switches[] = {g_xButton, g_animations, g_vibrations};
+        for (int i = 0; i < 3; ++i) {
+            const Row& row = rows[4 + i];
+            Restack(captions[i], row);
+            // A shorter switch keeps its picture's shape and its right edge.
+            if (switches[i]) {
+                const int w = ScaleX(100) * row.h / ScaleY(30);
+                switches[i]->SetBounds(ScaleX(120) + ScaleX(100) - w, row.y, w, row.h);
+            }
+        }
+    }
     Place(g_settingsBack, (S - ScaleX(60)) / 2, H - ScaleY(54), 60, 54);
     SetPictures(g_settingsBack, skin->GetImage(BtnBackUp), skin->GetImage(BtnBackDn));
 

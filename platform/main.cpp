@@ -29,7 +29,7 @@ const char kUsage[] =
     "\n"
     "  --screen WxH          size of the emulated screen in pixels (default 480x640)\n"
     "  --dpi N|X,Y           its dots per inch (default 192)\n"
-    "  --fullscreen          use the whole display, its real size and dpi\n"
+    "  --fullscreen          the whole display, showing a handheld screen fitted to it\n"
     "  --headless            an in-memory screen, no window; runs in virtual time\n"
     "  --script FILE         drive the finger from FILE; when it ends the window closes\n"
     "  --shots DIR           where the script's `shot NAME.png` pictures go\n"

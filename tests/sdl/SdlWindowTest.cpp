@@ -139,15 +139,21 @@ TEST_F(SdlWindow, OpensAtTheSizeGivenByScreen) {
               std::string::npos);
 }
 
-TEST_F(SdlWindow, FullScreenTakesTheWholeDisplayAtItsRealSize) {
+TEST_F(SdlWindow, FullScreenShowsAHandheldScreenScaledOnTheWholeDisplay) {
     auto probe = StartProbe({"--fullscreen", "1"});
-    EXPECT_EQ(ready_, "ready 1024 768");
+    // The 1024x768 display shows 480x640 scaled 1.2 times, between bars 224 pixels wide.
+    EXPECT_EQ(ready_, "ready 480 640");
     ASSERT_NE(window_, 0u);
     EXPECT_NE(Xdotool("getwindowgeometry " + std::to_string(window_)).find("Geometry: 1024x768"),
               std::string::npos);
-    // The finger lands on the pixel it touches.
-    Xdotool("mousemove" + WindowArg() + "1000 700 click 1");
-    EXPECT_EQ(probe->WaitForLine("WM_LBUTTONDOWN"), "WM_LBUTTONDOWN 1000 700");
+    // A press on a bar reaches nothing; the finger lands on the pixel it touches through the scale.
+    Xdotool("mousemove" + WindowArg() + "100 700 click 1 mousemove" + WindowArg() +
+            "345 241 click 1");
+    EXPECT_EQ(probe->WaitForLine("WM_LBUTTONDOWN"), "WM_LBUTTONDOWN 100 200");
+    EXPECT_EQ(x_.PixelAt(window_, 100, 700), 0);
+    EXPECT_EQ(x_.PixelAt(window_, 230, 10), 0x336699);
+    EXPECT_EQ(x_.PixelAt(window_, 795, 760), 0x336699);
+    EXPECT_EQ(x_.PixelAt(window_, 805, 10), 0);
 }
 
 TEST_F(SdlWindow, FocusMovingAwayAndBackDeactivatesAndActivates) {

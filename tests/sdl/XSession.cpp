@@ -72,6 +72,36 @@ long XServer::PixelAt(unsigned long window, int x, int y) const {
     return pixel;
 }
 
+bool XServer::Grab(unsigned long window, int* width, int* height,
+                   std::vector<uint32_t>* pixels) const {
+    ::Display* display = Open(display_);
+    if (!display)
+        return false;
+    if (!window)
+        window = DefaultRootWindow(display);
+    XWindowAttributes attributes;
+    bool grabbed = false;
+    if (XGetWindowAttributes(display, window, &attributes) && attributes.width > 0 &&
+        attributes.height > 0) {
+        if (XImage* image = XGetImage(display, window, 0, 0, attributes.width, attributes.height,
+                                      AllPlanes, ZPixmap)) {
+            *width = attributes.width;
+            *height = attributes.height;
+            pixels->resize(static_cast<size_t>(*width) * *height);
+            for (int y = 0; y < *height; ++y) {
+                for (int x = 0; x < *width; ++x) {
+                    (*pixels)[static_cast<size_t>(y) * *width + x] =
+                        static_cast<uint32_t>(XGetPixel(image, x, y) & 0xFFFFFF);
+                }
+            }
+            XDestroyImage(image);
+            grabbed = true;
+        }
+    }
+    XCloseDisplay(display);
+    return grabbed;
+}
+
 std::vector<unsigned long> XServer::StackingOrder() const {
     std::vector<unsigned long> order;
     ::Display* x = Open(display_);

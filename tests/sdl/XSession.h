@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -151,7 +152,8 @@ private:
 // An Xvfb of its own, on a display number it picks itself, so tests can run side by side.
 class XServer {
 public:
-    XServer() {
+    // `screen` is Xvfb's WIDTHxHEIGHTxDEPTH.
+    explicit XServer(const std::string& screen = "1024x768x24") {
         if (!FindProgram("Xvfb"))
             return;
         int fds[2];
@@ -164,7 +166,7 @@ public:
             std::string fd = std::to_string(fds[1]);
             int devnull = open("/dev/null", O_WRONLY);
             dup2(devnull, STDERR_FILENO);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
                    "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -217,6 +219,9 @@ public:
     bool IconSize(unsigned long window, long* width, long* height) const;
     // A pixel of a window as the X server holds it (0xRRGGBB), or -1.
     long PixelAt(unsigned long window, int x, int y) const;
+    // Every pixel of a window (0: the root window) as the X server holds it (0xRRGGBB, rows
+    // top-down); false when it cannot be read.
+    bool Grab(unsigned long window, int* width, int* height, std::vector<uint32_t>* pixels) const;
     // Top-level windows from the bottom of the stack to the top.
     std::vector<unsigned long> StackingOrder() const;
 

@@ -11,29 +11,18 @@
 #include <thread>
 #include <vector>
 
+#include "platform/device/sdl/ScreenFit.h"
 #include "platform/kernel/WideString.h"
 #include "platform/shell/Icon.h"
 
 namespace platform {
 namespace {
 
-constexpr int kDefaultDpi = 96;
 // A lost "off" must not leave a handheld buzzing for ever.
 constexpr Uint32 kLongestRumbleMs = 10000;
 
-// The largest rectangle of the screen's aspect centred in an area of outW x outH.
-SDL_Rect Letterbox(int outW, int outH, int screenW, int screenH) {
-    SDL_Rect r{0, 0, outW, outH};
-    if (screenW <= 0 || screenH <= 0)
-        return r;
-    if (static_cast<int64_t>(outW) * screenH <= static_cast<int64_t>(outH) * screenW) {
-        r.h = static_cast<int>(static_cast<int64_t>(outW) * screenH / screenW);
-    } else {
-        r.w = static_cast<int>(static_cast<int64_t>(outH) * screenW / screenH);
-    }
-    r.x = (outW - r.w) / 2;
-    r.y = (outH - r.h) / 2;
-    return r;
+SDL_Rect ToSdlRect(const FitRect& r) {
+    return SDL_Rect{r.x, r.y, r.w, r.h};
 }
 
 class SdlDevice final : public Device {
@@ -79,6 +68,7 @@ private:
     void UploadCanvas(const SDL_Rect& area);
     void Render();
     void ChooseFullScreenGeometry();
+    void RefitToDisplay();
     void OpenHaptic();
 
     DeviceOptions options_;
@@ -162,23 +152,32 @@ bool SdlDevice::Open(DeviceSink* sink, std::string* error) {
         return fail("the screen has no size");
 
     // The first window should fit on the desktop; the user may resize it afterwards.
+    int windowX = SDL_WINDOWPOS_CENTERED;
+    int windowY = SDL_WINDOWPOS_CENTERED;
     int windowW = screenWidth_;
     int windowH = screenHeight_;
     Uint32 flags = SDL_WINDOW_HIDDEN;
     if (options_.fullscreen) {
         flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+        // Without a window manager nobody else gives the window the display's size.
+        SDL_Rect display;
+        if (SDL_GetDisplayBounds(0, &display) == 0 && display.w > 0 && display.h > 0) {
+            windowX = display.x;
+            windowY = display.y;
+            windowW = display.w;
+            windowH = display.h;
+        }
     } else {
         flags |= SDL_WINDOW_RESIZABLE;
         SDL_Rect usable;
         if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0 &&
             (windowW > usable.w || windowH > usable.h)) {
-            SDL_Rect fit = Letterbox(usable.w, usable.h, screenWidth_, screenHeight_);
+            FitRect fit = Letterbox(usable.w, usable.h, screenWidth_, screenHeight_);
             windowW = std::max(1, fit.w);
             windowH = std::max(1, fit.h);
         }
     }
-    window_ = SDL_CreateWindow("Pulsor", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, windowW,
-                               windowH, flags);
+    window_ = SDL_CreateWindow("Pulsor", windowX, windowY, windowW, windowH, flags);
     if (!window_)
         return fail(SDL_GetError());
     windowId_ = SDL_GetWindowID(window_);
@@ -211,22 +210,43 @@ bool SdlDevice::Open(DeviceSink* sink, std::string* error) {
 
 void SdlDevice::ChooseFullScreenGeometry() {
     SDL_DisplayMode mode;
-    if (!options_.screenGiven && SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 &&
-        mode.h > 0) {
-        screenWidth_ = mode.w;
-        screenHeight_ = mode.h;
+    int displayW = screenWidth_;
+    int displayH = screenHeight_;
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0 && mode.w > 0 && mode.h > 0) {
+        displayW = mode.w;
+        displayH = mode.h;
     }
-    if (!options_.dpiGiven) {
-        float horizontal = 0;
-        float vertical = 0;
-        if (SDL_GetDisplayDPI(0, nullptr, &horizontal, &vertical) == 0 && horizontal >= 1 &&
-            vertical >= 1) {
-            dpiX_ = static_cast<int>(std::lround(horizontal));
-            dpiY_ = static_cast<int>(std::lround(vertical));
-        } else {
-            dpiX_ = dpiY_ = kDefaultDpi;
+    ScreenFit fit = FitScreenToDisplay(
+        displayW, displayH, options_.screenGiven ? options_.screenWidth : 0,
+        options_.screenGiven ? options_.screenHeight : 0, options_.dpiGiven ? options_.dpiX : 0,
+        options_.dpiGiven ? options_.dpiY : 0);
+    screenWidth_ = fit.screenWidth;
+    screenHeight_ = fit.screenHeight;
+    dpiX_ = fit.dpiX;
+    dpiY_ = fit.dpiY;
+}
+
+// A rotated, replaced or resized display: the window takes the display's new size and the
+// picture is fitted to it again; the program keeps its screen.
+void SdlDevice::RefitToDisplay() {
+    if (!window_)
+        return;
+    if (options_.fullscreen) {
+        int index = SDL_GetWindowDisplayIndex(window_);
+        SDL_Rect display;
+        int w = 0;
+        int h = 0;
+        SDL_GetWindowSize(window_, &w, &h);
+        if (index >= 0 && SDL_GetDisplayBounds(index, &display) == 0 && display.w > 0 &&
+            display.h > 0 && (display.w != w || display.h != h)) {
+            // Leaving and re-entering full screen makes SDL size the window to the display anew.
+            SDL_SetWindowFullscreen(window_, 0);
+            SDL_SetWindowPosition(window_, display.x, display.y);
+            SDL_SetWindowSize(window_, display.w, display.h);
+            SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
         }
     }
+    Render();
 }
 
 void SdlDevice::OpenHaptic() {
@@ -426,7 +446,7 @@ void SdlDevice::Render() {
     int outH = 0;
     if (SDL_GetRendererOutputSize(renderer_, &outW, &outH) != 0)
         return;
-    SDL_Rect target = Letterbox(outW, outH, screenWidth_, screenHeight_);
+    SDL_Rect target = ToSdlRect(Letterbox(outW, outH, screenWidth_, screenHeight_));
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
     SDL_RenderCopy(renderer_, texture_, nullptr, &target);
@@ -437,7 +457,7 @@ bool SdlDevice::ToClient(int windowX, int windowY, bool clamp, int* x, int* y) {
     int windowW = 0;
     int windowH = 0;
     SDL_GetWindowSize(window_, &windowW, &windowH);
-    SDL_Rect picture = Letterbox(windowW, windowH, screenWidth_, screenHeight_);
+    FitRect picture = Letterbox(windowW, windowH, screenWidth_, screenHeight_);
     if (picture.w <= 0 || picture.h <= 0)
         return false;
     auto toScreen = [](int v, int origin, int extent, int size) {
@@ -572,6 +592,9 @@ void SdlDevice::PumpEvent(const SDL_Event& event) {
                 default:
                     break;
             }
+            break;
+        case SDL_DISPLAYEVENT:
+            RefitToDisplay();
             break;
         case SDL_RENDER_TARGETS_RESET:
         case SDL_RENDER_DEVICE_RESET:

@@ -3,6 +3,7 @@
 
 #include "app/App.h"
 #include "app/Globals.h"
+#include "app/MidiInput.h"
 #include "app/SplashScreen.h"
 #include "graphics/Drawing.h"
 #include "touchui/ScreenHost.h"
@@ -156,7 +157,13 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             if (g_closePending) {
                 g_closePending = false;
                 SendMessage(window, WM_CLOSE, 0, 0);
+                return 0;
             }
+            // Only now: a note that came while the pad was still being built would be lost.
+            OpenMidiInput(window);
+            return 0;
+        case WM_MIDI_DATA:
+            OnMidiData(static_cast<DWORD>(wParam));
             return 0;
         case WM_ERASEBKGND:
         case WM_SETTINGCHANGE:

@@ -1,6 +1,7 @@
 // Closing: the vibration after a taken touch, saving the options, and releasing everything.
 #include "app/App.h"
 #include "app/Globals.h"
+#include "app/MidiInput.h"
 #include "audio/PadControl.h"
 #include "audio/SoundBank.h"
 #include "audio/WavePlayer.h"
@@ -77,6 +78,8 @@ void ShutDown() {
         CloseHandle(g_loaderThread);
         g_loaderThread = nullptr;
     }
+    // Before the pad goes: no note is on its way after this.
+    CloseMidiInput();
     // The players close their audio streams here, before anything they notify is gone.
     delete g_soundBank;
     g_soundBank = nullptr;

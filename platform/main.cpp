@@ -14,6 +14,7 @@
 #include "platform/device/headless/HeadlessDevice.h"
 #include "platform/device/sdl/SdlDevice.h"
 #include "platform/kernel/Clock.h"
+#include "platform/midi/Midi.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/sound/KitChoice.h"
 #include "platform/user/User.h"
@@ -25,7 +26,7 @@ const char kUsage[] =
     "usage: pulsor [--screen WxH] [--dpi N|X,Y] [--fullscreen] [--headless] [--script FILE]\n"
     "              [--shots DIR] [--record FILE.wav] [--audio-buffer FRAMES] [--no-audio]\n"
     "              [--config-dir DIR] [--real-time] [--taskbar PX] [--kit DIR|NAME]\n"
-    "              [--help] [--version]\n"
+    "              [--verbose] [--help] [--version]\n"
     "\n"
     "  --screen WxH          size of the emulated screen in pixels (default 480x640)\n"
     "  --dpi N|X,Y           its dots per inch (default 192)\n"
@@ -42,6 +43,8 @@ const char kUsage[] =
     "  --kit DIR|NAME        play the words of a kit folder (a NAME is looked up in\n"
     "                        $XDG_DATA_HOME/pulsor/kits/), kept for the next runs;\n"
     "                        --kit default goes back to the built-in words\n"
+    "  --verbose             say on stderr which MIDI systems (ALSA sequencer, JACK) the\n"
+    "                        \"Pulsor\" input port opened on and what it connected\n"
     "\n"
     "Headless without --script in virtual time closes the window as soon as the program has\n"
     "settled (nothing would ever happen); with --real-time it runs until closed or killed.\n";
@@ -124,6 +127,9 @@ bool ParseCommandLine(int argc, char** argv, ParsedCommandLine* parsed, std::str
                 return false;
         } else if (arg == "--real-time") {
             if (!flag(&o.realTime))
+                return false;
+        } else if (arg == "--verbose") {
+            if (!flag(&o.verbose))
                 return false;
         } else if (arg == "--screen") {
             if (!take())
@@ -247,6 +253,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "pulsor: %s\n", error.c_str());
         return 2;
     }
+    platform::midi::SetVerbose(options.verbose);
 
     platform::Clock& clock = platform::Clock::Instance();
     clock.SetVirtual(options.headless && !options.realTime);

@@ -756,6 +756,37 @@ MMRESULT waveOutRestart(HWAVEOUT waveOut);
 MMRESULT waveOutSetVolume(HWAVEOUT waveOut, DWORD volume);
 MMRESULT waveOutGetVolume(HWAVEOUT waveOut, LPDWORD volume);
 
+// --- MIDI input --------------------------------------------------------------------------------
+DECLARE_HANDLE(HMIDIIN);
+typedef HMIDIIN* LPHMIDIIN;
+typedef void(CALLBACK* LPMIDICALLBACK)(HMIDIIN, UINT message, DWORD_PTR instance,
+                                       DWORD_PTR param1, DWORD_PTR param2);
+#define MIM_OPEN 0x3C1
+#define MIM_CLOSE 0x3C2
+#define MIM_DATA 0x3C3
+#define MIM_LONGDATA 0x3C4
+#define MIM_ERROR 0x3C5
+
+// Device 0 is the program's own input: a port named "Pulsor" on the ALSA sequencer and on a
+// running JACK server (whichever are there), with the system's hardware controllers connected to
+// it as they appear, merged with the notes the device injects (a script's `midi`). It exists on
+// every machine; without a sequencer or server it only hears the injected notes.
+// Callbacks (CALLBACK_FUNCTION or CALLBACK_NULL): MIM_OPEN and MIM_CLOSE on the thread calling
+// midiInOpen/midiInClose; MIM_DATA, only between midiInStart and midiInStop, on the MIDI
+// back-end's own thread (or the injecting thread): param1 = status | data1 << 8 | data2 << 16,
+// param2 = milliseconds since midiInStart. A callback may only post messages. Once midiInStop or
+// midiInClose has returned, no MIM_DATA is under way or still to come. Channel messages only:
+// system messages and sysex are dropped.
+//   midiInGetNumDevs  always 1.
+//   midiInOpen        MMSYSERR_BADDEVICEID for any device but 0; several handles may be open.
+//   midiInClose       the port goes away with the last handle.
+UINT midiInGetNumDevs(void);
+MMRESULT midiInOpen(LPHMIDIIN midiIn, UINT deviceId, DWORD_PTR callback, DWORD_PTR instance,
+                    DWORD flags);
+MMRESULT midiInStart(HMIDIIN midiIn);
+MMRESULT midiInStop(HMIDIIN midiIn);
+MMRESULT midiInClose(HMIDIIN midiIn);
+
 // --- Pocket PC shell -----------------------------------------------------------------------------
 #define SHFS_SHOWTASKBAR 0x0001
 #define SHFS_HIDETASKBAR 0x0002

@@ -8,6 +8,9 @@ const WCHAR kSettingsKey[] = L"Software\\Harrowmint\\Pulsor\\Settings";
 namespace {
 
 const DWORD kMaxVolume = 100;
+const DWORD kDefaultMidiBaseNote = 36;  // the 4x4 pad controllers' own: 36..51
+const DWORD kMaxMidiBaseNote = 127 - 15;
+const DWORD kMaxMidiChannel = 16;
 
 DWORD ReadDword(LPCWSTR name, DWORD fallback) {
     DWORD value = 0;
@@ -72,7 +75,9 @@ Settings::Settings()
       volumeSounds(kMaxVolume),
       xButtonClose(1),
       animationsOn(1),
-      vibrationsOn(1) {
+      vibrationsOn(1),
+      midiBaseNote(kDefaultMidiBaseNote),
+      midiChannel(0) {
     appFolder[0] = programPath[0] = skinFolder[0] = skinFile[0] = soundsFolder[0] = L'\0';
     kitFolder[0] = L'\0';
 }
@@ -97,6 +102,16 @@ BOOL Settings::Load() {
     animationsOn = ReadDword(L"AnimationsOn", 1);
     vibrationsOn = ReadDword(L"VibrationsOn", 1);
     ReadKitFolder(kitFolder);
+
+    // Out of range, a value would leave cells without notes or hear no channel: the default.
+    midiBaseNote = ReadDword(L"MidiBaseNote", kDefaultMidiBaseNote);
+    if (midiBaseNote > kMaxMidiBaseNote) {
+        midiBaseNote = kDefaultMidiBaseNote;
+    }
+    midiChannel = ReadDword(L"MidiChannel", 0);
+    if (midiChannel > kMaxMidiChannel) {
+        midiChannel = 0;
+    }
     return TRUE;
 }
 

@@ -1,4 +1,4 @@
-// The five user options and the folders the skin and sounds are read from.
+// The five user options, the MIDI pad values, and the folders the skin and sounds are read from.
 #pragma once
 
 #include "platform/win32.h"
@@ -29,6 +29,11 @@ public:
     DWORD xButtonClose;  // non-zero: the close button ends the program, 0: minimises it
     DWORD animationsOn;
     DWORD vibrationsOn;
+
+    // MIDI pads, set by editing the settings file: read at start, never written back, so a stored
+    // file keeps only what the user put there.
+    DWORD midiBaseNote;  // 0..112: the note of the bottom-left cell, the next 15 rising from it
+    DWORD midiChannel;   // 1..16, or 0: notes on every channel play
 };
 
 // Where the options live in the registry, under HKEY_LOCAL_MACHINE.

@@ -24,6 +24,7 @@ struct DeviceOptions {
     bool realTime = false;  // headless on the wall clock
     int taskBarHeight = 0;  // headless: height of the emulated task bar (--taskbar PX)
     std::string kit;        // --kit DIR|NAME|default, kept for the next runs
+    bool verbose = false;   // --verbose: say what the MIDI input found and connected
     // The command line a second instance is started with (`launch`): this one's options without
     // --script, --shots and --record.
     std::vector<std::string> relaunchArguments;

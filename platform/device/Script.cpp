@@ -33,6 +33,7 @@ const Syntax kSyntax[] = {
     {"press", ScriptCommand::Press, 1, false},
     {"release", ScriptCommand::Release, 1, false},
     {"finger", ScriptCommand::Finger, 4, false},
+    {"midi", ScriptCommand::Midi, 2, false},
 };
 
 bool ParseInt(const std::string& word, int* value) {
@@ -159,6 +160,9 @@ bool ParseScript(const std::string& text, const std::string& fileName, int scree
             if (!ParseInt(parts[i + 1], &cmd.args[i])) {
                 return fail("'" + parts[i + 1] + "' is not a whole number of 0 or more");
             }
+        }
+        if (cmd.kind == ScriptCommand::Midi && (cmd.args[0] > 127 || cmd.args[1] > 127)) {
+            return fail("midi takes a note and a velocity of 0 to 127");
         }
         if (syntax->coordinates) {
             for (int i = 0; i + 1 < 4 && i + 1 < syntax->argCount; i += 2) {

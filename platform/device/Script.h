@@ -3,6 +3,7 @@
 //   wait MS | down X Y | move X Y | up X Y | tap X Y | drag X1 Y1 X2 Y2 MS
 //   shot NAME.png | activate | deactivate | launch | close
 //   press KEY | release KEY (SDL's scancode names) | finger N down|move|up X Y (N = 1..10)
+//   midi NOTE VELOCITY (a note-on from a controller; velocity 0 is its note-off)
 #pragma once
 
 #include <string>
@@ -28,10 +29,12 @@ struct ScriptCommand {
         Finger,   // args: N (1..10), FingerDown/FingerMove/FingerUp, X, Y
     };
     enum FingerEvent { FingerDown, FingerMove, FingerUp };
-    Kind kind;
-    int args[5] = {0, 0, 0, 0, 0};
-    std::string name;  // shot file name, key name
-    int line = 0;
+    Midi,
+};
+Kind kind;
+int args[5] = {0, 0, 0, 0, 0};
+std::string name;  // shot file name, key name
+int line = 0;
 };
 
 using Script = std::vector<ScriptCommand>;

@@ -1,5 +1,7 @@
 #include "platform/device/ScriptedDevice.h"
 
+#include "platform/midi/Midi.h"
+
 #include <png.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -417,6 +419,14 @@ void ScriptedDevice::Run() {
                     if (DeviceSink* sink = sink_) {
                         sink->CloseRequested();
                     }
+                }
+                break;
+            case ScriptCommand::Midi:
+                // Into the platform's MIDI input from this thread, at this device time, as a
+                // controller on channel 1 would send it.
+                if (at(start)) {
+                    midi::Inject(static_cast<DWORD>(a[1] > 0 ? 0x90 : 0x80) |
+                                 static_cast<DWORD>(a[0]) << 8 | static_cast<DWORD>(a[1]) << 16);
                 }
                 break;
         }

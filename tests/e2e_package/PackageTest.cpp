@@ -116,7 +116,8 @@ TEST_F(Package, InstallsRunsFromUsrBinAndRemovesCleanly) {
 
     const std::string control = Output("dpkg-deb -f " + deb.string());
     EXPECT_NE(control.find("Maintainer: Harrowmint"), std::string::npos) << control;
-    for (const char* library : {"libsdl2-2.0-0", "libpng16-16", "libfreetype6", "libfontconfig1"}) {
+    for (const char* library : {"libsdl2-2.0-0", "libpng16-16", "libfreetype6", "libfontconfig1",
+                                "libasound2", "libjack-jackd2-0"}) {
         EXPECT_NE(control.find(library), std::string::npos) << library << " in\n" << control;
     }
 

@@ -27,14 +27,13 @@ struct ScriptCommand {
         Press,    // name: the key
         Release,  // name: the key
         Finger,   // args: N (1..10), FingerDown/FingerMove/FingerUp, X, Y
+        Midi,     // args: note, velocity
     };
     enum FingerEvent { FingerDown, FingerMove, FingerUp };
-    Midi,
-};
-Kind kind;
-int args[5] = {0, 0, 0, 0, 0};
-std::string name;  // shot file name, key name
-int line = 0;
+    Kind kind;
+    int args[5] = {0, 0, 0, 0, 0};
+    std::string name;  // shot file name, key name
+    int line = 0;
 };
 
 using Script = std::vector<ScriptCommand>;

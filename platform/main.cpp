@@ -281,5 +281,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "pulsor: %s\n", scriptError.c_str());
         return exitCode != 0 ? exitCode : 1;
     }
+    // Scripts notice settings that could not be saved (the reason is already on stderr).
+    if (exitCode == 0 && options.headless && platform::registry::SaveFailed()) {
+        return 1;
+    }
     return exitCode;
 }

@@ -14,6 +14,7 @@
 #include "platform/device/headless/HeadlessDevice.h"
 #include "platform/device/sdl/SdlDevice.h"
 #include "platform/kernel/Clock.h"
+#include "platform/kernel/OutputFolders.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/user/User.h"
 #include "platform/wave/Audio.h"
@@ -229,10 +230,24 @@ int main(int argc, char** argv) {
         }
     }
 
+    // Output folders are made now, or the run is refused before it starts.
+    for (const auto& [option, dir] :
+         {std::make_pair("--shots", options.shotsDir),
+          std::make_pair("--record", options.recordPath.empty()
+                                         ? std::string()
+                                         : platform::FolderOf(options.recordPath))}) {
+        if (!dir.empty() && !platform::PrepareOutputFolder(dir, &error)) {
+            std::fprintf(stderr, "pulsor: %s: cannot write into %s\n", option, error.c_str());
+            return 2;
+        }
+    }
+
     if (!options.configDir.empty()) {
         platform::registry::SetConfigDir(options.configDir);
     }
     platform::user::SetInstanceScope(options.configDir);
+    // From here on, SIGTERM, SIGINT and SIGHUP close the window: the settings are saved.
+    platform::user::CloseOnSignals();
 
     platform::Clock& clock = platform::Clock::Instance();
     clock.SetVirtual(options.headless && !options.realTime);

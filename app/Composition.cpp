@@ -98,7 +98,7 @@ void SetupSwitch(CheckBox* box, int y, DWORD checked, Skin* skin) {
     }
     Place(box, ScaleX(120), y, 100, 30);
     SetPictures(box, skin->GetImage(ChkSettingsOff), skin->GetImage(ChkSettingsOn));
-    box->SetChecked(checked ? 1 : 0);
+    box->SetChecked(static_cast<int>(checked));  // as stored: a 5 stays 5, and counts as on
 }
 
 void AddAll(Screen* screen, std::initializer_list<Control*> controls) {

@@ -99,7 +99,7 @@ void SetupSwitch(CheckBox* box, int y, DWORD checked, Skin* skin) {
     }
     Place(box, ScaleX(120), y, 100, 30);
     SetPictures(box, skin->GetImage(ChkSettingsOff), skin->GetImage(ChkSettingsOn));
-    box->SetChecked(checked ? 1 : 0);
+    box->SetChecked(static_cast<int>(checked));  // as stored: a 5 stays 5, and counts as on
 }
 
 // A screen shorter than the pages were drawn for (the square ones) cannot hold their rows between

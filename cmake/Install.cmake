@@ -23,6 +23,8 @@ install(FILES ${PULSOR_MAKE_KIT_LINK} DESTINATION bin)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/pulsor.desktop DESTINATION share/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/pulsor.1 ${CMAKE_SOURCE_DIR}/packaging/pulsor-make-kit.1
         DESTINATION share/man/man1)
+# The licence, in Debian's machine-readable form where Debian looks for it.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION share/doc/pulsor)
 foreach(size 16 32 64)
     install(FILES ${CMAKE_SOURCE_DIR}/assets/resources/101_${size}.png
             DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME pulsor.png)
@@ -31,6 +33,7 @@ endforeach()
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pulsor)
 set(CPACK_PACKAGE_VENDOR Harrowmint)
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_CONTACT Harrowmint)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "finger-driven talk box")
 set(CPACK_PACKAGE_DESCRIPTION
@@ -41,7 +44,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER Harrowmint)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libsdl2-2.0-0, libpng16-16, libfreetype6, libfontconfig1, libsndfile1, libsoxr0, libebur128-1, libasound2, libjack-jackd2-0 | libjack-0.125")
+    "libsdl2-2.0-0, libpng16-16, libfreetype6, libfontconfig1, libsndfile1, libsoxr0, libebur128-1, libasound2, libjack-jackd2-0 | libjack-0.125, libx11-6")
 # A sans face for the labels, and the donation button's browser launcher; pulsor-make-kit's
 # speech synthesiser and sound tool.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, xdg-utils, espeak-ng, sox")

@@ -14,6 +14,7 @@
 #include "platform/device/headless/HeadlessDevice.h"
 #include "platform/device/sdl/SdlDevice.h"
 #include "platform/kernel/Clock.h"
+#include "platform/kernel/OutputFolders.h"
 #include "platform/midi/Midi.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/sound/KitChoice.h"
@@ -244,6 +245,18 @@ int main(int argc, char** argv) {
         }
     }
 
+    // Output folders are made now, or the run is refused before it starts.
+    for (const auto& [option, dir] :
+         {std::make_pair("--shots", options.shotsDir),
+          std::make_pair("--record", options.recordPath.empty()
+                                         ? std::string()
+                                         : platform::FolderOf(options.recordPath))}) {
+        if (!dir.empty() && !platform::PrepareOutputFolder(dir, &error)) {
+            std::fprintf(stderr, "pulsor: %s: cannot write into %s\n", option, error.c_str());
+            return 2;
+        }
+    }
+
     if (!options.configDir.empty()) {
         platform::registry::SetConfigDir(options.configDir);
     }
@@ -254,6 +267,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     platform::midi::SetVerbose(options.verbose);
+    // From here on, SIGTERM, SIGINT and SIGHUP close the window: the settings are saved.
+    platform::user::CloseOnSignals();
 
     platform::Clock& clock = platform::Clock::Instance();
     clock.SetVirtual(options.headless && !options.realTime);
@@ -311,6 +326,10 @@ int main(int argc, char** argv) {
     if (!scriptError.empty()) {
         std::fprintf(stderr, "pulsor: %s\n", scriptError.c_str());
         return exitCode != 0 ? exitCode : 1;
+    }
+    // Scripts notice settings that could not be saved (the reason is already on stderr).
+    if (exitCode == 0 && options.headless && platform::registry::SaveFailed()) {
+        return 1;
     }
     return exitCode;
 }

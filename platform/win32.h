@@ -122,6 +122,8 @@ typedef HWAVEOUT* LPHWAVEOUT;
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_DATA 13L
+#define ERROR_WRITE_FAULT 29L
 #define ERROR_NOT_SUPPORTED 50L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
@@ -835,6 +837,19 @@ void SndFreeImage(LPBYTE image);
 // MB_ERR_INVALID_CHARS invalid UTF-8 fails instead of becoming U+FFFD.
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int cbText, LPWSTR wide,
                         int cchWide);
+// An open key holds the changes made by the calls above until it is closed or flushed; they are
+// then saved together, in one replacement of the file. Errors are ERROR_* codes.
+typedef HKEY* PHKEY;
+typedef DWORD REGSAM;
+#define KEY_ALL_ACCESS 0xF003FL
+#define REG_OPTION_NON_VOLATILE 0
+#define REG_CREATED_NEW_KEY 1L
+#define REG_OPENED_EXISTING_KEY 2L
+LONG RegCreateKeyEx(HKEY root, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
+                    REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
+                    LPDWORD disposition);
+LONG RegFlushKey(HKEY key);
+LONG RegCloseKey(HKEY key);
 
 // --- Notification LED driver (LED 1 is the vibrator) --------------------------------------------
 #define NLED_COUNT_INFO_ID 0

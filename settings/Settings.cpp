@@ -116,10 +116,17 @@ BOOL Settings::Load() {
 }
 
 BOOL Settings::Save() {
+    // The key held open makes the values one save: a file with all of them old or all new.
+    HKEY key = nullptr;
+    RegCreateKeyEx(HKEY_LOCAL_MACHINE, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                   KEY_ALL_ACCESS, nullptr, &key, nullptr);
     RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"VolumeBeat", volumeBeat);
     RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"VolumeSounds", volumeSounds);
     RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"XButtonClose", xButtonClose);
     RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"AnimationsOn", animationsOn);
     RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"VibrationsOn", vibrationsOn);
+    if (key) {
+        RegCloseKey(key);
+    }
     return TRUE;
 }

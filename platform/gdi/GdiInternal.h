@@ -19,4 +19,8 @@ uint32_t* BitmapPixels(HBITMAP bitmap, int* width, int* height, int* stride);
 // the device's size and dpi). The surface stays owned by the caller; DeleteDC releases the DC.
 HDC CreateSurfaceDC(HBITMAP surface);
 
+// The screen's DC (GetDC(NULL)): like a surface DC, over a 1x1 bitmap of its own that goes with
+// it, so callers on different threads share nothing.
+HDC CreateScreenDC();
+
 }  // namespace platform::gdi

@@ -147,6 +147,17 @@ HDC CreateSurfaceDC(HBITMAP surface) {
     return reinterpret_cast<HDC>(NewDC(bitmap, false));
 }
 
+HDC CreateScreenDC() {
+    Bitmap* bitmap = LookupAs<Bitmap>(CreateBitmap32(1, 1));
+    if (!bitmap) {
+        return nullptr;
+    }
+    DC* dc = NewDC(bitmap, false);
+    std::lock_guard<std::mutex> lock(ObjectLock());
+    bitmap->deletePending = true;  // freed when the DC releases it
+    return reinterpret_cast<HDC>(dc);
+}
+
 }  // namespace platform::gdi
 
 using namespace platform;

@@ -45,11 +45,20 @@ public:
     }
 
     const Value* Find(const std::wstring& key, const std::wstring& name) const;
+    bool HasKey(const std::wstring& key) const;
+    void CreateKey(const std::wstring& key);  // an empty key, unless it exists
     // Keeps the spelling of an existing value's name.
     void Set(const std::wstring& key, Value value);
 
-    // Replaces the contents with the parsed text; on false the contents are empty.
-    bool Parse(std::string_view text);
+    // A line that was skipped: its number (from 1; 0 for the whole file) and why.
+    struct Damage {
+        int line;
+        std::string reason;
+    };
+    // Replaces the contents with the parsed text. Without `damaged` any damage refuses the whole
+    // text (false, contents empty); with it, damaged lines are skipped and listed there, and false
+    // means the text is no registry file at all.
+    bool Parse(std::string_view text, std::vector<Damage>* damaged = nullptr);
     std::string Serialize() const;
 
     bool operator==(const Contents& other) const;
@@ -61,7 +70,9 @@ private:
         std::vector<Value> values;
     };
     static std::wstring Fold(const std::wstring& text);
-    bool ParseLines(std::string_view text);
+    bool ParseLines(std::string_view text, std::vector<Damage>* damaged);
+    std::string ParseKeyLine(std::string_view s, Key** current, bool* deletedSection);
+    std::string ParseValueLine(std::string_view s, Key* current);
     void DeleteTree(const std::wstring& key);
     Key& KeyFor(const std::wstring& name);
 

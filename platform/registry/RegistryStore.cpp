@@ -9,8 +9,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
+#include <set>
 
 #include "platform/kernel/WideString.h"
 #include "platform/registry/RegistryFile.h"
@@ -28,7 +31,16 @@ struct State {
     std::string configDir;
     bool loaded = false;
     bool writable = true;  // false when the file exists but could not be read
+    int readError = 0;     // why it could not be read
     Contents contents;
+    std::set<HKEY> openKeys;  // while any is open, changes wait for its close or flush
+    bool dirty = false;       // changes not yet on disk
+    bool saveFailed = false;  // some save of this run did not reach the disk
+};
+
+// Keys opened by OpenKey: heap objects, so each handle is unique and never a predefined root.
+struct OpenedKey {
+    std::wstring name;
 };
 
 State& TheState() {
@@ -129,50 +141,101 @@ void LoadLocked(State& state) {
     }
     state.loaded = true;
     state.writable = true;
+    state.readError = 0;
+    state.dirty = false;
     state.contents = Contents();
     const std::string dir = DirectoryLocked(state);
     const std::string path = dir + "/" + kFileName;
     RemoveStaleTemps(dir);
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        state.writable = errno == ENOENT;
+        state.writable = errno == ENOENT || errno == ENOTDIR;  // no file there yet
+        state.readError = errno;
         return;
     }
     std::string text;
     const bool read = ReadAll(fd, &text);
+    state.readError = errno;
     close(fd);
     if (!read) {
         state.writable = false;
         return;
     }
-    if (!state.contents.Parse(text)) {
-        // Kept aside for the user; the program carries on with defaults.
-        rename(path.c_str(), (path + ".bad").c_str());
+    std::vector<Contents::Damage> damaged;
+    state.contents.Parse(text, &damaged);
+    if (damaged.empty()) {
+        return;
+    }
+    // The file as it was is kept for the user; every line that parsed is used.
+    const std::string bad = path + ".bad";
+    const int out = open(bad.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const bool kept = out >= 0 && WriteAll(out, text);
+    if (out >= 0) {
+        close(out);
+    }
+    constexpr size_t kMaxReported = 10;
+    for (size_t i = 0; i < damaged.size() && i < kMaxReported; ++i) {
+        if (damaged[i].line > 0) {
+            std::fprintf(stderr, "pulsor: %s:%d: line skipped: %s\n", path.c_str(), damaged[i].line,
+                         damaged[i].reason.c_str());
+        } else {
+            std::fprintf(stderr, "pulsor: %s: not read: %s\n", path.c_str(),
+                         damaged[i].reason.c_str());
+        }
+    }
+    if (damaged.size() > kMaxReported) {
+        std::fprintf(stderr, "pulsor: %s: %zu more damaged lines skipped\n", path.c_str(),
+                     damaged.size() - kMaxReported);
+    }
+    if (kept) {
+        std::fprintf(stderr, "pulsor: the file as it was is kept as %s\n", bad.c_str());
     }
 }
 
+// Writes the whole contents in one atomic replacement of the file. A failure says so on stderr,
+// naming the file and the reason, and leaves the file as it was.
 bool SaveLocked(State& state) {
-    if (!state.writable) {
-        return false;
-    }
     const std::string dir = DirectoryLocked(state);
-    if (!MakeDirectories(dir)) {
+    const std::string path = dir + "/" + kFileName;
+    int error = 0;
+    if (!state.writable) {
+        error = state.readError;
+    } else if (!MakeDirectories(dir)) {
+        error = errno ? errno : ENOTDIR;
+    } else {
+        static std::atomic<unsigned> counter{0};
+        const std::string temp = dir + "/" + kTempPrefix + std::to_string(getpid()) + "-" +
+                                 std::to_string(counter.fetch_add(1));
+        const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            error = errno;
+        } else {
+            bool ok = WriteAll(fd, state.contents.Serialize()) && fsync(fd) == 0;
+            error = ok ? 0 : (errno ? errno : EIO);
+            ok = close(fd) == 0 && ok;
+            if (ok && rename(temp.c_str(), path.c_str()) != 0) {
+                ok = false;
+            }
+            if (!ok) {
+                error = error ? error : (errno ? errno : EIO);
+                unlink(temp.c_str());
+            }
+        }
+    }
+    if (error) {
+        if (!state.writable) {
+            std::fprintf(stderr,
+                         "pulsor: cannot save the settings to %s: it could not be read "
+                         "(%s), so it is left as it is\n",
+                         path.c_str(), std::strerror(error));
+        } else {
+            std::fprintf(stderr, "pulsor: cannot save the settings to %s: %s\n", path.c_str(),
+                         std::strerror(error));
+        }
+        state.saveFailed = true;
         return false;
     }
-    static std::atomic<unsigned> counter{0};
-    const std::string temp = dir + "/" + kTempPrefix + std::to_string(getpid()) + "-" +
-                             std::to_string(counter.fetch_add(1));
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = WriteAll(fd, state.contents.Serialize()) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && rename(temp.c_str(), (dir + "/" + kFileName).c_str()) == 0;
-    if (!ok) {
-        unlink(temp.c_str());
-        return false;
-    }
+    state.dirty = false;
     // The rename itself is durable only once the folder is.
     const int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
@@ -251,7 +314,15 @@ Result Set(HKEY root, const std::wstring& key, Value value) {
     std::lock_guard<std::mutex> lock(state.mutex);
     LoadLocked(state);
     state.contents.Set(fullName, std::move(value));
+    state.dirty = true;
+    if (!state.openKeys.empty()) {
+        return Result::Ok;  // saved when the key is closed or flushed
+    }
     return SaveLocked(state) ? Result::Ok : Result::WriteFailed;
+}
+
+OpenedKey* Opened(State& state, HKEY key) {
+    return state.openKeys.count(key) ? reinterpret_cast<OpenedKey*>(key) : nullptr;
 }
 
 }  // namespace
@@ -277,6 +348,60 @@ void Unload() {
     std::lock_guard<std::mutex> lock(state.mutex);
     state.loaded = false;
     state.contents = Contents();
+    state.dirty = false;
+    state.saveFailed = false;
+}
+
+Result OpenKey(HKEY root, const std::wstring& key, HKEY* opened, bool* created) {
+    std::wstring fullName;
+    if (!opened || !created || !Contents::KeyName(root, key, &fullName)) {
+        return Result::Invalid;
+    }
+    State& state = TheState();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    LoadLocked(state);
+    *created = !state.contents.HasKey(fullName);
+    if (*created) {
+        state.contents.CreateKey(fullName);
+        state.dirty = true;
+    }
+    auto* handle = new OpenedKey{fullName};
+    *opened = reinterpret_cast<HKEY>(handle);
+    state.openKeys.insert(*opened);
+    return Result::Ok;
+}
+
+Result Flush(HKEY key) {
+    State& state = TheState();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (!Opened(state, key)) {
+        return Result::Invalid;
+    }
+    if (!state.loaded || !state.dirty) {
+        return Result::Ok;
+    }
+    return SaveLocked(state) ? Result::Ok : Result::WriteFailed;
+}
+
+Result CloseKey(HKEY key) {
+    State& state = TheState();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    OpenedKey* opened = Opened(state, key);
+    if (!opened) {
+        return Result::Invalid;
+    }
+    state.openKeys.erase(key);
+    delete opened;
+    if (!state.openKeys.empty() || !state.loaded || !state.dirty) {
+        return Result::Ok;
+    }
+    return SaveLocked(state) ? Result::Ok : Result::WriteFailed;
+}
+
+bool SaveFailed() {
+    State& state = TheState();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return state.saveFailed;
 }
 
 Result GetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD* value) {

@@ -1,5 +1,7 @@
 // The registry: keys and values kept in memory and stored as a .reg text file, read on first use
-// and saved atomically after every write. Thread-safe.
+// and saved in one atomic replacement of the file (temporary, fsync, rename): after each write
+// when no key is open, else once when the last open key is closed or a key is flushed.
+// Thread-safe.
 #pragma once
 
 #include <cstdint>
@@ -29,5 +31,14 @@ Result GetString(HKEY root, const std::wstring& key, const std::wstring& name, s
 Result SetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD value);
 Result SetString(HKEY root, const std::wstring& key, const std::wstring& name,
                  const std::wstring& value);
+
+// An open key (RegCreateKeyEx): while one is open, changes are kept in memory, and closing the
+// last one (or flushing any) writes them all at once. OpenKey creates the key when needed.
+Result OpenKey(HKEY root, const std::wstring& key, HKEY* opened, bool* created);
+Result Flush(HKEY key);
+Result CloseKey(HKEY key);
+
+// True when some save of this run failed (each failure was reported on stderr).
+bool SaveFailed();
 
 }  // namespace platform::registry

@@ -20,6 +20,22 @@ HRESULT ToHresult(Result result) {
     return E_FAIL;
 }
 
+LONG ToError(Result result) {
+    switch (result) {
+        case Result::Ok:
+            return ERROR_SUCCESS;
+        case Result::NotFound:
+            return ERROR_FILE_NOT_FOUND;
+        case Result::Invalid:
+            return ERROR_INVALID_PARAMETER;
+        case Result::WrongType:
+            return ERROR_INVALID_DATA;
+        case Result::WriteFailed:
+            break;
+    }
+    return ERROR_WRITE_FAULT;
+}
+
 std::wstring Text(LPCWSTR s) {
     return s ? std::wstring(s) : std::wstring();
 }
@@ -62,4 +78,34 @@ HRESULT RegistrySetString(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPCWSTR 
     }
     return ToHresult(
         platform::registry::SetString(root, Text(subKey), Text(valueName), Text(data)));
+}
+
+// Keys opened here hold the registry's changes until they are closed or flushed, so a group of
+// values set between is saved as one replacement of the file.
+LONG RegCreateKeyEx(HKEY root, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass, DWORD options,
+                    REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
+                    LPDWORD disposition) {
+    (void)reserved;
+    (void)keyClass;
+    (void)options;
+    (void)access;
+    (void)security;
+    if (!result) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    *result = nullptr;
+    bool created = false;
+    const LONG error = ToError(platform::registry::OpenKey(root, Text(subKey), result, &created));
+    if (error == ERROR_SUCCESS && disposition) {
+        *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    }
+    return error;
+}
+
+LONG RegFlushKey(HKEY key) {
+    return ToError(platform::registry::Flush(key));
+}
+
+LONG RegCloseKey(HKEY key) {
+    return ToError(platform::registry::CloseKey(key));
 }

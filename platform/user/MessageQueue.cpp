@@ -409,8 +409,7 @@ BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint) {
 HDC GetDC(HWND hwnd) {
     if (!hwnd) {
         // The screen: a DC with the device's capabilities; what is drawn into it goes nowhere.
-        static HBITMAP screen = gdi::CreateBitmap32(1, 1);
-        return gdi::CreateSurfaceDC(screen);
+        return gdi::CreateScreenDC();
     }
     Window* window = LookupAs<Window>(hwnd);
     return window ? gdi::CreateSurfaceDC(window->surface) : nullptr;

@@ -14,6 +14,14 @@ namespace platform::user {
 // (the most recently created top-level window that still exists).
 DeviceSink* UserDeviceSink();
 
+// Any thread: asks the device's window to close (WM_CLOSE). Asked before there is one, the
+// window created next is closed as soon as its loop runs.
+void RequestClose();
+
+// Turns SIGTERM, SIGINT and SIGHUP into RequestClose (a signal ignored at start stays ignored);
+// another of them while closing ends the process at once, as the signal would have. Once.
+void CloseOnSignals();
+
 // Runs the calling thread's message loop until the device clock reaches `deadline` or WM_QUIT
 // is retrieved (returns false then, with the exit code in *exitCode when given).
 bool PumpMessagesUntil(TimeNs deadline, int* exitCode = nullptr);

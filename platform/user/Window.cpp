@@ -37,6 +37,7 @@ std::vector<Window*>& AllWindows() {
     return *windows;
 }
 Window* gDeviceWindow = nullptr;
+bool gClosePending = false;  // RequestClose before there was a window; guarded as gDeviceWindow
 
 int ScreenWidth() {
     Device* device = CurrentDevice();
@@ -156,6 +157,18 @@ LRESULT Send(Window* window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
+
+void RequestClose() {
+    {
+        std::unique_lock<std::shared_mutex> lock(WindowLifetimeMutex());
+        if (!gDeviceWindow) {
+            gClosePending = true;
+            return;
+        }
+        PostLocked(gDeviceWindow, WM_CLOSE, 0, 0);
+    }
+    WakeLoops();
+}
 
 std::shared_mutex& WindowLifetimeMutex() {
     static auto* mutex = new std::shared_mutex();
@@ -299,6 +312,10 @@ HWND CreateWindowEx(DWORD, LPCWSTR className, LPCWSTR windowName, DWORD style, i
         RegisterHandle(window);
         AllWindows().push_back(window);
         gDeviceWindow = window;
+        if (gClosePending) {
+            gClosePending = false;  // handled once the loop runs, after creation
+            PostLocked(window, WM_CLOSE, 0, 0);
+        }
         std::lock_guard<std::mutex> queueLock(window->queue->mutex);
         window->queue->windows.push_back(window);
     }

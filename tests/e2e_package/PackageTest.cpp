@@ -117,7 +117,7 @@ TEST_F(Package, InstallsRunsFromUsrBinAndRemovesCleanly) {
     const std::string control = Output("dpkg-deb -f " + deb.string());
     EXPECT_NE(control.find("Maintainer: Harrowmint"), std::string::npos) << control;
     for (const char* library : {"libsdl2-2.0-0", "libpng16-16", "libfreetype6", "libfontconfig1",
-                                "libasound2", "libjack-jackd2-0"}) {
+                                "libasound2", "libjack-jackd2-0", "libx11-6"}) {
         EXPECT_NE(control.find(library), std::string::npos) << library << " in\n" << control;
     }
 
@@ -133,6 +133,13 @@ TEST_F(Package, InstallsRunsFromUsrBinAndRemovesCleanly) {
     EXPECT_TRUE(fs::is_directory("/usr/lib/pulsor/Skin"));
     EXPECT_TRUE(fs::is_directory("/usr/lib/pulsor/Sounds"));
     EXPECT_TRUE(fs::is_regular_file("/usr/share/man/man1/pulsor.1"));
+    const std::string copyright = PulsorRun::ReadText("/usr/share/doc/pulsor/copyright");
+    EXPECT_EQ(copyright.rfind("Format: https://www.debian.org/doc/packaging-manuals/"
+                              "copyright-format/1.0/\n",
+                              0),
+              0u)
+        << copyright;
+    EXPECT_NE(copyright.find("\nLicense: MIT\n"), std::string::npos) << copyright;
     for (const char* size : {"16x16", "32x32", "64x64"}) {
         EXPECT_TRUE(fs::is_regular_file(std::string("/usr/share/icons/hicolor/") + size +
                                         "/apps/pulsor.png"))
@@ -169,4 +176,5 @@ TEST_F(Package, InstallsRunsFromUsrBinAndRemovesCleanly) {
     EXPECT_FALSE(fs::exists(fs::symlink_status("/usr/bin/pulsor")));
     EXPECT_FALSE(fs::exists("/usr/share/applications/pulsor.desktop"));
     EXPECT_FALSE(fs::exists("/usr/share/icons/hicolor/64x64/apps/pulsor.png"));
+    EXPECT_FALSE(fs::exists("/usr/share/doc/pulsor"));
 }

@@ -1,5 +1,7 @@
 // The real executable, headless: its command line, its scripts and what they produce.
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -157,11 +159,13 @@ TEST_F(HeadlessRun, ASecondInstanceRaisesTheFirstAndLeaves) {
 }
 
 TEST_F(HeadlessRun, AShotThatCannotBeWrittenFailsTheRun) {
+    // A missing folder is made now; a folder where the shot's file should be cannot be written.
     std::ofstream(dir_ + "/script.txt") << "wait 10\nshot a.png\n";
+    std::filesystem::create_directories(dir_ + "/out/a.png");
     Result r = Run("--headless --no-audio --config-dir " + Quote(dir_ + "/config") + " --script " +
-                   Quote(dir_ + "/script.txt") + " --shots " + Quote(dir_ + "/missing"));
+                   Quote(dir_ + "/script.txt") + " --shots " + Quote(dir_ + "/out"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(FirstLine(r.err), "pulsor: " + dir_ + "/missing/a.png: cannot write the shot\n");
+    EXPECT_EQ(FirstLine(r.err), "pulsor: " + dir_ + "/out/a.png: cannot write the shot\n");
 }
 
 TEST_F(HeadlessRun, ATakeThatCannotBeWrittenStopsTheRunBeforeItStarts) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <random>
 #include <thread>
 
@@ -40,9 +41,11 @@ bool ReadSettings(const fs::path& file, std::vector<DWORD>* values) {
 
 TEST(KilledSave, TheSettingsFileStaysWholeAndTheNextStartUsesIt) {
     PulsorRun run("killed-save");
-    // Each run flips Animations on the settings page, then the script ends and the window closes.
+    // Each run flips Animations and Vibrations on the settings page, then the script ends and the
+    // window closes: a file with one flipped and not the other would be half of a save.
     const fs::path script = run.Dir() / "flip.txt";
-    std::ofstream(script) << "wait 2100\ntap 39 13\nwait 600\ntap 170 212\nwait 100\n";
+    std::ofstream(script)
+        << "wait 2100\ntap 39 13\nwait 600\ntap 170 212\nwait 100\ntap 170 250\nwait 100\n";
     const std::vector<std::string> args = {"--headless",   "--no-audio",
                                            "--screen",     "240x320",
                                            "--dpi",        "96",
@@ -58,10 +61,14 @@ TEST(KilledSave, TheSettingsFileStaysWholeAndTheNextStartUsesIt) {
     const auto length = std::chrono::steady_clock::now() - started;
     ASSERT_TRUE(ReadSettings(run.Registry(), &before));
     ASSERT_EQ(before[3], 0u) << "the first run did not switch Animations off";
+    ASSERT_EQ(before[4], 0u) << "the first run did not switch Vibrations off";
 
     std::mt19937 random(7);
     int flipped = 0;
-    for (int trial = 0; trial < 30; ++trial) {
+    // PULSOR_KILLED_SAVES=300 for a long run; the suite's default keeps it to seconds.
+    const char* given = std::getenv("PULSOR_KILLED_SAVES");
+    const int trials = given && std::atoi(given) > 0 ? std::atoi(given) : 30;
+    for (int trial = 0; trial < trials; ++trial) {
         const pid_t pid = soak::Spawn(PULSOR_EXE, args, log);
         // Anywhere from startup to a little after a whole run would have ended.
         std::this_thread::sleep_for(length * (30 + static_cast<int>(random() % 100)) / 100);
@@ -70,9 +77,10 @@ TEST(KilledSave, TheSettingsFileStaysWholeAndTheNextStartUsesIt) {
         ASSERT_TRUE(ReadSettings(run.Registry(), &after)) << "trial " << trial << ":\n"
                                                           << PulsorRun::ReadText(run.Registry());
         ASSERT_FALSE(fs::exists(run.Registry().string() + ".bad")) << "trial " << trial;
-        // Only Animations changes, and only to its other state.
+        // Only the two switches change, together, each to its other state.
+        EXPECT_EQ(after[3], after[4]) << "trial " << trial << ": half a save";
         for (size_t i = 0; i < before.size(); ++i) {
-            if (i == 3) {
+            if (i >= 3) {
                 EXPECT_TRUE(after[i] == before[i] || after[i] == 1 - before[i]) << after[i];
             } else {
                 EXPECT_EQ(after[i], before[i]) << "value " << i << ", trial " << trial;
@@ -87,6 +95,7 @@ TEST(KilledSave, TheSettingsFileStaysWholeAndTheNextStartUsesIt) {
     ASSERT_EQ(soak::Reap(soak::Spawn(PULSOR_EXE, args, log)).status, 0) << run.Errors();
     ASSERT_TRUE(ReadSettings(run.Registry(), &after));
     EXPECT_EQ(after[3], 1 - before[3]);
+    EXPECT_EQ(after[4], 1 - before[4]);
     for (const auto& entry : fs::directory_iterator(run.Dir() / "config")) {
         EXPECT_EQ(entry.path().filename(), "registry.reg");
     }

@@ -27,6 +27,22 @@ TEST(HeadlessDevice, RecordsVibrationPulsesAtDeviceTimes) {
     EXPECT_EQ(window.Device().Vibrations().size(), 5u);
 }
 
+// A long run's pulses do not grow the log without end: the latest ones are kept.
+TEST(HeadlessDevice, KeepsABoundedLogOfTheLatestVibrations) {
+    TestWindow window;
+    platform::Device* device = platform::CurrentDevice();
+    const size_t limit = platform::HeadlessDevice::kMaxVibrations;
+    for (size_t i = 0; i < limit + 11; ++i) {
+        device->Vibrate(i % 2 == 0);
+        Sleep(1);
+    }
+    const auto changes = window.Device().Vibrations();
+    ASSERT_EQ(changes.size(), limit);
+    EXPECT_EQ(changes.back().time, static_cast<platform::TimeNs>(limit + 10) * platform::kNsPerMs);
+    EXPECT_EQ(changes.front().time, 11 * platform::kNsPerMs);
+    EXPECT_EQ(window.Device().VibrationPulses().size(), limit / 2);
+}
+
 TEST(HeadlessDevice, ReportsTheOrientationSetThroughDisplaySettings) {
     TestWindow window;
     DEVMODE mode{};

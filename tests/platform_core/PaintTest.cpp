@@ -121,6 +121,41 @@ TEST(Paint, TheScreenDcReportsTheDevicesDpi) {
     EXPECT_EQ(ReleaseDC(nullptr, screen), 1);
 }
 
+// Each caller of GetDC(NULL) draws into a pixel of its own: a loader and a UI thread drawing at
+// once neither see each other's colour nor race (ThreadSanitizer) on shared pixels.
+TEST(Paint, EachScreenDcHasAPixelOfItsOwn) {
+    TestWindow window(240, 320, 96);
+    struct Job {
+        COLORREF colour;
+        int mismatches = 0;
+    };
+    auto draw = [](LPVOID param) -> DWORD {
+        auto* job = static_cast<Job*>(param);
+        for (int i = 0; i < 500; ++i) {
+            HDC screen = GetDC(nullptr);
+            SetPixel(screen, 0, 0, job->colour);
+            job->mismatches += GetPixel(screen, 0, 0) == job->colour ? 0 : 1;
+            ReleaseDC(nullptr, screen);
+        }
+        return 0;
+    };
+    Job jobs[2] = {{RGB(255, 0, 0)}, {RGB(0, 0, 255)}};
+    HANDLE thread = CreateThread(nullptr, 0, draw, &jobs[0], 0, nullptr);
+    draw(&jobs[1]);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    EXPECT_EQ(jobs[0].mismatches, 0);
+    EXPECT_EQ(jobs[1].mismatches, 0);
+
+    HDC a = GetDC(nullptr);
+    HDC b = GetDC(nullptr);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(GetDeviceCaps(b, LOGPIXELSX), 96);
+    EXPECT_EQ(ReleaseDC(nullptr, a), 1);
+    EXPECT_EQ(ReleaseDC(nullptr, b), 1);
+    EXPECT_EQ(ReleaseDC(nullptr, b), 0);
+}
+
 TEST(Paint, AWindowDcDrawsIntoWhatTheNextPaintPresents) {
     TestWindow window(32, 32, 96);
     window.Pump(1);

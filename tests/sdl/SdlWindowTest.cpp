@@ -382,6 +382,57 @@ TEST_F(PulsorWindow, ASecondStartRaisesTheFirstAndEndsWithoutAWindow) {
     EXPECT_EQ(first->WaitForExit(), 0);
 }
 
+// The X server going away, the program's client killed from outside, its window destroyed by
+// another client: the changed setting is saved, one line says what happened, status 0.
+TEST_F(PulsorWindow, ALostDisplayClosesItAndSavesFirst) {
+    enum class Loss { ServerStopped, ClientKilled, WindowDestroyed };
+    const struct {
+        const char* name;
+        Loss loss;
+        const char* said;
+    } cases[] = {
+        {"server stopped", Loss::ServerStopped, "lost the connection to the X display"},
+        {"client killed", Loss::ClientKilled, "lost the connection to the X display"},
+        {"window destroyed", Loss::WindowDestroyed, "the window was destroyed by another program"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        XServer x;
+        ASSERT_TRUE(x.Running());
+        const std::string dir = configDir_ + "/" + std::to_string(static_cast<int>(c.loss));
+        ASSERT_EQ(std::system(("mkdir -p " + dir + "/shots").c_str()), 0);
+        {
+            // 240x320 at 96 dpi: the settings button, then the Animations switch.
+            std::ofstream script(dir + "/script.txt");
+            script << "wait 2100\ntap 39 13\nwait 600\ntap 170 212\nwait 100\n"
+                      "shot changed.png\nwait 600000\n";
+        }
+        Child pulsor({PULSOR_EXE, "--no-audio", "--screen", "240x320", "--dpi", "96", "--script",
+                      dir + "/script.txt", "--shots", dir + "/shots", "--config-dir", dir},
+                     x.Display(), true);
+        const unsigned long window = x.FindWindow("Pulsor");
+        ASSERT_NE(window, 0u);
+        for (int i = 0; i < 2000 && access((dir + "/shots/changed.png").c_str(), F_OK) != 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (c.loss == Loss::ServerStopped) {
+            x.Stop();
+        } else if (c.loss == Loss::ClientKilled) {
+            x.Run("xdotool windowkill " + std::to_string(window));
+        } else {
+            ASSERT_TRUE(x.DestroyWindow(window));
+        }
+        EXPECT_EQ(pulsor.WaitForExit(), 0);
+        pulsor.WaitForLine("\x04");
+        std::string said;
+        for (const auto& line : pulsor.Seen())
+            said += line.find("pulsor: ") == 0 ? line + "\n" : "";
+        EXPECT_EQ(said, std::string("pulsor: ") + c.said + "; closing\n") << Joined(pulsor.Seen());
+        std::ifstream file(dir + "/registry.reg");
+        const std::string saved((std::istreambuf_iterator<char>(file)), {});
+        EXPECT_NE(saved.find("\"AnimationsOn\"=dword:00000000"), std::string::npos) << saved;
+    }
+}
+
 TEST_F(PulsorWindow, WithoutADisplayItSaysSoInOneLineNamingHeadless) {
     Child pulsor({PULSOR_EXE, "--no-audio", "--config-dir", configDir_}, "", true);
     EXPECT_EQ(pulsor.WaitForExit(), 1);

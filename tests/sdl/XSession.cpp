@@ -35,6 +35,16 @@ bool XServer::SendDeleteWindow(unsigned long window) const {
     return sent != 0;
 }
 
+bool XServer::DestroyWindow(unsigned long window) const {
+    ::Display* x = Open(display_);
+    if (!x)
+        return false;
+    XDestroyWindow(x, window);
+    XSync(x, False);
+    XCloseDisplay(x);
+    return true;
+}
+
 bool XServer::IconSize(unsigned long window, long* width, long* height) const {
     ::Display* x = Open(display_);
     if (!x)

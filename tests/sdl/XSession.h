@@ -213,6 +213,16 @@ public:
         return std::strtoul(out.c_str(), nullptr, 10);
     }
 
+    // Ends the server, as when the X session goes away under its clients.
+    void Stop() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+    // Another client destroying a window (what a broken window manager or `xkill`-like tools do).
+    bool DestroyWindow(unsigned long window) const;
     // What a window manager sends when the user clicks a window's close button.
     bool SendDeleteWindow(unsigned long window) const;
     // The size of the first image in a window's _NET_WM_ICON; false when it has none.

@@ -74,6 +74,9 @@ void HeadlessDevice::FullScreenChanged(DWORD shfsState) {
 
 bool HeadlessDevice::Vibrate(bool on) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (vibrations_.size() == kMaxVibrations) {
+        vibrations_.pop_front();
+    }
     vibrations_.push_back(VibrationChange{Clock::Instance().Now(), on});
     return true;
 }
@@ -138,7 +141,7 @@ DWORD HeadlessDevice::FullScreenState() const {
 
 std::vector<HeadlessDevice::VibrationChange> HeadlessDevice::Vibrations() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return vibrations_;
+    return std::vector<VibrationChange>(vibrations_.begin(), vibrations_.end());
 }
 
 std::vector<HeadlessDevice::VibrationPulse> HeadlessDevice::VibrationPulses() const {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -61,6 +62,8 @@ public:
     // SHFS_* flags as last applied by the shell; the display orientation is
     // platform::user::DisplayOrientation().
     DWORD FullScreenState() const;
+    // The latest kMaxVibrations changes, oldest first: a long run keeps a bounded log.
+    static constexpr size_t kMaxVibrations = 4096;
     std::vector<VibrationChange> Vibrations() const;
     // The changes paired into pulses (an "on" while on, or an "off" while off, changes nothing).
     std::vector<VibrationPulse> VibrationPulses() const;
@@ -79,7 +82,7 @@ private:
     RECT windowRect_{};
     int raiseCount_ = 0;
     DWORD fullScreenState_ = SHFS_SHOWTASKBAR | SHFS_SHOWSIPBUTTON | SHFS_SHOWSTARTICON;
-    std::vector<VibrationChange> vibrations_;
+    std::deque<VibrationChange> vibrations_;
 };
 
 }  // namespace platform

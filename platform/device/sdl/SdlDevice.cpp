@@ -6,11 +6,13 @@
 #include <atomic>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "platform/device/sdl/DisplayWatch.h"
 #include "platform/device/sdl/ScreenFit.h"
 #include "platform/device/sdl/SdlInput.h"
 #include "platform/kernel/WideString.h"
@@ -56,6 +58,8 @@ public:
 
     void WaitForEvents(TimeNs deadline, const std::function<bool()>& ready) override;
     void Wake() override;
+    // UI thread: true once the display is gone (reported and the close asked for, once).
+    bool Lost();
 
     bool Vibrate(bool on) override;
 
@@ -107,6 +111,7 @@ private:
     bool open_ = false;
     Uint32 wakeEvent_ = 0;
     std::atomic<bool> wakePending_{false};
+    std::atomic<bool> lost_{false};  // the display connection is gone
 
     std::mutex deferredMutex_;
     std::vector<std::function<void()>> deferred_;
@@ -186,6 +191,7 @@ bool SdlDevice::Open(DeviceSink* sink, std::string* error) {
     input_.Attach(sink_, window_, windowId_);
     // Keys are played, not typed: no input method may hold them back for composing text.
     SDL_StopTextInput();
+    sdl::WatchDisplay(window_);
     renderer_ = SDL_CreateRenderer(window_, -1, 0);
     if (!renderer_)
         renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
@@ -287,6 +293,13 @@ void SdlDevice::Close() {
     if (hapticInit_)
         SDL_QuitSubSystem(SDL_INIT_HAPTIC);
     hapticInit_ = false;
+    if (lost_) {
+        // The X objects died with the connection; freeing them would talk to it again.
+        texture_ = nullptr;
+        renderer_ = nullptr;
+        window_ = nullptr;
+        videoInit_ = false;
+    }
     if (texture_)
         SDL_DestroyTexture(texture_);
     texture_ = nullptr;
@@ -310,6 +323,8 @@ void SdlDevice::Close() {
 }
 
 void SdlDevice::RunOnUiThread(std::function<void()> task) {
+    if (lost_)
+        return;
     if (OnUiThread()) {
         task();
         return;
@@ -327,6 +342,8 @@ void SdlDevice::RunDeferred() {
         std::lock_guard<std::mutex> lock(deferredMutex_);
         tasks.swap(deferred_);
     }
+    if (lost_)
+        return;
     for (auto& task : tasks)
         task();
 }
@@ -437,7 +454,7 @@ void SdlDevice::Present(const uint32_t* pixels, int width, int height, int strid
 }
 
 void SdlDevice::UploadCanvas(const SDL_Rect& area) {
-    if (!texture_)
+    if (!texture_ || lost_)
         return;
     std::lock_guard<std::mutex> lock(canvasMutex_);
     SDL_UpdateTexture(texture_, &area,
@@ -446,7 +463,7 @@ void SdlDevice::UploadCanvas(const SDL_Rect& area) {
 }
 
 void SdlDevice::Render() {
-    if (!renderer_ || !texture_)
+    if (!renderer_ || !texture_ || lost_)
         return;
     int outW = 0;
     int outH = 0;
@@ -594,7 +611,7 @@ void SdlDevice::PumpEvent(const SDL_Event& event) {
 }
 
 void SdlDevice::WaitForEvents(TimeNs deadline, const std::function<bool()>& ready) {
-    if (!window_) {
+    if (!window_ || Lost()) {
         Clock::Instance().WaitUntil(deadline, ready);
         return;
     }
@@ -617,7 +634,27 @@ void SdlDevice::WaitForEvents(TimeNs deadline, const std::function<bool()>& read
         if (timeoutMs < 0 ? SDL_WaitEvent(&event) : SDL_WaitEventTimeout(&event, timeoutMs)) {
             PumpEvent(event);
         }
+        if (Lost())
+            return;
     }
+}
+
+bool SdlDevice::Lost() {
+    if (lost_)
+        return true;
+    const char* reason = sdl::DisplayLost();
+    if (!reason[0])
+        return false;
+    // From here on nothing touches the display; the program closes as if asked to, and saves.
+    lost_ = true;
+    {
+        std::lock_guard<std::mutex> lock(wakeMutex_);
+        open_ = false;  // wakes go to the clock now
+    }
+    std::fprintf(stderr, "pulsor: %s; closing\n", reason);
+    if (sink_)
+        sink_->CloseRequested();
+    return true;
 }
 
 void SdlDevice::Wake() {

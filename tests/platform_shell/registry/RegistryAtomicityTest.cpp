@@ -68,3 +68,59 @@ TEST_F(RegistryTest, AKilledSaveLeavesTheOldOrTheNewFile) {
         EXPECT_EQ(entry.path().filename(), "registry.reg");
     }
 }
+
+// Hundreds of grouped saves (an open key, five values, its close) killed at random moments: the
+// five values on disk always come from one save.
+TEST_F(RegistryTest, AKilledGroupedSaveLeavesAllValuesOldOrAllNew) {
+    const wchar_t* const names[] = {L"A", L"B", L"C", L"D", L"E"};
+    std::mt19937 random(4321);
+    int saves = 0;
+    for (int trial = 0; trial < 80; ++trial) {
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(ready[0]);
+            platform::registry::Unload();
+            DWORD counter = 0;
+            RegistryGetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"A", &counter);
+            for (bool first = true;; first = false) {
+                ++counter;
+                HKEY key = nullptr;
+                RegCreateKeyEx(HKEY_LOCAL_MACHINE, kSettings, 0, nullptr, 0, KEY_ALL_ACCESS,
+                               nullptr, &key, nullptr);
+                for (const wchar_t* name : names) {
+                    RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettings, name, counter);
+                }
+                RegCloseKey(key);
+                if (first) {
+                    (void)!write(ready[1], "x", 1);  // at least one save per trial
+                }
+            }
+        }
+        close(ready[1]);
+        char byte;
+        ASSERT_EQ(read(ready[0], &byte, 1), 1);
+        close(ready[0]);
+        usleep(static_cast<useconds_t>(random() % 20000));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+
+        const std::string text = ReadFile(File());
+        platform::registry::Contents contents;
+        ASSERT_TRUE(contents.Parse(text)) << "trial " << trial << ":\n" << text;
+        const std::wstring key = L"HKEY_LOCAL_MACHINE\\Software\\Harrowmint\\Pulsor\\Settings";
+        const platform::registry::Value* first = contents.Find(key, L"A");
+        ASSERT_NE(first, nullptr) << text;
+        for (const wchar_t* name : names) {
+            const platform::registry::Value* value = contents.Find(key, name);
+            ASSERT_NE(value, nullptr) << text;
+            EXPECT_EQ(value->dword, first->dword) << "trial " << trial << ":\n" << text;
+        }
+        saves = static_cast<int>(first->dword);
+    }
+    RecordProperty("Saves", saves);
+    EXPECT_GE(saves, 80);
+}

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -119,18 +123,135 @@ TEST_F(RegistryTest, ACorruptFileIsKeptAsideAndTheNextSaveIsGood) {
         "\\Settings]\n\"VolumeBeat\"=dword:00000032\n\"VolumeSounds\"=dword:zz\n";
     WriteFile(File(), corrupt);
     DWORD value = 0;
-    EXPECT_EQ(RegistryGetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"VolumeBeat", &value),
+    testing::internal::CaptureStderr();
+    // The damaged line alone is lost.
+    EXPECT_EQ(RegistryGetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"VolumeBeat", &value), S_OK);
+    EXPECT_EQ(value, 50u);
+    EXPECT_EQ(RegistryGetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"VolumeSounds", &value),
               HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(File() + ":5: line skipped: "), std::string::npos) << said;
     EXPECT_EQ(ReadFile(File() + ".bad"), corrupt);
-    EXPECT_FALSE(std::filesystem::exists(File()));
 
     ASSERT_EQ(RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"VolumeSounds", 70), S_OK);
     Restart();
     EXPECT_EQ(RegistryGetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"VolumeSounds", &value), S_OK);
     EXPECT_EQ(value, 70u);
-    EXPECT_EQ(RegistryGetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"VolumeBeat", &value),
-              HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(RegistryGetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"VolumeBeat", &value), S_OK);
+    EXPECT_EQ(value, 50u);
     EXPECT_EQ(ReadFile(File() + ".bad"), corrupt);
+}
+
+// Each damaged line is skipped with its number and a reason; every other line is read.
+TEST_F(RegistryTest, DamagedLinesCostThoseLinesOnly) {
+    const std::string header = "Windows Registry Editor Version 5.00\n";
+    const std::string key = "[HKEY_LOCAL_MACHINE\\Software\\Harrowmint\\Pulsor\\Settings]\n";
+    struct Case {
+        const char* what;
+        std::string text;
+        std::vector<int> skipped;  // line numbers reported
+        DWORD beat;                // VolumeBeat as read, 0 when missing
+        DWORD sounds;              // VolumeSounds as read, 0 when missing
+    };
+    const Case cases[] = {
+        {"bad data between good values",
+         header + key +
+             "\"VolumeBeat\"=dword:00000010\n\"XButtonClose\"=dword:5x\n"
+             "\"VolumeSounds\"=dword:00000020\n",
+         {4},
+         16,
+         32},
+        {"a missing quote and a missing '='",
+         header + key +
+             "\"VolumeBeat=dword:00000010\n\"VolumeSounds\" dword:00000020\n"
+             "\"AnimationsOn\"=dword:00000000\n",
+         {3, 4},
+         0,
+         0},
+        {"a damaged key takes its own values along",
+         header + "[HKEY_LOCAL_MACHINE\\Software\\Harrowmint\n\"VolumeBeat\"=dword:00000010\n" +
+             key + "\"VolumeSounds\"=dword:00000020\n",
+         {2, 3},
+         0,
+         32},
+        {"a value before any key, an unknown root",
+         header + "\"VolumeBeat\"=dword:00000001\n" + "[HKEY_NOWHERE\\x]\n" + key +
+             "\"VolumeBeat\"=dword:00000011\n",
+         {2, 3},
+         17,
+         0},
+        {"a NUL byte and an unterminated string",
+         header + key + std::string("\"VolumeBeat\"=dword:0000") + '\0' + "0010\n" +
+             "\"Name\"=\"open\n\"VolumeSounds\"=dword:00000021\n",
+         {3, 4},
+         0,
+         33},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Restart();
+        std::filesystem::remove(File() + ".bad");
+        WriteFile(File(), c.text);
+        testing::internal::CaptureStderr();
+        DWORD beat = 0;
+        DWORD sounds = 0;
+        RegistryGetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"VolumeBeat", &beat);
+        RegistryGetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"VolumeSounds", &sounds);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(beat, c.beat);
+        EXPECT_EQ(sounds, c.sounds);
+        size_t lines = 0;
+        for (int line : c.skipped) {
+            EXPECT_NE(said.find(File() + ":" + std::to_string(line) + ": line skipped: "),
+                      std::string::npos)
+                << said;
+        }
+        for (size_t at = said.find("line skipped"); at != std::string::npos;
+             at = said.find("line skipped", at + 1)) {
+            ++lines;
+        }
+        EXPECT_EQ(lines, c.skipped.size()) << said;
+        EXPECT_EQ(ReadFile(File() + ".bad"), c.text);
+    }
+}
+
+// Values set while a key is open reach the file together, when it is flushed or closed.
+TEST_F(RegistryTest, AnOpenKeyHoldsItsChangesForOneSave) {
+    HKEY outer = nullptr;
+    HKEY inner = nullptr;
+    DWORD disposition = 0;
+    ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                             &outer, &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
+    ASSERT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                             &inner, &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
+    EXPECT_NE(outer, inner);
+    ASSERT_EQ(RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"VolumeBeat", 1), S_OK);
+    ASSERT_EQ(RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"VolumeSounds", 2), S_OK);
+    EXPECT_FALSE(std::filesystem::exists(File()));
+
+    EXPECT_EQ(RegFlushKey(inner), ERROR_SUCCESS);
+    const std::string flushed = ReadFile(File());
+    EXPECT_NE(flushed.find("\"VolumeSounds\"=dword:00000002"), std::string::npos) << flushed;
+
+    ASSERT_EQ(RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"VolumeSounds", 3), S_OK);
+    EXPECT_EQ(RegCloseKey(inner), ERROR_SUCCESS);
+    EXPECT_EQ(ReadFile(File()), flushed) << "saved while a key is still open";
+    EXPECT_EQ(RegCloseKey(outer), ERROR_SUCCESS);
+    EXPECT_NE(ReadFile(File()).find("\"VolumeSounds\"=dword:00000003"), std::string::npos);
+
+    // Handles closed or never opened are refused, and a root is no open key.
+    EXPECT_EQ(RegCloseKey(outer), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegFlushKey(HKEY_LOCAL_MACHINE), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegCreateKeyEx(HKEY_LOCAL_MACHINE, kSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                             nullptr, nullptr),
+              ERROR_INVALID_PARAMETER);
+    // Without an open key each value is its own save, as before.
+    ASSERT_EQ(RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"VolumeBeat", 9), S_OK);
+    EXPECT_NE(ReadFile(File()).find("\"VolumeBeat\"=dword:00000009"), std::string::npos);
 }
 
 TEST_F(RegistryTest, SavingCreatesMissingFoldersAndLeavesNoTemporaryFiles) {
@@ -152,10 +273,54 @@ TEST_F(RegistryTest, AFailedSaveIsReportedAndTheValueKeptForThisRun) {
     const std::string notAFolder = dir / "file";
     WriteFile(notAFolder, "");
     platform::registry::SetConfigDir(notAFolder + "/sub");
+    testing::internal::CaptureStderr();
     EXPECT_EQ(RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"VolumeBeat", 5), E_FAIL);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "pulsor: cannot save the settings to " + notAFolder +
+                        "/sub/registry.reg: Not a directory\n");
+    EXPECT_TRUE(platform::registry::SaveFailed());
     DWORD value = 0;
     EXPECT_EQ(RegistryGetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"VolumeBeat", &value), S_OK);
     EXPECT_EQ(value, 5u);
+}
+
+// A disk that fills up during the save (here a file size limit, which holds for root too): the
+// reason is said, the file on disk stays as it was and no temporary is left behind.
+TEST_F(RegistryTest, ASaveCutShortLeavesTheOldFile) {
+    ASSERT_EQ(RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"VolumeBeat", 5), S_OK);
+    const std::string before = ReadFile(File());
+    int pipes[2];
+    ASSERT_EQ(pipe(pipes), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(pipes[0]);
+        dup2(pipes[1], 2);
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit = {64, 64};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        HKEY key = nullptr;
+        RegCreateKeyEx(HKEY_LOCAL_MACHINE, kSettings, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                       nullptr);
+        RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"VolumeBeat", 6);
+        const LONG closed = RegCloseKey(key);
+        _exit(closed == ERROR_WRITE_FAULT && platform::registry::SaveFailed() ? 0 : 1);
+    }
+    close(pipes[1]);
+    std::string said;
+    char buffer[256];
+    for (ssize_t n; (n = read(pipes[0], buffer, sizeof buffer)) > 0;) {
+        said.append(buffer, static_cast<size_t>(n));
+    }
+    close(pipes[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(said, "pulsor: cannot save the settings to " + File() + ": File too large\n");
+    EXPECT_EQ(ReadFile(File()), before);
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        EXPECT_EQ(entry.path().filename(), "registry.reg");
+    }
 }
 
 TEST_F(RegistryTest, AnUnreadableFileIsNeitherReplacedNorKeptAside) {

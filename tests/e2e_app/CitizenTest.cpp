@@ -1,0 +1,339 @@
+// The program as Linux ends and treats it: signals close it like its close button, settings that
+// cannot be saved or read whole say so, output folders are made or refused before a run.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "e2e_app/E2eSupport.h"
+#include "platform/registry/RegistryFile.h"
+
+using namespace e2e;
+
+namespace {
+
+const wchar_t kKey[] = L"HKEY_LOCAL_MACHINE\\Software\\Harrowmint\\Pulsor\\Settings";
+const char kHeader[] =
+    "Windows Registry Editor Version 5.00\n\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Harrowmint\\Pulsor\\Settings]\n";
+// 240x320 at 96 dpi: the settings button, then the Animations switch.
+const char kFlipAnimations[] = "wait 2100\ntap 39 13\nwait 600\ntap 170 212\nwait 100\n";
+
+struct Outcome {
+    int status = -1;  // exit status, -1 when it died of a signal
+    int signal = 0;
+};
+
+// The program as a child: `prepare` runs in the child just before exec, stderr goes to `errFd`.
+pid_t Spawn(const std::vector<std::string>& args, int errFd,
+            const std::function<void()>& prepare = {}) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(errFd, STDERR_FILENO);
+        if (prepare) {
+            prepare();
+        }
+        std::vector<char*> argv = {const_cast<char*>(PULSOR_EXE)};
+        for (const std::string& arg : args) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+bool Exited(pid_t pid, Outcome* outcome) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) != pid) {
+        return false;
+    }
+    outcome->status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    outcome->signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    return true;
+}
+
+// Waits at most `seconds`; a child still running then is killed (and reported as SIGKILL).
+Outcome Reap(pid_t pid, int seconds = 30) {
+    Outcome outcome;
+    for (int i = 0; i < seconds * 100; ++i) {
+        if (Exited(pid, &outcome)) {
+            return outcome;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    outcome.signal = SIGKILL;
+    return outcome;
+}
+
+bool WaitForFile(const fs::path& path, int seconds = 30) {
+    for (int i = 0; i < seconds * 100 && !fs::exists(path); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return fs::exists(path);
+}
+
+std::vector<std::string> Args(PulsorRun& run, const std::string& script, bool realTime) {
+    const fs::path path = run.Dir() / "script.txt";
+    std::ofstream(path) << script;
+    std::vector<std::string> args = {"--headless",   "--no-audio",
+                                     "--screen",     "240x320",
+                                     "--dpi",        "96",
+                                     "--script",     path.string(),
+                                     "--shots",      (run.Dir() / "shots").string(),
+                                     "--config-dir", (run.Dir() / "config").string()};
+    if (realTime) {
+        args.push_back("--real-time");
+    }
+    return args;
+}
+
+// The stored value, or -1 when the file or the value is missing or the file is damaged.
+long long Stored(const fs::path& file, const wchar_t* name) {
+    platform::registry::Contents contents;
+    if (!contents.Parse(PulsorRun::ReadText(file))) {
+        return -1;
+    }
+    const platform::registry::Value* value = contents.Find(kKey, name);
+    return value && value->IsDword() ? static_cast<long long>(value->dword) : -1;
+}
+
+// Runs the program to its end with stderr into a pipe (no file: a file size limit would cut it).
+Outcome RunCapturing(const std::vector<std::string>& args, std::string* errors,
+                     const std::function<void()>& prepare = {}) {
+    int pipes[2];
+    if (pipe2(pipes, O_CLOEXEC) != 0) {
+        return Outcome();
+    }
+    const pid_t pid = Spawn(args, pipes[1], prepare);
+    close(pipes[1]);
+    std::thread reader([&] {
+        char buffer[4096];
+        for (ssize_t n; (n = read(pipes[0], buffer, sizeof buffer)) > 0;) {
+            errors->append(buffer, static_cast<size_t>(n));
+        }
+    });
+    const Outcome outcome = Reap(pid);
+    reader.join();
+    close(pipes[0]);
+    return outcome;
+}
+
+int OpenLog(PulsorRun& run) {
+    return open((run.Dir() / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+}
+
+}  // namespace
+
+// Each signal a desktop, systemd or a terminal ends programs with saves the changed setting and
+// ends with status 0; SIGINT ignored by whoever started the program (a script's background job)
+// stays ignored.
+TEST(Citizen, SignalsCloseTheProgramAsItsCloseButtonDoes) {
+    struct Case {
+        const char* name;
+        int signal;
+        bool ignoredAtStart;
+    };
+    const Case cases[] = {{"term", SIGTERM, false},
+                          {"int", SIGINT, false},
+                          {"hup", SIGHUP, false},
+                          {"int-ignored", SIGINT, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PulsorRun run(std::string("signal-") + c.name);
+        const std::string script = std::string(kFlipAnimations) +
+                                   "shot changed.png\nwait 1000\nshot later.png\nwait 600000\n";
+        const int log = OpenLog(run);
+        const pid_t pid = Spawn(Args(run, script, true), log, [&] {
+            if (c.ignoredAtStart) {
+                signal(c.signal, SIG_IGN);
+            }
+        });
+        close(log);
+        ASSERT_TRUE(WaitForFile(run.Shot("changed.png"))) << run.Errors();
+        kill(pid, c.signal);
+        if (c.ignoredAtStart) {
+            // Still running: the script goes on to its next shot; then it is ended for real.
+            EXPECT_TRUE(WaitForFile(run.Shot("later.png"))) << run.Errors();
+            kill(pid, SIGTERM);
+        }
+        const Outcome outcome = Reap(pid);
+        EXPECT_EQ(outcome.signal, 0);
+        EXPECT_EQ(outcome.status, 0) << run.Errors();
+        EXPECT_EQ(Stored(run.Registry(), L"AnimationsOn"), 0) << run.Errors();
+        EXPECT_EQ(Stored(run.Registry(), L"VolumeBeat"), 100);
+    }
+}
+
+// A close that cannot finish (here its report of a failed save is stuck on a full stderr pipe)
+// is ended by a second signal, as the signal ends a program.
+TEST(Citizen, ASecondSignalWhileClosingEndsItAtOnce) {
+    PulsorRun run("signal-twice");
+    const fs::path file = run.Dir() / "file";
+    std::ofstream(file) << "";
+    std::vector<std::string> args =
+        Args(run, std::string(kFlipAnimations) + "shot changed.png\nwait 600000\n", true);
+    args[11] = (file / "config").string();  // --config-dir: cannot be saved
+    int pipes[2];
+    ASSERT_EQ(pipe2(pipes, O_CLOEXEC), 0);
+    const pid_t pid = Spawn(args, pipes[1]);
+    ASSERT_TRUE(WaitForFile(run.Shot("changed.png")));
+    // Fill the pipe, so the program's next line to stderr blocks.
+    fcntl(pipes[1], F_SETFL, O_NONBLOCK);
+    const std::string filler(4096, '.');
+    while (write(pipes[1], filler.data(), filler.size()) > 0) {
+    }
+    fcntl(pipes[1], F_SETFL, 0);  // the flag is shared with the program's end
+    kill(pid, SIGTERM);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    Outcome outcome;
+    EXPECT_FALSE(Exited(pid, &outcome)) << "the close did not wait for its stderr line";
+    kill(pid, SIGTERM);
+    outcome = Reap(pid, 10);
+    EXPECT_EQ(outcome.signal, SIGTERM);
+    close(pipes[0]);
+    close(pipes[1]);
+}
+
+// Damaged lines, a folder the settings cannot go into, a disk that fills up while saving.
+TEST(Citizen, SettingsFilesThatAreDamagedOrCannotBeWritten) {
+    struct Case {
+        const char* name;
+        std::string before;     // registry.reg before the run ("" none)
+        bool configUnderAFile;  // --config-dir below a regular file
+        bool fileSizeLimit;     // writes fail as on a full disk
+        int status;
+        std::string said;      // in stderr
+        long long animations;  // AnimationsOn afterwards (-1 missing)
+        long long beat;        // VolumeBeat afterwards
+    };
+    const std::string damaged = std::string(kHeader) +
+                                "\"VolumeBeat\"=dword:0000001e\n"
+                                "\"VolumeSounds\"=dword:00000zz0\n"
+                                "\"XButtonClose\"=dword:00000000\n";
+    const Case cases[] = {
+        {"damaged", damaged, false, false, 0, "registry.reg:5: line skipped: ", 0, 30},
+        {"unwritable", "", true, false, 1, "registry.reg: Not a directory\n", -1, -1},
+        {"disk-full", std::string(kHeader) + "\"VolumeBeat\"=dword:0000001e\n", false, true, 1,
+         "registry.reg: File too large\n", -1, 30},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PulsorRun run(std::string("settings-") + c.name);
+        if (!c.before.empty()) {
+            std::ofstream(run.Registry()) << c.before;
+        }
+        std::vector<std::string> args = Args(run, kFlipAnimations, false);
+        const fs::path file = run.Dir() / "file";
+        if (c.configUnderAFile) {
+            std::ofstream(file) << "";
+            args.back() = (file / "config").string();
+        }
+        std::string errors;
+        const Outcome outcome = RunCapturing(args, &errors, [&] {
+            if (c.fileSizeLimit) {
+                signal(SIGXFSZ, SIG_IGN);
+                const rlimit limit = {0, 0};
+                setrlimit(RLIMIT_FSIZE, &limit);
+            }
+        });
+        EXPECT_EQ(outcome.status, c.status) << errors;
+        EXPECT_NE(errors.find(c.said), std::string::npos) << errors;
+        const fs::path registry =
+            c.configUnderAFile ? file / "config/registry.reg" : run.Registry();
+        EXPECT_EQ(Stored(registry, L"AnimationsOn"), c.animations);
+        EXPECT_EQ(Stored(registry, L"VolumeBeat"), c.beat);
+        if (c.fileSizeLimit) {
+            EXPECT_EQ(PulsorRun::ReadText(registry), c.before) << "the old file was touched";
+            EXPECT_NE(errors.find("cannot save the settings to " + registry.string()),
+                      std::string::npos);
+        }
+        if (c.name == std::string("damaged")) {
+            EXPECT_EQ(PulsorRun::ReadText(run.Registry().string() + ".bad"), c.before);
+            EXPECT_EQ(Stored(registry, L"XButtonClose"), 0) << "a good line after the damage";
+        }
+    }
+}
+
+// --shots and --record into missing folders make them; into folders that cannot be made or
+// written the run is refused before the script starts, naming the path and the reason.
+TEST(Citizen, OutputFoldersAreMadeOrRefusedBeforeTheRun) {
+    struct Case {
+        const char* name;
+        const char* option;
+        std::string path;  // below the run's folder unless absolute
+        int status;
+        std::string said;
+    };
+    const Case cases[] = {
+        {"shots-missing", "--shots", "new/shots/here", 0, ""},
+        {"record-missing", "--record", "new/sound/out.wav", 0, ""},
+        {"shots-under-a-file", "--shots", "file/shots", 2, "file/shots: Not a directory"},
+        {"record-under-a-file", "--record", "file/sound/out.wav", 2, "file/sound: Not a directory"},
+        {"shots-in-proc", "--shots", "/proc/self", 2, "--shots: cannot write into /proc/self: "},
+        {"record-in-proc", "--record", "/proc/pulsor/out.wav", 2,
+         "--record: cannot write into /proc/pulsor: "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PulsorRun run(std::string("folders-") + c.name);
+        std::ofstream(run.Dir() / "file") << "";
+        const fs::path target = c.path[0] == '/' ? fs::path(c.path) : run.Dir() / c.path;
+        const bool shots = c.option == std::string("--shots");
+        const std::string script = std::string("wait 2100\n") + (shots ? "shot a.png\n" : "");
+        std::vector<std::string> args = Args(run, script, false);
+        if (shots) {
+            args[9] = target.string();
+        } else {
+            args.push_back("--record");
+            args.push_back(target.string());
+            args.erase(args.begin() + 1);  // with sound
+        }
+        const int log = OpenLog(run);
+        const Outcome outcome = Reap(Spawn(args, log));
+        close(log);
+        EXPECT_EQ(outcome.status, c.status) << run.Errors();
+        if (c.status == 0) {
+            EXPECT_TRUE(fs::exists(shots ? target / "a.png" : target)) << run.Errors();
+            continue;
+        }
+        const std::string errors = run.Errors();
+        EXPECT_NE(errors.find(c.said), std::string::npos) << errors;
+        EXPECT_EQ(errors.find('\n'), errors.size() - 1) << "one line: " << errors;
+        EXPECT_FALSE(fs::exists(run.Registry())) << "the script ran";
+    }
+}
+
+// Stored switch values other than 0 and 1 stay as stored when untouched, and count as on.
+TEST(Citizen, SwitchValuesAreKeptAsRead) {
+    const std::string script = "wait 2100\ntap 39 13\nwait 600\nshot settings.png\n";
+    Picture pictures[2];
+    for (int odd = 0; odd < 2; ++odd) {
+        PulsorRun run(odd ? "switches-odd" : "switches-one");
+        std::ofstream(run.Registry())
+            << kHeader
+            << (odd ? "\"XButtonClose\"=dword:00000005\n\"AnimationsOn\"=dword:00000007\n"
+                      "\"VibrationsOn\"=dword:00000002\n"
+                    : "\"XButtonClose\"=dword:00000001\n\"AnimationsOn\"=dword:00000001\n"
+                      "\"VibrationsOn\"=dword:00000001\n");
+        const int log = OpenLog(run);
+        const Outcome outcome = Reap(Spawn(Args(run, script, false), log));
+        close(log);
+        ASSERT_EQ(outcome.status, 0) << run.Errors();
+        EXPECT_EQ(Stored(run.Registry(), L"XButtonClose"), odd ? 5 : 1);
+        EXPECT_EQ(Stored(run.Registry(), L"AnimationsOn"), odd ? 7 : 1);
+        EXPECT_EQ(Stored(run.Registry(), L"VibrationsOn"), odd ? 2 : 1);
+        pictures[odd] = run.Load("settings.png");
+    }
+    ASSERT_GT(pictures[0].width, 0);
+    EXPECT_TRUE(pictures[0] == pictures[1]) << "the switches do not all show as on";
+}

@@ -161,20 +161,22 @@ TEST_F(HeadlessRun, ASecondInstanceRaisesTheFirstAndLeaves) {
 TEST_F(HeadlessRun, AShotThatCannotBeWrittenFailsTheRun) {
     // A missing folder is made now; a folder where the shot's file should be cannot be written.
     std::ofstream(dir_ + "/script.txt") << "wait 10\nshot a.png\n";
-    std::filesystem::create_directories(dir_ + "/out/a.png");
+    std::filesystem::create_directories(dir_ + "/pictures/a.png");
     Result r = Run("--headless --no-audio --config-dir " + Quote(dir_ + "/config") + " --script " +
-                   Quote(dir_ + "/script.txt") + " --shots " + Quote(dir_ + "/out"));
+                   Quote(dir_ + "/script.txt") + " --shots " + Quote(dir_ + "/pictures"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(FirstLine(r.err), "pulsor: " + dir_ + "/out/a.png: cannot write the shot\n");
+    EXPECT_EQ(FirstLine(r.err), "pulsor: " + dir_ + "/pictures/a.png: cannot write the shot\n");
 }
 
 TEST_F(HeadlessRun, ATakeThatCannotBeWrittenStopsTheRunBeforeItStarts) {
+    // A missing folder would be made; one under a plain file cannot be.
     std::ofstream(dir_ + "/script.txt") << "wait 10\n";
+    std::ofstream(dir_ + "/plain");
     Result r = Run("--headless --config-dir " + Quote(dir_ + "/config") + " --script " +
-                   Quote(dir_ + "/script.txt") + " --record " + Quote(dir_ + "/missing/take.wav"));
-    EXPECT_EQ(r.status, 1);
+                   Quote(dir_ + "/script.txt") + " --record " + Quote(dir_ + "/plain/take.wav"));
+    EXPECT_EQ(r.status, 2);
     EXPECT_EQ(FirstLine(r.err),
-              "pulsor: cannot write " + dir_ + "/missing/take.wav: No such file or directory\n");
+              "pulsor: --record: cannot write into " + dir_ + "/plain: Not a directory\n");
 }
 
 TEST_F(HeadlessRun, ScriptsAlsoRunOnTheWallClock) {

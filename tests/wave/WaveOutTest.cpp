@@ -8,6 +8,7 @@
 
 #include "platform/kernel/Clock.h"
 #include "platform/wave/Audio.h"
+#include "platform/wave/Output.h"
 #include "support/WaveTestFiles.h"
 
 namespace {
@@ -324,6 +325,62 @@ TEST_F(WaveOutTest, TheRecordingHoldsWhatWasMixedAndIsReadableBeforeItCloses) {
         loud += (l == 16384 || l == 16383) && l == r;
     }
     EXPECT_NEAR(static_cast<double>(loud), 48000.0, 5.0);
+}
+
+// Words after pauses short and long, some long enough for an idle output to have gone to sleep,
+// recorded with the output sleeping while quiet and without: the same sound, frame for frame, in
+// the recording and in what was rendered, each word starting within a period of its write.
+TEST_F(WaveOutTest, AnOutputThatSleepsWhileQuietSoundsAndRecordsExactlyAsOneThatDoesNot) {
+    struct Take {
+        std::vector<float> frames;
+        std::vector<uint8_t> file;
+        std::vector<long> late;  // frames from each write to its first sound
+        int done = 0;
+    };
+    auto play = [this](bool idles) {
+        const std::string path = wavetest::TempDir() + (idles ? "/idle.wav" : "/busy.wav");
+        platform::wave::SetNullOutputIdlesInVirtualTime(idles);
+        Take take;
+        {
+            wavetest::NullAudio audio(256, path);
+            EXPECT_TRUE(audio.Started()) << audio.Error();
+            HWAVEOUT h = Open(Pcm16(1, 22050));
+            auto data = wavetest::Level16(441, 12000);  // 20 ms
+            WAVEHDR header = Header(data);
+            waveOutPrepareHeader(h, &header, sizeof header);
+            for (unsigned pause : {40u, 2600u, 150u, 3001u, 45u, 10007u, 2003u}) {
+                audio.Run(pause);
+                const size_t at = platform::Clock::Instance().Now() * 48 / platform::kNsPerMs;
+                waveOutWrite(h, &header, sizeof header);
+                audio.Run(30);
+                take.late.push_back(wavetest::FirstSound(audio.Captured(), at) -
+                                    static_cast<long>(at));
+            }
+            audio.Run(2500);  // closed while asleep
+            waveOutUnprepareHeader(h, &header, sizeof header);
+            waveOutClose(h);
+            audio.Run(777);
+            platform::wave::StopAudio();  // a sleeping output hands over its silence in steps
+            take.frames = audio.Captured();
+        }
+        platform::wave::SetNullOutputIdlesInVirtualTime(false);
+        take.file = wavetest::ReadFile(path);
+        take.done = Count(WOM_DONE);
+        return take;
+    };
+    const Take busy = play(false);
+    const Take idle = play(true);
+    EXPECT_EQ(idle.late, busy.late);
+    for (long late : idle.late) {
+        EXPECT_GE(late, 0);
+        EXPECT_LT(late, 256);
+    }
+    EXPECT_EQ(busy.done, 7);
+    EXPECT_EQ(idle.done, 14);  // both takes' callbacks
+    ASSERT_GT(busy.frames.size(), 48000u * 20);
+    EXPECT_TRUE(idle.frames == busy.frames);
+    ASSERT_GT(busy.file.size(), 44u + 4 * 48000u * 20);
+    EXPECT_TRUE(idle.file == busy.file);
 }
 
 TEST_F(WaveOutTest, WithoutSdlAudioTheNullOutputTakesOverWithOneWarning) {

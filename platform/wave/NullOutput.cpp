@@ -1,5 +1,6 @@
 // The null output: renders one period per period of device time on a clock participant thread,
 // so that in virtual time a headless run mixes exactly the same sound every time.
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -51,6 +52,14 @@ public:
             (static_cast<unsigned __int128>(frame) * 1000000000u + rate_ - 1) / rate_;
         return start_ + static_cast<TimeNs>(ns) + 1;
     }
+    // The frames of device time passed by t.
+    uint64_t FramesBy(TimeNs t) const {
+        if (t <= start_) {
+            return 0;
+        }
+        return static_cast<uint64_t>(static_cast<unsigned __int128>(t - start_) * rate_ /
+                                     1000000000u);
+    }
 
 private:
     const TimeNs start_;
@@ -81,9 +90,12 @@ bool Doze(NullState& n, const Schedule& schedule, uint64_t* rendered) {
             *rendered += static_cast<uint64_t>(n.period);
         }
         if (!keep) {
-            // Nothing keeps the periods: skip to the one under way.
+            // Nothing keeps the periods: skip to the one under way, in one step however long
+            // the pause was.
+            const uint64_t period = static_cast<uint64_t>(n.period);
+            *rendered = std::max(*rendered, schedule.FramesBy(now) / period * period);
             while (schedule.Due(*rendered) <= now) {
-                *rendered += static_cast<uint64_t>(n.period);
+                *rendered += period;
             }
         }
     }

@@ -114,7 +114,19 @@ Mixer::Mixer(uint32_t deviceRate, BoundedQueue<Notice>* notices)
       limiter_(deviceRate) {}
 
 bool Mixer::Post(const Command& command) {
-    return commands_.TryPush(command);
+    const bool queued = commands_.TryPush(command);
+    // Pairs with the fence in SetAsleep: either the output sees this command, or this sees it
+    // asleep and wakes it.
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    if (asleep_.load(std::memory_order_relaxed) && wake_) {
+        wake_();
+    }
+    return queued;
+}
+
+void Mixer::SetAsleep(bool asleep) {
+    asleep_.store(asleep, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_seq_cst);
 }
 
 void Mixer::Render(float* out, int frames) {
@@ -133,6 +145,7 @@ void Mixer::RenderChunk(float* out, int frames) {
     }
     std::fill(out, out + 2 * frames, 0.0f);
     std::fill(mono_, mono_ + frames, 0.0f);
+    bool playing = false;
     for (int i = 0; i < active_; ++i) {
         MixerVoice& v = *voices_[i];
         // Notices that found the queue full last time.
@@ -142,7 +155,10 @@ void Mixer::RenderChunk(float* out, int frames) {
             SendNotice(v, v.unsent_[k]);
         }
         MixVoice(v, v.format_.channels == 1 ? mono_ : out, frames);
+        playing |= v.sounding_ || (v.count_ > 0 && !v.paused_) || v.unsentCount_ > 0;
     }
+    quietFrames_.store(playing ? 0 : quietFrames_.load(std::memory_order_relaxed) + frames,
+                       std::memory_order_relaxed);
     for (int i = 0; i < frames; ++i) {
         out[2 * i] += mono_[i];
         out[2 * i + 1] += mono_[i];

@@ -108,6 +108,16 @@ public:
 
     uint32_t DeviceRate() const { return deviceRate_; }
 
+    // Idling: an output may stop rendering while nothing is left to play, and sleep until the
+    // next command. Any thread: frames rendered since the last chunk that had something to play.
+    uint64_t QuietFrames() const { return quietFrames_.load(std::memory_order_relaxed); }
+    // Any thread, a hint: a command waits for the next render.
+    bool HasCommands() const { return !commands_.LooksEmpty(); }
+    // Called on the posting thread by each Post while the output sleeps. Set before rendering.
+    void SetWaker(void (*wake)()) { wake_ = wake; }
+    // The output thread: asleep before its last look at HasCommands, awake before rendering.
+    void SetAsleep(bool asleep);
+
 private:
     void RenderChunk(float* out, int frames);
     void Apply(const Command& command);
@@ -122,6 +132,9 @@ private:
     Limiter limiter_;
     MixerVoice* voices_[kMaxVoices] = {};
     int active_ = 0;
+    std::atomic<uint64_t> quietFrames_{0};
+    std::atomic<bool> asleep_{false};
+    void (*wake_)() = nullptr;
 };
 
 }  // namespace platform::wave

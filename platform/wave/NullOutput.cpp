@@ -1,5 +1,6 @@
 // The null output: renders one period per period of device time on a clock participant thread,
 // so that in virtual time a headless run mixes exactly the same sound every time.
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
@@ -12,11 +13,20 @@ namespace platform::wave {
 
 namespace {
 
+// On the wall clock the output sleeps once nothing has played for this long, until the next
+// command; the first word after the pause still lands on the next period boundary.
+constexpr uint64_t kIdleAfterSeconds = 2;
+// While asleep, a recording (or tap) is brought up to date with silence this often, so that it
+// keeps its timeline and waking never has much to write before the word.
+constexpr TimeNs kSilenceStepNs = 100 * kNsPerMs;
+
 struct NullState {
     std::thread thread;
     std::atomic<bool> stop{false};
     Mixer* mixer = nullptr;
     int period = 256;
+    bool recording = false;
+    bool idleInVirtualTime = false;
     WavWriter writer;
     std::function<void(const float*, int)> tap;
     std::vector<float> buffer;
@@ -27,27 +37,92 @@ NullState& N() {
     return *state;
 }
 
+void Wake() {
+    Clock::Instance().Notify();
+}
+
+class Schedule {
+public:
+    explicit Schedule(TimeNs start, uint32_t rate) : start_(start), rate_(rate) {}
+    // When the period starting at `frame` is rendered: a nanosecond after it starts, so threads
+    // woken at the same whole millisecond act first and what they post is heard in this period
+    // in every run alike.
+    TimeNs Due(uint64_t frame) const {
+        const unsigned __int128 ns =
+            (static_cast<unsigned __int128>(frame) * 1000000000u + rate_ - 1) / rate_;
+        return start_ + static_cast<TimeNs>(ns) + 1;
+    }
+    // The frames of device time passed by t.
+    uint64_t FramesBy(TimeNs t) const {
+        if (t <= start_) {
+            return 0;
+        }
+        return static_cast<uint64_t>(static_cast<unsigned __int128>(t - start_) * rate_ /
+                                     1000000000u);
+    }
+
+private:
+    const TimeNs start_;
+    const uint32_t rate_;
+};
+
+void Emit(NullState& n) {
+    n.writer.Append(n.buffer.data(), n.period);
+    if (n.tap) {
+        n.tap(n.buffer.data(), n.period);
+    }
+}
+
+// Sleeps until a command is posted or the output stops (true). The periods that pass meanwhile
+// are silence, and are recorded as such once they are due.
+bool Doze(NullState& n, const Schedule& schedule, uint64_t* rendered) {
+    Clock& clock = Clock::Instance();
+    const bool keep = n.recording || n.tap;
+    std::fill(n.buffer.begin(), n.buffer.end(), 0.0f);
+    n.mixer->SetAsleep(true);
+    bool woken = false;
+    while (!woken) {
+        const TimeNs deadline = keep ? clock.Now() + kSilenceStepNs : kNever;
+        woken = clock.WaitUntil(deadline, [&n] { return n.stop.load() || n.mixer->HasCommands(); });
+        const TimeNs now = clock.Now();
+        while (keep && schedule.Due(*rendered) <= now) {
+            Emit(n);
+            *rendered += static_cast<uint64_t>(n.period);
+        }
+        if (!keep) {
+            // Nothing keeps the periods: skip to the one under way, in one step however long
+            // the pause was.
+            const uint64_t period = static_cast<uint64_t>(n.period);
+            *rendered = std::max(*rendered, schedule.FramesBy(now) / period * period);
+            while (schedule.Due(*rendered) <= now) {
+                *rendered += period;
+            }
+        }
+    }
+    n.mixer->SetAsleep(false);
+    return n.stop.load();
+}
+
 void Loop() {
     NullState& n = N();
     Clock& clock = Clock::Instance();
-    const TimeNs start = clock.Now();
-    const uint32_t rate = n.mixer->DeviceRate();
+    const Schedule schedule(clock.Now(), n.mixer->DeviceRate());
+    // Virtual time keeps rendering every period: a run must step the clock exactly as before.
+    const bool mayIdle = !clock.IsVirtual() || n.idleInVirtualTime;
+    const uint64_t idleAfter = kIdleAfterSeconds * n.mixer->DeviceRate();
     uint64_t rendered = 0;
     for (;;) {
-        // A nanosecond after the period starts: threads woken at the same whole millisecond act
-        // first, so what they post is heard in this period in every run alike.
-        const unsigned __int128 ns =
-            (static_cast<unsigned __int128>(rendered) * 1000000000u + rate - 1) / rate;
-        const TimeNs deadline = start + static_cast<TimeNs>(ns) + 1;
-        if (clock.WaitUntil(deadline, [&n] { return n.stop.load(); })) {
+        if (mayIdle && n.mixer->QuietFrames() >= idleAfter && !n.mixer->HasCommands()) {
+            if (Doze(n, schedule, &rendered)) {
+                return;
+            }
+        }
+        if (clock.WaitUntil(schedule.Due(rendered), [&n] { return n.stop.load(); })) {
             return;
         }
         n.mixer->Render(n.buffer.data(), n.period);
         rendered += static_cast<uint64_t>(n.period);
-        n.writer.Append(n.buffer.data(), n.period);
-        if (n.tap) {
-            n.tap(n.buffer.data(), n.period);
-        }
+        Emit(n);
         clock.Notify();  // threads waiting for the mixer or the notifier look again
     }
 }
@@ -57,6 +132,8 @@ bool Start(const OutputConfig& config, std::string* error) {
     n.mixer = config.mixer;
     n.period = config.periodFrames;
     n.buffer.assign(static_cast<size_t>(n.period) * kDeviceChannels, 0.0f);
+    n.recording = !config.recordPath.empty();
+    n.mixer->SetWaker(Wake);
     if (!config.recordPath.empty() &&
         !n.writer.Open(config.recordPath, config.mixer->DeviceRate(), error)) {
         return false;
@@ -82,6 +159,10 @@ const OutputBackend kNullOutput = {"null", Start, Stop, true};
 
 void SetNullOutputTap(std::function<void(const float* frames, int count)> tap) {
     N().tap = std::move(tap);
+}
+
+void SetNullOutputIdlesInVirtualTime(bool idles) {
+    N().idleInVirtualTime = idles;
 }
 
 }  // namespace platform::wave

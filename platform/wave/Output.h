@@ -28,7 +28,8 @@ struct OutputBackend {
 
 // SDL2 audio: 48 kHz stereo float, the system's default output; reopened when it disappears.
 extern const OutputBackend kSdlOutput;
-// One period per period of device time on a clock participant thread; optionally recorded.
+// One period per period of device time on a clock participant thread; optionally recorded. On
+// the wall clock it sleeps while the mixer is quiet.
 extern const OutputBackend kNullOutput;
 
 // The output StartAudio chose ("sdl", "null"), or null when none runs.
@@ -37,5 +38,8 @@ const char* ActiveOutputName();
 // For tests: called on the null output's thread with each period it renders (interleaved stereo
 // float). Set while no output runs.
 void SetNullOutputTap(std::function<void(const float* frames, int count)> tap);
+// For tests: the null output sleeps while quiet in virtual time too, as it does on the wall
+// clock (where it always may). Set while no output runs.
+void SetNullOutputIdlesInVirtualTime(bool idles);
 
 }  // namespace platform::wave

@@ -1,6 +1,11 @@
 // SDL2 audio output: 48 kHz stereo float from the system's default device. SDL's audio thread
 // calls the mixer directly. When the device disappears (unplugged headphones, a restarted sound
 // server) a monitor thread keeps the mixer running in real time and reopens the default device.
+//
+// Once nothing has played for a while the monitor holds the device's lock: SDL's audio thread
+// keeps calling back even while paused, but waits on that lock, so the process goes quiet. The next
+// command wakes the monitor, which lets go, and the callback renders it at once (well within a
+// period); closing the device instead would cost a new stream, tens of milliseconds.
 #include <SDL.h>
 
 #include <atomic>
@@ -23,6 +28,7 @@ namespace platform::wave {
 namespace {
 
 constexpr TimeNs kCheckNs = 250 * kNsPerMs;
+constexpr uint64_t kIdleAfterSeconds = 2;
 
 struct SdlState {
     std::atomic<SDL_AudioDeviceID> device{0};
@@ -92,6 +98,28 @@ void CloseDevice() {
     }
 }
 
+void Wake() {
+    Clock::Instance().Notify();
+}
+
+// A take being recorded is fed from the callback, so the output stays awake for its timeline.
+bool Quiet() {
+    SdlState& a = A();
+    const Mixer& m = *a.mixer;
+    return !a.recording.load() && m.QuietFrames() >= kIdleAfterSeconds * m.DeviceRate() &&
+           !m.HasCommands();
+}
+
+// Sleeps until a command, a removal, the output's stop or `until`. Returns true when it stopped.
+bool Doze(TimeNs until) {
+    SdlState& a = A();
+    a.mixer->SetAsleep(true);
+    const bool ready = Clock::Instance().WaitUntil(
+        until, [&a] { return a.stop.load() || a.removed.load() || a.mixer->HasCommands(); });
+    a.mixer->SetAsleep(false);
+    return ready && a.stop.load();
+}
+
 void MonitorLoop();
 
 void Monitor() {
@@ -107,12 +135,21 @@ void MonitorLoop() {
     TimeNs rendered = clock.Now();
     for (;;) {
         if (a.device.load()) {
-            clock.WaitUntil(clock.Now() + kCheckNs,
-                            [&a] { return a.stop.load() || a.removed.load(); });
+            SDL_AudioDeviceID id = a.device.load();
+            if (Quiet()) {
+                SDL_LockAudioDevice(id);  // waits for a callback under way
+                const bool stopped = Doze(kNever);
+                SDL_UnlockAudioDevice(id);
+                if (stopped) {
+                    return;
+                }
+            } else {
+                clock.WaitUntil(clock.Now() + kCheckNs,
+                                [&a] { return a.stop.load() || a.removed.load(); });
+            }
             if (a.stop) {
                 return;
             }
-            SDL_AudioDeviceID id = a.device.load();
             if (a.removed || SDL_GetAudioDeviceStatus(id) == SDL_AUDIO_STOPPED) {
                 CloseDevice();
                 rendered = clock.Now();
@@ -126,6 +163,13 @@ void MonitorLoop() {
                 continue;
             }
             nextTry = clock.Now() + kCheckNs;
+        }
+        if (Quiet()) {
+            if (Doze(nextTry)) {
+                return;
+            }
+            rendered = clock.Now();
+            continue;
         }
         rendered += periodNs;
         if (clock.WaitUntil(rendered, [&a] { return a.stop.load(); })) {
@@ -144,6 +188,7 @@ bool Start(const OutputConfig& config, std::string* error) {
     a.mixer = config.mixer;
     a.period = config.periodFrames;
     a.scratch.assign(static_cast<size_t>(a.period) * kDeviceChannels, 0.0f);
+    a.mixer->SetWaker(Wake);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         *error = SDL_GetError();
         return false;

@@ -180,6 +180,13 @@ TEST_F(SoundServer, AWordPlayedThroughSdlAudioIsHeardAtItsLevelAndLength) {
     PlayWordAndFindIt();
 }
 
+// After a few quiet seconds the output holds SDL's audio thread still; the next word wakes it
+// and is heard whole, from its first syllable.
+TEST_F(SoundServer, AWordAfterTheOutputHasGoneQuietIsHeardWhole) {
+    clock_.SleepFor(3000 * platform::kNsPerMs);
+    PlayWordAndFindIt();
+}
+
 TEST_F(SoundServer, PlayingGoesOnWhenTheServerGoesAwayAndTheOutputComesBackWithIt) {
     WAVEFORMATEX format{WAVE_FORMAT_PCM, 1, 22050, 44100, 2, 16, 0};
     HWAVEOUT stream = nullptr;

@@ -134,18 +134,21 @@ inline std::wstring Wide(const std::string& s) {
 // Pump).
 class NullAudio {
 public:
+    // Without `keep`, nothing is captured: the output has no tap.
     explicit NullAudio(int period = 256, const std::string& recordPath = std::string(),
-                       bool setClock = true)
+                       bool setClock = true, bool keep = true)
         : setClock_(setClock) {
         platform::Clock& clock = platform::Clock::Instance();
         if (setClock_) {
             clock.SetVirtual(true, 0);
             clock.RegisterCurrentThread();
         }
-        platform::wave::SetNullOutputTap([this](const float* frames, int count) {
-            std::lock_guard<std::mutex> lock(mutex_);
-            captured_.insert(captured_.end(), frames, frames + 2 * count);
-        });
+        if (keep) {
+            platform::wave::SetNullOutputTap([this](const float* frames, int count) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                captured_.insert(captured_.end(), frames, frames + 2 * count);
+            });
+        }
         platform::DeviceOptions options;
         options.headless = true;
         options.audioBufferFrames = period;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -304,3 +305,51 @@ TEST_F(MixerTest, PauseHoldsThePositionAndRestartGoesOn) {
 }
 
 }  // namespace
+
+std::atomic<int> gWakes{0};
+
+// An idle output trusts QuietFrames to say nothing is left to play, and the waker to call it back.
+TEST_F(MixerTest, QuietFramesCountOnlyWhileNothingIsLeftToPlayAndPostsWakeASleepingOutput) {
+    gWakes = 0;
+    mixer_.SetWaker([] { ++gWakes; });
+    MixerVoice* v = NewVoice(Pcm(1, 48000, 16));
+    auto word = wavetest::Level16(300, 8000);
+    EXPECT_EQ(mixer_.QuietFrames(), 0u);
+    Render(256);
+    EXPECT_EQ(mixer_.QuietFrames(), 256u);  // an open voice with nothing queued is quiet
+
+    struct Step {
+        Command::Kind post;  // Fence: nothing posted
+        uint64_t quietAfter;
+    };
+    const Step steps[] = {
+        {Command::Write, 0},    // the word starts
+        {Command::Fence, 0},    // its last 44 frames: still sounding
+        {Command::Fence, 256},  // over
+        {Command::Write, 0},    // again, then paused with its end queued: quiet all the same
+        {Command::Pause, 256}, {Command::Fence, 512}, {Command::Restart, 0},  // the rest plays
+        {Command::Reset, 256},
+    };
+    for (const Step& step : steps) {
+        if (step.post == Command::Write) {
+            Post(Command::Write, v, &word, 1);
+        } else if (step.post != Command::Fence) {
+            Post(step.post, v);
+        }
+        Render(256);
+        EXPECT_EQ(mixer_.QuietFrames(), step.quietAfter) << "after " << int(step.post);
+    }
+    PlayedSerials();
+
+    EXPECT_EQ(gWakes.load(), 0);  // an awake output is not called
+    mixer_.SetAsleep(true);
+    EXPECT_FALSE(mixer_.HasCommands());
+    Post(Command::Write, v, &word, 2);
+    EXPECT_EQ(gWakes.load(), 1);
+    EXPECT_TRUE(mixer_.HasCommands());
+    mixer_.SetAsleep(false);
+    Post(Command::Pause, v);
+    EXPECT_EQ(gWakes.load(), 1);
+    Render(256);
+    EXPECT_FALSE(mixer_.HasCommands());
+}

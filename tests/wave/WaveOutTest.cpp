@@ -8,6 +8,7 @@
 
 #include "platform/kernel/Clock.h"
 #include "platform/wave/Audio.h"
+#include "platform/wave/Output.h"
 #include "support/WaveTestFiles.h"
 
 namespace {
@@ -28,6 +29,7 @@ struct Event {
     DWORD_PTR instance;
     WAVEHDR* header;
     DWORD flagsSeen;
+    platform::TimeNs at;
 };
 
 std::mutex gEventsMutex;
@@ -37,7 +39,8 @@ void CALLBACK Record(HWAVEOUT, UINT message, DWORD_PTR instance, DWORD_PTR param
     auto* header = reinterpret_cast<WAVEHDR*>(param1);
     std::lock_guard<std::mutex> lock(gEventsMutex);
     gEvents.push_back({message, instance, header,
-                       header ? __atomic_load_n(&header->dwFlags, __ATOMIC_ACQUIRE) : 0});
+                       header ? __atomic_load_n(&header->dwFlags, __ATOMIC_ACQUIRE) : 0,
+                       platform::Clock::Instance().Now()});
 }
 
 std::vector<Event> Events() {
@@ -368,6 +371,76 @@ TEST_F(WaveOutTest, TheRecordingHoldsWhatWasMixedAndIsReadableBeforeItCloses) {
         loud += std::abs(l - 16384) <= 2 && l == r;
     }
     EXPECT_NEAR(static_cast<double>(loud), 48000.0, 300.0);
+}
+
+// Words after pauses short and long, some long enough for an idle output to have gone to sleep,
+// with the output sleeping while quiet and without: the same sound, frame for frame, in the
+// recording and in what was rendered, each word starting within a period of its write, and every
+// buffer back at the same device time. Without a recording or a tap the sleeping output skips the
+// silent periods instead of handing them over, still keeping the period grid.
+TEST_F(WaveOutTest, AnOutputThatSleepsWhileQuietSoundsAndRecordsExactlyAsOneThatDoesNot) {
+    struct Take {
+        std::vector<float> frames;
+        std::vector<uint8_t> file;
+        std::vector<long> late;  // frames from each write to its first sound
+        std::vector<platform::TimeNs> done;
+    };
+    auto play = [this](bool idles, bool keep) {
+        const std::string path = keep ? wavetest::TempDir() + "/take.wav" : std::string();
+        platform::wave::SetNullOutputIdlesInVirtualTime(idles);
+        {
+            std::lock_guard<std::mutex> lock(gEventsMutex);
+            gEvents.clear();
+        }
+        Take take;
+        {
+            wavetest::NullAudio audio(256, path, true, keep);
+            EXPECT_TRUE(audio.Started()) << audio.Error();
+            HWAVEOUT h = Open(Pcm16(1, 22050));
+            auto data = wavetest::Level16(441, 12000);  // 20 ms
+            WAVEHDR header = Header(data);
+            waveOutPrepareHeader(h, &header, sizeof header);
+            for (unsigned pause : {40u, 2600u, 150u, 3001u, 45u, 10007u, 2003u}) {
+                audio.Run(pause);
+                const size_t at = platform::Clock::Instance().Now() * 48 / platform::kNsPerMs;
+                waveOutWrite(h, &header, sizeof header);
+                audio.Run(30);
+                take.late.push_back(wavetest::FirstSound(audio.Captured(), at) -
+                                    static_cast<long>(at));
+            }
+            audio.Run(2500);  // closed while asleep
+            waveOutUnprepareHeader(h, &header, sizeof header);
+            waveOutClose(h);
+            audio.Run(777);
+            platform::wave::StopAudio();  // a sleeping output hands over its silence in steps
+            take.frames = audio.Captured();
+        }
+        platform::wave::SetNullOutputIdlesInVirtualTime(false);
+        if (keep) {
+            take.file = wavetest::ReadFile(path);
+        }
+        for (const Event& e : Events()) {
+            if (e.message == WOM_DONE) {
+                take.done.push_back(e.at);
+            }
+        }
+        return take;
+    };
+    const Take busy = play(false, true);
+    const Take idle = play(true, true);
+    const Take bare = play(true, false);
+    EXPECT_EQ(idle.late, busy.late);
+    for (long late : idle.late) {
+        EXPECT_GE(late, 0);
+        EXPECT_LT(late, 256);
+    }
+    ASSERT_EQ(busy.done.size(), 7u);
+    EXPECT_EQ(idle.done, busy.done);
+    EXPECT_EQ(bare.done, busy.done);
+    ASSERT_GT(busy.frames.size(), 48000u * 20);
+    EXPECT_TRUE(idle.frames == busy.frames);
+    ASSERT_GT(busy.file.size(), 44u + 4 * 48000u * 20);
+    EXPECT_TRUE(idle.file == busy.file);
 }
 
 TEST_F(WaveOutTest, WithoutSdlAudioTheNullOutputTakesOverWithOneWarning) {

@@ -115,18 +115,16 @@ Mixer::Mixer(uint32_t deviceRate, BoundedQueue<Notice>* notices)
 
 bool Mixer::Post(const Command& command) {
     const bool queued = commands_.TryPush(command);
-    // Pairs with the fence in SetAsleep: either the output sees this command, or this sees it
-    // asleep and wakes it.
-    std::atomic_thread_fence(std::memory_order_seq_cst);
-    if (asleep_.load(std::memory_order_relaxed) && wake_) {
+    // Both sides change asleep_ with a read-modify-write, so the two are ordered: either this one
+    // comes later and sees the output asleep, or the output's comes later and sees this command.
+    if (asleep_.fetch_add(0, std::memory_order_acq_rel) != 0 && wake_) {
         wake_();
     }
     return queued;
 }
 
 void Mixer::SetAsleep(bool asleep) {
-    asleep_.store(asleep, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_seq_cst);
+    asleep_.exchange(asleep ? 1u : 0u, std::memory_order_acq_rel);
 }
 
 void Mixer::Render(float* out, int frames) {

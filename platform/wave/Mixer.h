@@ -133,7 +133,7 @@ private:
     MixerVoice* voices_[kMaxVoices] = {};
     int active_ = 0;
     std::atomic<uint64_t> quietFrames_{0};
-    std::atomic<bool> asleep_{false};
+    std::atomic<unsigned> asleep_{0};
     void (*wake_)() = nullptr;
 };
 

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "Spawn.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -42,21 +44,10 @@ RunResult RunPulsor(const std::string& script, const std::vector<std::string>& o
                                      "--script",     (dir / "script.txt").string(),
                                      "--config-dir", (dir / "config").string()};
     args.insert(args.end(), options.begin(), options.end());
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
 
     RunResult result;
     const auto start = std::chrono::steady_clock::now();
-    const pid_t child = fork();
-    if (child == 0) {
-        freopen("/dev/null", "w", stdout);
-        freopen("/dev/null", "w", stderr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
+    const pid_t child = SpawnQuiet(args);
     int status = 0;
     struct rusage usage {};
     if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||

@@ -28,6 +28,8 @@
 #include "platform/wave/Mixer.h"
 #include "platform/wave/Output.h"
 
+#include "Spawn.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -56,22 +58,6 @@ double CpuSeconds(pid_t pid) {
     return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
-pid_t Spawn(std::vector<std::string> args) {
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-        freopen("/dev/null", "w", stdout);
-        freopen("/dev/null", "w", stderr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    return child;
-}
-
 void BM_IdleCpu(benchmark::State& state) {
     const int form = static_cast<int>(state.range(0));
     if (form > 0 && !std::getenv("DISPLAY")) {
@@ -90,7 +76,7 @@ void BM_IdleCpu(benchmark::State& state) {
     }
     std::vector<double> shares;
     for (auto _ : state) {
-        const pid_t child = Spawn(args);
+        const pid_t child = SpawnQuiet(args);
         std::this_thread::sleep_for(std::chrono::seconds(kSettleSeconds));
         for (int i = 0; i < kWindows; ++i) {
             const double before = CpuSeconds(child);

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "Spawn.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -24,18 +26,7 @@ bool RunPulsor(const fs::path& dir, const std::string& script, int period, const
                                      "--config-dir",   (dir / "config").string(),
                                      "--audio-buffer", std::to_string(period),
                                      "--record",       wav.string()};
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-        freopen("/dev/null", "w", stdout);
-        freopen("/dev/null", "w", stderr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
+    const pid_t child = SpawnQuiet(args);
     int status = 0;
     return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
            WEXITSTATUS(status) == 0;

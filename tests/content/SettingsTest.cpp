@@ -194,7 +194,9 @@ TEST(SettingsPaths, PathsTooLongForTheirBuffersAreLeftEmpty) {
     // A folder of 255 characters with its separator: the program path (one more letter) still
     // fits, "Skin/" and "Sounds/" do not.
     std::filesystem::path folder = temp.Path();
-    while (folder.string().size() < 254 - 40) {
+    // Stop early enough that the last piece has at least one letter, whatever the temporary
+    // folder's own length (it holds the process id).
+    while (folder.string().size() < 254 - 42) {
         folder /= std::string(40, 'd');
     }
     folder /= std::string(254 - folder.string().size() - 1, 'e');

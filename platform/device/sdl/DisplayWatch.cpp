@@ -1,6 +1,7 @@
 #include "platform/device/sdl/DisplayWatch.h"
 
 #include <SDL_syswm.h>
+#include <poll.h>
 
 #include <atomic>
 
@@ -13,20 +14,16 @@ namespace platform::sdl {
 namespace {
 
 std::atomic<const char*> gLost{nullptr};
-Uint32 gLostEvent = static_cast<Uint32>(-1);
 
-// Records the first reason and wakes SDL_WaitEvent, which otherwise keeps polling the dead
-// connection without ever returning.
+// Records the first reason; the UI thread finds it when its wait returns, which a broken
+// connection makes it do at once.
 void MarkLost(const char* reason) {
     const char* none = nullptr;
-    if (gLost.compare_exchange_strong(none, reason) && gLostEvent != static_cast<Uint32>(-1)) {
-        SDL_Event event{};
-        event.type = gLostEvent;
-        SDL_PushEvent(&event);
-    }
+    gLost.compare_exchange_strong(none, reason);
 }
 
 #if defined(SDL_VIDEO_DRIVER_X11)
+Display* gDisplay = nullptr;
 Window gWindow = 0;
 int (*gPreviousErrorHandler)(Display*, XErrorEvent*) = nullptr;
 
@@ -66,22 +63,50 @@ int OnError(Display* display, XErrorEvent* error) {
 
 }  // namespace
 
-void WatchDisplay(SDL_Window* window) {
+bool WatchDisplay(SDL_Window* window) {
 #if defined(SDL_VIDEO_DRIVER_X11)
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) {
-        return;
+        return false;
     }
+    gDisplay = info.info.x11.display;
     gWindow = info.info.x11.window;
-    gLostEvent = SDL_RegisterEvents(1);
     XSetIOErrorHandler(OnIoError);
-    XSetIOErrorExitHandler(info.info.x11.display, OnIoErrorExit, nullptr);
+    XSetIOErrorExitHandler(gDisplay, OnIoErrorExit, nullptr);
     gPreviousErrorHandler = XSetErrorHandler(OnError);
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
     SDL_AddEventWatch(OnEvent, nullptr);
+    return true;
 #else
     (void)window;
+    return false;
+#endif
+}
+
+void StopWatchingDisplay() {
+#if defined(SDL_VIDEO_DRIVER_X11)
+    if (gDisplay)
+        SDL_DelEventWatch(OnEvent, nullptr);
+    gDisplay = nullptr;
+    gWindow = 0;
+#endif
+}
+
+void WaitOnDisplay(int wakeFd, int timeoutMs) {
+#if defined(SDL_VIDEO_DRIVER_X11)
+    if (!gDisplay || gLost.load() || SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT))
+        return;
+    // Sends what is buffered, and reads what has arrived: events Xlib holds already would not
+    // make the connection readable.
+    if (XPending(gDisplay) > 0 || gLost.load())
+        return;
+    pollfd fds[2] = {{ConnectionNumber(gDisplay), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    // A signal (EINTR) returns too; the caller looks at what it has to do and waits again.
+    poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs);
+#else
+    (void)wakeFd;
+    (void)timeoutMs;
 #endif
 }
 

@@ -1,13 +1,17 @@
 #include "platform/device/sdl/SdlDevice.h"
 
 #include <SDL.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -110,6 +114,10 @@ private:
     std::mutex wakeMutex_;
     bool open_ = false;
     Uint32 wakeEvent_ = 0;
+    // On X11 the UI thread waits on the connection itself (DisplayWatch.h), and a wake is a write
+    // to this descriptor rather than an event for SDL_WaitEvent.
+    bool waitOnDisplay_ = false;
+    int wakeFd_ = -1;
     std::atomic<bool> wakePending_{false};
     std::atomic<bool> lost_{false};  // the display connection is gone
 
@@ -191,7 +199,7 @@ bool SdlDevice::Open(DeviceSink* sink, std::string* error) {
     input_.Attach(sink_, window_, windowId_);
     // Keys are played, not typed: no input method may hold them back for composing text.
     SDL_StopTextInput();
-    sdl::WatchDisplay(window_);
+    waitOnDisplay_ = sdl::WatchDisplay(window_);
     renderer_ = SDL_CreateRenderer(window_, -1, 0);
     if (!renderer_)
         renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
@@ -211,6 +219,11 @@ bool SdlDevice::Open(DeviceSink* sink, std::string* error) {
     wakeEvent_ = SDL_RegisterEvents(1);
     if (wakeEvent_ == static_cast<Uint32>(-1))
         return fail(SDL_GetError());
+    if (waitOnDisplay_) {
+        wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (wakeFd_ < 0)
+            return fail(std::string("eventfd: ") + std::strerror(errno));
+    }
     OpenHaptic();
     {
         std::lock_guard<std::mutex> lock(wakeMutex_);
@@ -281,7 +294,12 @@ void SdlDevice::Close() {
     {
         std::lock_guard<std::mutex> lock(wakeMutex_);
         open_ = false;
+        if (wakeFd_ >= 0)
+            close(wakeFd_);
+        wakeFd_ = -1;
     }
+    sdl::StopWatchingDisplay();
+    waitOnDisplay_ = false;
     {
         std::lock_guard<std::mutex> lock(hapticMutex_);
         if (haptic_) {
@@ -631,7 +649,13 @@ void SdlDevice::WaitForEvents(TimeNs deadline, const std::function<bool()>& read
             TimeNs wait = (deadline - now + kNsPerMs - 1) / kNsPerMs;
             timeoutMs = static_cast<int>(std::min<TimeNs>(wait, INT_MAX));
         }
-        if (timeoutMs < 0 ? SDL_WaitEvent(&event) : SDL_WaitEventTimeout(&event, timeoutMs)) {
+        if (waitOnDisplay_) {
+            sdl::WaitOnDisplay(wakeFd_, timeoutMs);
+            wakePending_ = false;
+            uint64_t wakes;
+            (void)!read(wakeFd_, &wakes, sizeof wakes);
+        } else if (timeoutMs < 0 ? SDL_WaitEvent(&event)
+                                 : SDL_WaitEventTimeout(&event, timeoutMs)) {
             PumpEvent(event);
         }
         if (Lost())
@@ -662,10 +686,16 @@ void SdlDevice::Wake() {
         std::lock_guard<std::mutex> lock(wakeMutex_);
         if (open_) {
             if (!wakePending_.exchange(true)) {
-                SDL_Event event{};
-                event.type = wakeEvent_;
-                if (SDL_PushEvent(&event) != 1)
-                    wakePending_ = false;
+                if (waitOnDisplay_) {
+                    const uint64_t one = 1;
+                    if (write(wakeFd_, &one, sizeof one) != sizeof one)
+                        wakePending_ = false;
+                } else {
+                    SDL_Event event{};
+                    event.type = wakeEvent_;
+                    if (SDL_PushEvent(&event) != 1)
+                        wakePending_ = false;
+                }
             }
             return;
         }

@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -124,10 +125,20 @@ BOOL CreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTE
         directory = platform::ToUtf8(currentDirectory);
         posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     }
+    // The signals this process leaves to its watcher thread are blocked here; the child gets
+    // the mask a program expects to start with.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
     pid_t pid = 0;
     const int error =
-        searchPath ? posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), environ)
-                   : posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+        searchPath
+            ? posix_spawnp(&pid, program.c_str(), &actions, &attributes, argv.data(), environ)
+            : posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) {
         SetLastError(ErrorFromErrno(error));

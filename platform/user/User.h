@@ -20,6 +20,8 @@ void RequestClose();
 
 // Turns SIGTERM, SIGINT and SIGHUP into RequestClose (a signal ignored at start stays ignored);
 // another of them while closing ends the process at once, as the signal would have. Once.
+// The calling thread, and every thread it starts afterwards, blocks them from then on, so call it
+// before any other thread starts; programs started later unblock them again (Process.cpp).
 void CloseOnSignals();
 
 // Runs the calling thread's message loop until the device clock reaches `deadline` or WM_QUIT

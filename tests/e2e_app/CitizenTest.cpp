@@ -177,11 +177,6 @@ TEST(Citizen, SignalsCloseTheProgramAsItsCloseButtonDoes) {
 // A close that cannot finish (here its report of a failed save is stuck on a full stderr pipe)
 // is ended by a second signal, as the signal ends a program.
 TEST(Citizen, ASecondSignalWhileClosingEndsItAtOnce) {
-#if defined(__SANITIZE_THREAD__)
-    // ThreadSanitizer runs a signal's handler only once the thread it landed on leaves its
-    // blocked write, which is the very write this test keeps blocked.
-    GTEST_SKIP() << "ThreadSanitizer holds the handler back while the write blocks";
-#endif
     PulsorRun run("signal-twice");
     const fs::path file = run.Dir() / "file";
     std::ofstream(file) << "";

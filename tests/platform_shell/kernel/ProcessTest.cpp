@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -117,20 +118,31 @@ TEST(CreateProcess, FailsForAProgramThatCannotStart) {
     EXPECT_EQ(ZombieChildren(), 0);
 }
 
-TEST(CreateProcess, DoesNotHandOpenFilesToTheChild) {
+// Open files and the signals this process blocks (it leaves SIGTERM and the like to one thread)
+// stay here: the child starts as any program would.
+TEST(CreateProcess, HandsTheChildNeitherOpenFilesNorBlockedSignals) {
     TempDir dir;
     const std::string script = dir / "fds.sh";
-    WriteFile(script, "#!/bin/sh\nls /proc/$$/fd > \"" + (dir / "fds.tmp") + "\"\nmv \"" +
-                          (dir / "fds.tmp") + "\" \"" + (dir / "fds") + "\"\n");
+    WriteFile(script, "#!/bin/sh\nls /proc/$$/fd > \"" + (dir / "fds.tmp") +
+                          "\"\ngrep SigBlk /proc/$$/status >> \"" + (dir / "fds.tmp") +
+                          "\"\nmv \"" + (dir / "fds.tmp") + "\" \"" + (dir / "fds") + "\"\n");
     chmod(script.c_str(), 0755);
     FILE* kept = std::fopen((dir / "open.txt").c_str(), "w");  // not close-on-exec
     ASSERT_NE(kept, nullptr);
     const int keptFd = fileno(kept);
+    sigset_t blocked, before;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGTERM);
+    sigaddset(&blocked, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &blocked, &before);
     wchar_t commandLine[] = L"";
-    ASSERT_TRUE(CreateProcess(platform::FromUtf8(script).c_str(), commandLine, nullptr, nullptr,
-                              FALSE, 0, nullptr, nullptr, nullptr, nullptr));
+    const bool started = CreateProcess(platform::FromUtf8(script).c_str(), commandLine, nullptr,
+                                       nullptr, FALSE, 0, nullptr, nullptr, nullptr, nullptr);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    ASSERT_TRUE(started);
     ASSERT_TRUE(WaitForFile(dir / "fds"));
     std::fclose(kept);
     const std::string fds = ReadFile(dir / "fds");
-    EXPECT_EQ(fds.find(std::to_string(keptFd) + "\n"), std::string::npos) << fds;
+    EXPECT_EQ(fds.find("\n" + std::to_string(keptFd) + "\n"), std::string::npos) << fds;
+    EXPECT_NE(fds.find("SigBlk:\t0000000000000000\n"), std::string::npos) << fds;
 }

@@ -3,7 +3,7 @@
 // the signal's number into a pipe; a thread of its own reads it and asks for the close.
 //
 // Every other thread started from here on blocks these signals, so the kernel hands them to that
-// thread, which waits in a plain read. Landing on a thread that is busy (a UI thread stuck in a
+// thread, which does nothing but wait for them. Landing on a busy thread (a UI thread stuck in a
 // write to a full stderr) would leave a second signal's immediate end to that thread's fortunes.
 #include <fcntl.h>
 #include <poll.h>

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "Spawn.h"
+#include "Take.h"
 
 namespace {
 
@@ -99,26 +100,10 @@ void BM_TouchToSound(benchmark::State& state) {
             state.SkipWithError("pulsor failed");
             break;
         }
-        std::ifstream in(wav, std::ios::binary);
-        std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
-        auto sample = [&](size_t frame) {
-            const size_t at = 44 + frame * 4;
-            return at + 1 < bytes.size()
-                       ? static_cast<int16_t>((bytes[at] & 0xFF) | (bytes[at + 1] << 8))
-                       : int16_t{0};
-        };
-        int64_t tapMs = 2100;
-        for (int i = 0; i < 8; ++i) {
-            const size_t tapFrame = static_cast<size_t>(tapMs) * 48;
-            size_t f = tapFrame;
-            while (f < tapFrame + 48000 && sample(f) == 0) {
-                ++f;
-            }
-            const int64_t latency = static_cast<int64_t>(f - tapFrame);
+        for (const int64_t latency : FramesToFirstSound(wav.string(), 2100, 8)) {
             worst = std::max(worst, latency);
             total += static_cast<double>(latency);
             ++taps;
-            tapMs += 50 + 1950 + i;
         }
     }
     state.counters["period_frames"] = period;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Spawn.h"
+#include "Take.h"
 
 namespace {
 
@@ -52,26 +53,10 @@ void BM_MidiNoteToSound(benchmark::State& state) {
             state.SkipWithError("pulsor failed");
             break;
         }
-        std::ifstream in(wav, std::ios::binary);
-        std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
-        auto sample = [&](size_t frame) {
-            const size_t at = 44 + frame * 4;
-            return at + 1 < bytes.size()
-                       ? static_cast<int16_t>((bytes[at] & 0xFF) | (bytes[at + 1] << 8))
-                       : int16_t{0};
-        };
-        int64_t noteMs = 2100;
-        for (int i = 0; i < notes; ++i) {
-            const size_t noteFrame = static_cast<size_t>(noteMs) * 48;
-            size_t f = noteFrame;
-            while (f < noteFrame + 48000 && sample(f) == 0) {
-                ++f;
-            }
-            const int64_t latency = static_cast<int64_t>(f - noteFrame);
+        for (const int64_t latency : FramesToFirstSound(wav, 2100, notes)) {
             worst = std::max(worst, latency);
             total += static_cast<double>(latency);
             ++count;
-            noteMs += 50 + 1950 + i;
         }
     }
     fs::remove_all(dir);

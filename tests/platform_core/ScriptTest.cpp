@@ -1,7 +1,10 @@
 #include "platform/device/Script.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -103,11 +106,45 @@ TEST(ScriptParsing, KeysByTheirScancodeNamesAndNumberedFingers) {
     EXPECT_EQ(ErrorOf("finger 1 down 1\n"), "s.txt:1: finger takes N down|move|up X Y");
 }
 
-TEST(ScriptParsing, AMissingFileIsAnError) {
-    Script script;
-    std::string error;
-    EXPECT_FALSE(platform::LoadScript("/nonexistent/script.txt", 480, 640, &script, &error));
-    EXPECT_NE(error.find("/nonexistent/script.txt"), std::string::npos);
+TEST(ScriptParsing, OnlyAFileOfAtMost16MiBIsAScript) {
+    const std::string dir = ::testing::TempDir() + "pulsor-script-" + std::to_string(getpid());
+    mkdir(dir.c_str(), 0755);
+    const std::string fifo = dir + "/fifo.txt", large = dir + "/large.txt";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    std::ofstream(large) << "wait 10\n";
+    ASSERT_EQ(truncate(large.c_str(), (16 << 20) + 1), 0);  // sparse
+    struct Case {
+        std::string path;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"/nonexistent/script.txt", "/nonexistent/script.txt: No such file or directory"},
+        {dir, dir + ": is a folder, not a file"},
+        {"/dev/zero", "/dev/zero: is a character device, not a file"},
+        {fifo, fifo + ": is a named pipe (FIFO), not a file"},
+        {large, large + ": is 16777217 bytes (at most 16777216)"},
+    };
+    alarm(10);  // a read that waits on the pipe ends the test, not the suite
+    for (const Case& c : cases) {
+        Script script;
+        std::string error;
+        EXPECT_FALSE(platform::LoadScript(c.path, 480, 640, &script, &error)) << c.path;
+        EXPECT_EQ(error, c.error);
+    }
+    alarm(0);
+    std::remove(fifo.c_str());
+    std::remove(large.c_str());
+    rmdir(dir.c_str());
+}
+
+TEST(ScriptParsing, AnErrorQuotesTheLineWithoutItsControlBytes) {
+    EXPECT_EQ(ErrorOf("\x1b[2J\x1b]0;owned\x07 1\n"),
+              "s.txt:1: unknown command '\\x1b[2J\\x1b]0;owned\\x07'");
+    // C1 controls and bytes that are not UTF-8 are escaped; the rest of UTF-8 is shown.
+    EXPECT_EQ(ErrorOf("tap \xC2\x9B"
+                      "31m \xC3\xA9\n"),
+              "s.txt:1: '\\xc2\\x9b31m' is not a whole number of 0 or more");
+    EXPECT_EQ(ErrorOf("press Caf\xC3\xA9\xFF\n"), "s.txt:1: unknown key 'Caf\xC3\xA9\\xff'");
 }
 
 // A window that logs what it gets with the device time, and paints a pixel where the finger
@@ -211,7 +248,7 @@ RunResult RunScript(const std::string& text, const std::string& shotsDir) {
     }
     clock.UnregisterCurrentThread();
     scripted->Join();
-    EXPECT_EQ(scripted->Error(), "");
+    EXPECT_TRUE(scripted->Errors().empty());
     platform::SetCurrentDevice(nullptr);
     UnregisterClass(L"PulsorScriptTest", nullptr);
     return RunResult{gLog, ReadFile(shotsDir + "/end.png")};

@@ -314,17 +314,19 @@ int main(int argc, char** argv) {
     platform::wave::StopAudio();
     // Whatever still waits on the clock (the script) may now run to its end.
     clock.UnregisterCurrentThread();
-    std::string scriptError;
+    std::vector<std::string> scriptErrors;
     if (scriptedDevice) {
         scriptedDevice->Join();
-        scriptError = scriptedDevice->Error();
+        scriptErrors = scriptedDevice->Errors();
     }
     if (platform::Device* current = platform::CurrentDevice()) {
         current->Close();
     }
     platform::SetCurrentDevice(nullptr);
-    if (!scriptError.empty()) {
+    for (const std::string& scriptError : scriptErrors) {
         std::fprintf(stderr, "pulsor: %s\n", scriptError.c_str());
+    }
+    if (!scriptErrors.empty()) {
         return exitCode != 0 ? exitCode : 1;
     }
     // Scripts notice settings that could not be saved (the reason is already on stderr).

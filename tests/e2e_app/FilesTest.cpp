@@ -19,7 +19,7 @@ namespace {
 // The program's run, bounded: one that waits on a file ends as 124 (or 137 when it ignored the
 // first signal) instead of hanging the suite. `prefix` goes before it (env, setpriv).
 int Pulsor(const PulsorRun& run, const std::string& options, const std::string& prefix = "") {
-    const std::string cmd = prefix + " timeout -k 5 60 " + PULSOR_EXE +
+    const std::string cmd = prefix + " timeout -k 5 30 " + PULSOR_EXE +
                             " --headless --no-audio --config-dir " +
                             (run.Dir() / "config").string() + " " + options + " 2>" +
                             (run.Dir() / "stderr.txt").string();
@@ -87,8 +87,13 @@ TEST(FilesEndToEnd, EntriesOfAKitThatAreNoFilesAreNamedAndNothingWaitsOnThem) {
         const fs::file_status before = fs::symlink_status(kit / c.entry);
         const std::string line = "pulsor: kit: " + (kit / c.entry).string() + ": " + c.said + "\n";
         const fs::path script = Script(run, "wait 100\n");
-        // Chosen, then found again from the settings by the next start.
-        for (const std::string& kitOption : {"--kit " + kit.string(), std::string()}) {
+        // Chosen; the first case is also found again from the settings by the next start, where
+        // a pipe used to hang every later start as well.
+        std::vector<std::string> starts = {"--kit " + kit.string()};
+        if (&c == &cases[0]) {
+            starts.push_back("");
+        }
+        for (const std::string& kitOption : starts) {
             EXPECT_EQ(Pulsor(run, "--script " + script.string() + " " + kitOption, c.prefix), 0)
                 << c.entry << " " << kitOption << ": " << run.Errors();
             EXPECT_NE(run.Errors().find(line), std::string::npos) << line << run.Errors();
@@ -203,7 +208,7 @@ TEST(FilesEndToEnd, ShotsIntoAFullFileSystemAreWholeOrNamedAsLost) {
     const std::string inside =
         "mount -t tmpfs -o size=48k none " + shots.string() + " && head -c 20000 /dev/urandom > " +
         shots.string() + "/keep.png && cp " + shots.string() + "/keep.png " + out.string() +
-        "/keep.before && timeout -k 5 60 " + PULSOR_EXE + " --headless --no-audio --config-dir " +
+        "/keep.before && timeout -k 5 30 " + PULSOR_EXE + " --headless --no-audio --config-dir " +
         (run.Dir() / "config").string() + " --screen 240x320 --dpi 96 --script " + script.string() +
         " --shots " + shots.string() + " 2>" + (run.Dir() / "stderr.txt").string() +
         "; echo $? > " + out.string() + "/status; cp -a " + shots.string() + "/. " + out.string() +

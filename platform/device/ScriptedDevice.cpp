@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 
 #include "platform/device/Keys.h"
 #include "platform/kernel/Files.h"

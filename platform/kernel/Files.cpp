@@ -121,9 +121,10 @@ bool ReadWholeFile(const std::string& path, uint64_t maxBytes, std::string* cont
         *failure = file;
         return false;
     }
-    content->clear();
     // The file may grow while it is read: one byte past the bound tells.
     const uint64_t limit = maxBytes == kAnySize ? maxBytes : maxBytes + 1;
+    content->clear();
+    content->reserve(static_cast<size_t>(file.size < limit ? file.size : limit));
     char buffer[65536];
     int error = 0;
     while (content->size() < limit) {
@@ -147,7 +148,8 @@ bool ReadWholeFile(const std::string& path, uint64_t maxBytes, std::string* cont
         return false;
     }
     if (content->size() > maxBytes) {
-        *failure = Failed("is more than " + std::to_string(maxBytes) + " bytes", EFBIG);
+        *failure =
+            Failed("grew past " + std::to_string(maxBytes) + " bytes while it was read", EFBIG);
         content->clear();
         return false;
     }

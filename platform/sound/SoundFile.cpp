@@ -155,13 +155,12 @@ LPBYTE SndReadFile(LPCWSTR path, DWORD maxBytes, LPDWORD size, LPWSTR reason, UI
         }
         return nullptr;
     }
-    BYTE* bytes = new (std::nothrow) BYTE[text.size() + 1];
+    BYTE* bytes = new (std::nothrow) BYTE[text.size()];
     if (!bytes) {
         StringCchCopyW(reason, cchReason, L"is too large for the memory left");
         return nullptr;
     }
     std::memcpy(bytes, text.data(), text.size());
-    bytes[text.size()] = 0;
     *size = static_cast<DWORD>(text.size());
     return bytes;
 }

@@ -14,6 +14,11 @@ void Warn(LPCWSTR path, LPCWSTR reason) {
     std::fprintf(stderr, "pulsor: kit: %ls: %ls; the built-in sound plays instead\n", path, reason);
 }
 
+// An entry named like a word that is no file to play (a folder, a named pipe, a link to nothing).
+void CALLBACK WarnSkipped(LPCWSTR path, LPCWSTR reason, LPVOID) {
+    std::fprintf(stderr, "pulsor: kit: %ls: %ls; not used\n", path, reason);
+}
+
 WavePlayer* BuiltInPlayer(LPCWSTR folder, LPCWSTR stem) {
     WCHAR name[32];
     WCHAR path[MAX_PATH];
@@ -37,7 +42,8 @@ KitLoader::KitLoader(LPCWSTR kitFolder, LPCWSTR builtInFolder) {
 
 WavePlayer* KitLoader::CreatePlayer(LPCWSTR stem, bool matchLoudness, bool* found) const {
     WCHAR path[MAX_PATH];
-    const bool inKit = kit[0] != L'\0' && SndFindFile(kit, stem, path, MAX_PATH);
+    const bool inKit =
+        kit[0] != L'\0' && SndFindFile(kit, stem, path, MAX_PATH, WarnSkipped, nullptr);
     if (found) {
         *found = inKit;
     }
@@ -106,19 +112,18 @@ void KitLoader::LoadLabels(SoundBank* bank) const {
     if (!bank || !BuildPath(path, MAX_PATH, kit, L"labels.txt")) {
         return;
     }
-    FILE* file = _wfopen(path, L"rb");
-    if (!file) {
-        return;
-    }
+    WCHAR reason[128];
+    DWORD length = 0;
     // Sixteen short lines: anything much larger is not a captions file.
-    char* text = new (std::nothrow) char[kMaxLabelsBytes + 1];
-    const size_t length = text ? std::fread(text, 1, kMaxLabelsBytes + 1, file) : 0;
-    std::fclose(file);
-    if (length > static_cast<size_t>(kMaxLabelsBytes)) {
-        std::fprintf(stderr, "pulsor: kit: %ls: too large for sixteen captions; not used\n", path);
-        delete[] text;
+    LPBYTE bytes = SndReadFile(path, kMaxLabelsBytes, &length, reason, 128);
+    if (!bytes) {
+        if (reason[0]) {
+            std::fprintf(stderr, "pulsor: kit: %ls: %ls; the pad's own captions are used\n", path,
+                         reason);
+        }
         return;
     }
+    const char* text = reinterpret_cast<const char*>(bytes);
     size_t at = 0;
     if (length >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0) {
         at = 3;  // a byte-order mark some editors write
@@ -151,5 +156,5 @@ void KitLoader::LoadLabels(SoundBank* bank) const {
         ++word;
         at = end + 1;
     }
-    delete[] text;
+    SndFreeImage(bytes);
 }

@@ -17,7 +17,7 @@ public:
     static constexpr DWORD kMaxSeconds = 20;
     static constexpr DWORD kMaxChannels = 8;
     static constexpr int kMaxLabelLength = 48;  // characters; a longer caption is not used
-    static constexpr long kMaxLabelsBytes = 64 * 1024;
+    static constexpr DWORD kMaxLabelsBytes = 64 * 1024;
 
     // `kitFolder` and `builtInFolder` end in a path separator.
     KitLoader(LPCWSTR kitFolder, LPCWSTR builtInFolder);

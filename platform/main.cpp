@@ -29,7 +29,8 @@ const char kUsage[] =
     "              [--config-dir DIR] [--real-time] [--taskbar PX] [--kit DIR|NAME]\n"
     "              [--verbose] [--help] [--version]\n"
     "\n"
-    "  --screen WxH          size of the emulated screen in pixels (default 480x640)\n"
+    "  --screen WxH          size of the emulated screen in pixels (default 480x640,\n"
+    "                        at most 4096 on a side)\n"
     "  --dpi N|X,Y           its dots per inch (default 192)\n"
     "  --fullscreen          the whole display, showing a handheld screen fitted to it\n"
     "  --headless            an in-memory screen, no window; runs in virtual time\n"
@@ -49,6 +50,8 @@ const char kUsage[] =
     "\n"
     "Headless without --script in virtual time closes the window as soon as the program has\n"
     "settled (nothing would ever happen); with --real-time it runs until closed or killed.\n";
+
+constexpr int kMaxScreenSide = 4096;
 
 struct ParsedCommandLine {
     platform::DeviceOptions options;
@@ -135,8 +138,14 @@ bool ParseCommandLine(int argc, char** argv, ParsedCommandLine* parsed, std::str
         } else if (arg == "--screen") {
             if (!take())
                 return false;
-            if (!ParsePair(value, 'x', 1, 16384, &o.screenWidth, &o.screenHeight)) {
+            if (!ParsePair(value, 'x', 1, 999999999, &o.screenWidth, &o.screenHeight)) {
                 *error = "--screen wants WIDTHxHEIGHT in pixels, not '" + value + "'";
+                return false;
+            }
+            // Every picture is drawn in software: 16384x16384 took 43 s and 7.3 GB.
+            if (o.screenWidth > kMaxScreenSide || o.screenHeight > kMaxScreenSide) {
+                *error = "--screen is at most " + std::to_string(kMaxScreenSide) +
+                         " pixels on a side, not '" + value + "'";
                 return false;
             }
             o.screenGiven = true;
@@ -314,17 +323,19 @@ int main(int argc, char** argv) {
     platform::wave::StopAudio();
     // Whatever still waits on the clock (the script) may now run to its end.
     clock.UnregisterCurrentThread();
-    std::string scriptError;
+    std::vector<std::string> scriptErrors;
     if (scriptedDevice) {
         scriptedDevice->Join();
-        scriptError = scriptedDevice->Error();
+        scriptErrors = scriptedDevice->Errors();
     }
     if (platform::Device* current = platform::CurrentDevice()) {
         current->Close();
     }
     platform::SetCurrentDevice(nullptr);
-    if (!scriptError.empty()) {
+    for (const std::string& scriptError : scriptErrors) {
         std::fprintf(stderr, "pulsor: %s\n", scriptError.c_str());
+    }
+    if (!scriptErrors.empty()) {
         return exitCode != 0 ? exitCode : 1;
     }
     // Scripts notice settings that could not be saved (the reason is already on stderr).

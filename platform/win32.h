@@ -811,9 +811,18 @@ HRESULT RegistryGetString(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPWSTR d
 HRESULT RegistrySetString(HKEY root, LPCWSTR subKey, LPCWSTR valueName, LPCWSTR data);
 
 // --- Sound files and text (kits) ---------------------------------------------------------------
+// Told of an entry named like the stem that is not used, and why: a folder, a named pipe, a
+// device, a link to nothing or in a loop, a path longer than the buffer.
+typedef void(CALLBACK* SNDSKIPPROC)(LPCWSTR path, LPCWSTR reason, LPVOID context);
 // The file in `folder` (ending in a path separator) named `stem` with any extension ("L1" finds
-// "L1.flac"); several: the first by name. FALSE when there is none or the path does not fit.
-BOOL SndFindFile(LPCWSTR folder, LPCWSTR stem, LPWSTR path, UINT cchPath);
+// "L1.flac"); several: the first by name whose path fits. Only regular files count; every other
+// entry so named goes to `skipped` (optional). FALSE when there is none.
+BOOL SndFindFile(LPCWSTR folder, LPCWSTR stem, LPWSTR path, UINT cchPath, SNDSKIPPROC skipped,
+                 LPVOID context);
+// A kit's text file (labels.txt) whole, when it is a regular file of at most `maxBytes`: `*size`
+// bytes, released with SndFreeImage. Null otherwise, with the reason in `reason`, left empty when
+// there is no such file at all.
+LPBYTE SndReadFile(LPCWSTR path, DWORD maxBytes, LPDWORD size, LPWSTR reason, UINT cchReason);
 
 #define SND_KEEP_LOUDNESS 1000.0f  // targetLufs: leave the level as it is
 typedef struct tagSNDDECODE {

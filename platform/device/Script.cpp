@@ -3,10 +3,11 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 #include "platform/device/Keys.h"
+#include "platform/kernel/Files.h"
+#include "platform/kernel/WideString.h"
 
 namespace platform {
 namespace {
@@ -53,6 +54,34 @@ bool ParseInt(const std::string& word, int* value) {
     return true;
 }
 
+// Text for a terminal: control bytes, C1 controls and bytes that are not UTF-8 are written as
+// \xNN, so that a damaged or hostile script cannot move the cursor or recolour the screen.
+std::string Printable(const std::string& text) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte < 0x7F) {
+            out += text[i++];
+            continue;
+        }
+        // A whole UTF-8 sequence passes, unless it encodes a C1 control (U+0080..U+009F).
+        const size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+        std::wstring decoded;
+        if (byte >= 0xC2 && FromUtf8Strict(std::string_view(text).substr(i, length), &decoded) &&
+            decoded.size() == 1 && decoded[0] >= 0xA0) {
+            out.append(text, i, length);
+            i += length;
+            continue;
+        }
+        out += "\\x";
+        out += kHex[byte >> 4];
+        out += kHex[byte & 15];
+        ++i;
+    }
+    return out;
+}
+
 bool ValidShotName(const std::string& name) {
     const std::string ext = ".png";
     if (name.size() <= ext.size() || name.compare(name.size() - ext.size(), ext.size(), ext) != 0) {
@@ -70,7 +99,7 @@ bool ParseScript(const std::string& text, const std::string& fileName, int scree
     std::string line;
     int number = 0;
     auto fail = [&](const std::string& reason) {
-        *error = fileName + ":" + std::to_string(number) + ": " + reason;
+        *error = Printable(fileName + ":" + std::to_string(number) + ": " + reason);
         script->clear();
         return false;
     };
@@ -181,14 +210,13 @@ bool ParseScript(const std::string& text, const std::string& fileName, int scree
 
 bool LoadScript(const std::string& path, int screenWidth, int screenHeight, Script* script,
                 std::string* error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        *error = path + ": cannot read the script";
+    std::string text;
+    ReadableFile failure;
+    if (!ReadWholeFile(path, kMaxScriptBytes, &text, &failure)) {
+        *error = Printable(path + ": " + failure.reason);
         return false;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    return ParseScript(text.str(), path, screenWidth, screenHeight, script, error);
+    return ParseScript(text, path, screenWidth, screenHeight, script, error);
 }
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 //   midi NOTE VELOCITY (a note-on from a controller; velocity 0 is its note-off)
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -39,9 +40,13 @@ struct ScriptCommand {
 using Script = std::vector<ScriptCommand>;
 
 // Parses a whole script. Coordinates must lie on a screen of the given size. On the first bad
-// line returns false with "FILE:LINE: reason" in *error.
+// line returns false with "FILE:LINE: reason" in *error, control bytes written as \xNN.
 bool ParseScript(const std::string& text, const std::string& fileName, int screenWidth,
                  int screenHeight, Script* script, std::string* error);
+// A script is a regular file of at most this many bytes (a named pipe or /dev/zero is refused).
+constexpr uint64_t kMaxScriptBytes = 16u << 20;
+
+// Reads and parses the file at `path`; false with "PATH: reason" when it cannot be read.
 bool LoadScript(const std::string& path, int screenWidth, int screenHeight, Script* script,
                 std::string* error);
 

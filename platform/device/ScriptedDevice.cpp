@@ -9,9 +9,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 
 #include "platform/device/Keys.h"
+#include "platform/kernel/Files.h"
 
 extern char** environ;
 
@@ -30,20 +30,28 @@ void StoreFrame(PresentedFrame* frame, const uint32_t* pixels, int width, int he
     ++frame->serial;
 }
 
-bool WriteFramePng(const PresentedFrame& frame, const std::string& path) {
+namespace {
+
+void AppendPng(png_structp png, png_bytep data, png_size_t length) {
+    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+}  // namespace
+
+bool WriteFramePng(const PresentedFrame& frame, const std::string& path, std::string* reason) {
     if (frame.width <= 0 || frame.height <= 0) {
+        *reason = "nothing to write";
         return false;
     }
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        return false;
-    }
+    // Made in memory first, so that the file is written whole or not at all.
+    std::vector<uint8_t> encoded;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     std::vector<png_byte> row(static_cast<size_t>(frame.width) * 3);
     bool ok = false;
     if (info && setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, file);
+        png_set_write_fn(png, &encoded, AppendPng, nullptr);
         png_set_IHDR(png, info, static_cast<png_uint_32>(frame.width),
                      static_cast<png_uint_32>(frame.height), 8, PNG_COLOR_TYPE_RGB,
                      PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -61,10 +69,11 @@ bool WriteFramePng(const PresentedFrame& frame, const std::string& path) {
         ok = true;
     }
     png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-    if (std::fclose(file) != 0) {
-        ok = false;
+    if (!ok) {
+        *reason = "cannot encode the picture";
+        return false;
     }
-    return ok;
+    return WriteWholeFile(path, encoded.data(), encoded.size(), reason);
 }
 
 ScriptedDevice::ScriptedDevice(std::unique_ptr<Device> inner, Script script,
@@ -83,9 +92,9 @@ void ScriptedDevice::Join() {
     }
 }
 
-std::string ScriptedDevice::Error() const {
+std::vector<std::string> ScriptedDevice::Errors() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return error_;
+    return errors_;
 }
 
 int ScriptedDevice::LastLaunchStatus() const {
@@ -95,9 +104,7 @@ int ScriptedDevice::LastLaunchStatus() const {
 
 void ScriptedDevice::Fail(const std::string& error) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (error_.empty()) {
-        error_ = error;
-    }
+    errors_.push_back(error);
 }
 
 bool ScriptedDevice::Open(DeviceSink* sink, std::string* error) {
@@ -382,8 +389,9 @@ void ScriptedDevice::Run() {
                 const std::string path =
                     (options_.shotsDir.empty() ? std::string(".") : options_.shotsDir) + "/" +
                     cmd.name;
-                if (!WriteFramePng(frame, path)) {
-                    Fail(path + ": cannot write the shot");
+                std::string reason;
+                if (!WriteFramePng(frame, path, &reason)) {
+                    Fail(path + ": cannot write the shot: " + reason);
                 }
                 break;
             }

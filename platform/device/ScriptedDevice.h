@@ -29,8 +29,8 @@ struct PresentedFrame {
 // Keeps a copy of presented pixels (rows `stride` bytes apart) in *frame, counting it.
 void StoreFrame(PresentedFrame* frame, const uint32_t* pixels, int width, int height, int stride);
 
-// Writes a frame as an RGB PNG; false when it cannot.
-bool WriteFramePng(const PresentedFrame& frame, const std::string& path);
+// Writes a frame as an RGB PNG, whole or not at all; false with the reason when it cannot.
+bool WriteFramePng(const PresentedFrame& frame, const std::string& path, std::string* reason);
 
 class ScriptedDevice : public Device {
 public:
@@ -42,8 +42,8 @@ public:
     Device& Inner() const { return *inner_; }
     // Waits for the script thread to end (it ends early once the window is gone).
     void Join();
-    // The first failure of a step (a shot not written, a launch that failed); empty if none.
-    std::string Error() const;
+    // Every failure of a step (each shot not written, a launch that failed), in order.
+    std::vector<std::string> Errors() const;
     // Exit status of the last instance started by `launch` (-1: none yet or not normal exit).
     int LastLaunchStatus() const;
 
@@ -96,7 +96,7 @@ private:
     bool hasWindow_ = false;
     bool minimized_ = false;
     RECT windowRect_{};
-    std::string error_;
+    std::vector<std::string> errors_;
     int launchStatus_ = -1;
     bool started_ = false;
     std::thread thread_;

@@ -2,6 +2,7 @@
 // matched, handed back as WAV file images so that they play exactly as the built-in files do.
 #include <ebur128.h>
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/kernel/Files.h"
 #include "platform/kernel/WideString.h"
 #include "platform/win32.h"
 
@@ -44,11 +46,16 @@ void Put32(BYTE* p, uint32_t v) {
     Put16(p + 2, v >> 16);
 }
 
+// libsndfile reads from our descriptor, opened as every read file is, and leaves it to us.
 struct SndFile {
+    int fd = -1;
     SNDFILE* file = nullptr;
     ~SndFile() {
         if (file) {
             sf_close(file);
+        }
+        if (fd >= 0) {
+            close(fd);
         }
     }
 };
@@ -94,28 +101,68 @@ double MeasureLufs(const float* samples, size_t frames, int channels, int rate) 
 
 }  // namespace
 
-BOOL SndFindFile(LPCWSTR folder, LPCWSTR stem, LPWSTR path, UINT cchPath) {
+BOOL SndFindFile(LPCWSTR folder, LPCWSTR stem, LPWSTR path, UINT cchPath, SNDSKIPPROC skipped,
+                 LPVOID context) {
     if (!folder || !stem || !path || cchPath == 0) {
         return FALSE;
     }
     path[0] = L'\0';
     const std::string prefix = platform::ToUtf8(stem) + ".";
     std::error_code ec;
-    std::vector<std::string> found;
+    std::vector<std::string> named;
     for (fs::directory_iterator it(fs::path(platform::ToUtf8(folder)), ec), end; !ec && it != end;
          it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
-            it->is_regular_file(ec)) {
-            found.push_back(name);
+        if (name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0) {
+            named.push_back(name);
         }
     }
-    if (found.empty()) {
-        return FALSE;
+    std::sort(named.begin(), named.end());
+    bool found = false;
+    for (const std::string& name : named) {
+        const std::wstring full = std::wstring(folder) + platform::FromUtf8(name);
+        // Only looked at, never opened: a named pipe would block, a device may never end.
+        std::string reason;
+        const bool regular = platform::IsRegularFile(platform::ToUtf8(full), &reason);
+        if (regular && found) {
+            continue;  // a second file of the word: the first one is it
+        }
+        if (regular && full.size() < cchPath) {
+            found = SUCCEEDED(StringCchCopyW(path, cchPath, full.c_str()));
+            continue;
+        }
+        if (regular) {
+            reason = "its path is longer than " + std::to_string(cchPath - 1) + " characters";
+        }
+        if (skipped) {
+            skipped(full.c_str(), platform::FromUtf8(reason).c_str(), context);
+        }
     }
-    std::sort(found.begin(), found.end());
-    const std::wstring full = std::wstring(folder) + platform::FromUtf8(found.front());
-    return SUCCEEDED(StringCchCopyW(path, cchPath, full.c_str())) ? TRUE : FALSE;
+    return found ? TRUE : FALSE;
+}
+
+LPBYTE SndReadFile(LPCWSTR path, DWORD maxBytes, LPDWORD size, LPWSTR reason, UINT cchReason) {
+    if (!path || !size || !reason || cchReason == 0) {
+        return nullptr;
+    }
+    *size = 0;
+    reason[0] = L'\0';
+    std::string text;
+    platform::ReadableFile failure;
+    if (!platform::ReadWholeFile(platform::ToUtf8(path), maxBytes, &text, &failure)) {
+        if (!failure.missing) {
+            StringCchCopyW(reason, cchReason, platform::FromUtf8(failure.reason).c_str());
+        }
+        return nullptr;
+    }
+    BYTE* bytes = new (std::nothrow) BYTE[text.size()];
+    if (!bytes) {
+        StringCchCopyW(reason, cchReason, L"is too large for the memory left");
+        return nullptr;
+    }
+    std::memcpy(bytes, text.data(), text.size());
+    *size = static_cast<DWORD>(text.size());
+    return bytes;
 }
 
 LPBYTE SndDecodeFile(LPCWSTR path, SNDDECODE* d, LPDWORD size) {
@@ -130,9 +177,15 @@ LPBYTE SndDecodeFile(LPCWSTR path, SNDDECODE* d, LPDWORD size) {
         SetReason(d, "no file");
         return nullptr;
     }
+    const platform::ReadableFile file = platform::OpenForReading(platform::ToUtf8(path));
+    if (file.fd < 0) {
+        SetReason(d, file.reason);
+        return nullptr;
+    }
     SF_INFO info{};
     SndFile in;
-    in.file = sf_open(platform::ToUtf8(path).c_str(), SFM_READ, &info);
+    in.fd = file.fd;
+    in.file = sf_open_fd(file.fd, SFM_READ, &info, SF_FALSE);
     if (!in.file) {
         SetReason(d, std::string("does not decode: ") + sf_strerror(nullptr));
         return nullptr;

@@ -165,7 +165,8 @@ TEST_F(HeadlessRun, AShotThatCannotBeWrittenFailsTheRun) {
     Result r = Run("--headless --no-audio --config-dir " + Quote(dir_ + "/config") + " --script " +
                    Quote(dir_ + "/script.txt") + " --shots " + Quote(dir_ + "/pictures"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(FirstLine(r.err), "pulsor: " + dir_ + "/pictures/a.png: cannot write the shot\n");
+    EXPECT_EQ(FirstLine(r.err),
+              "pulsor: " + dir_ + "/pictures/a.png: cannot write the shot: Is a directory\n");
 }
 
 TEST_F(HeadlessRun, ATakeThatCannotBeWrittenStopsTheRunBeforeItStarts) {

@@ -107,7 +107,17 @@ TEST(ScriptParsing, AMissingFileIsAnError) {
     Script script;
     std::string error;
     EXPECT_FALSE(platform::LoadScript("/nonexistent/script.txt", 480, 640, &script, &error));
-    EXPECT_NE(error.find("/nonexistent/script.txt"), std::string::npos);
+    EXPECT_EQ(error, "/nonexistent/script.txt: No such file or directory");
+}
+
+TEST(ScriptParsing, AnErrorQuotesTheLineWithoutItsControlBytes) {
+    EXPECT_EQ(ErrorOf("\x1b[2J\x1b]0;owned\x07 1\n"),
+              "s.txt:1: unknown command '\\x1b[2J\\x1b]0;owned\\x07'");
+    // C1 controls and bytes that are not UTF-8 are escaped; the rest of UTF-8 is shown.
+    EXPECT_EQ(ErrorOf("tap \xC2\x9B"
+                      "31m \xC3\xA9\n"),
+              "s.txt:1: '\\xc2\\x9b31m' is not a whole number of 0 or more");
+    EXPECT_EQ(ErrorOf("press Caf\xC3\xA9\xFF\n"), "s.txt:1: unknown key 'Caf\xC3\xA9\\xff'");
 }
 
 // A window that logs what it gets with the device time, and paints a pixel where the finger
@@ -211,7 +221,7 @@ RunResult RunScript(const std::string& text, const std::string& shotsDir) {
     }
     clock.UnregisterCurrentThread();
     scripted->Join();
-    EXPECT_EQ(scripted->Error(), "");
+    EXPECT_TRUE(scripted->Errors().empty());
     platform::SetCurrentDevice(nullptr);
     UnregisterClass(L"PulsorScriptTest", nullptr);
     return RunResult{gLog, ReadFile(shotsDir + "/end.png")};

@@ -2,6 +2,8 @@
 // matched, and refused with a reason when they cannot be played.
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -164,35 +166,117 @@ TEST(SoundFile, WhatCannotBePlayedIsRefusedWithItsReason) {
         std::string reason;
     };
     const Case cases[] = {
-        {"garbage.flac", "does not decode"},        {"empty.wav", "does not decode"},
-        {"missing.ogg", "does not decode"},         {"long.flac", "lasts 21.0 s (at most 20 s)"},
-        {"wide.wav", "has 9 channels (at most 8)"}, {"cut.flac", "damaged"},
+        {"garbage.flac", "does not decode"},
+        {"empty.wav", "does not decode"},
+        {"missing.ogg", "No such file or directory"},
+        {"long.flac", "lasts 21.0 s (at most 20 s)"},
+        {"wide.wav", "has 9 channels (at most 8)"},
+        {"cut.flac", "damaged"},
+        // Should a word become a named pipe after it was found, decoding neither waits nor
+        // opens it.
+        {"pipe.wav", "is a named pipe (FIFO), not a file"},
     };
+    ASSERT_EQ(mkfifo((dir / "pipe.wav").c_str(), 0644), 0);
+    alarm(10);  // a read that waits on the pipe ends the test, not the suite
     for (const Case& c : cases) {
         Decoded d = Decode(dir / c.file);
         EXPECT_TRUE(d.image.empty()) << c.file;
         EXPECT_NE(platform::ToUtf8(d.info.reason).find(c.reason), std::string::npos)
             << c.file << ": " << platform::ToUtf8(d.info.reason);
     }
+    alarm(0);
 }
 
-TEST(SoundFile, FindsAStemWithAnyExtension) {
+void CALLBACK Collect(LPCWSTR path, LPCWSTR reason, LPVOID context) {
+    static_cast<std::vector<std::string>*>(context)->push_back(platform::ToUtf8(path) + ": " +
+                                                               platform::ToUtf8(reason));
+}
+
+TEST(SoundFile, FindsAStemWithAnyExtensionAndNamesWhatItSkips) {
     TempDir dir;
     WriteFile(dir / "L1.ogg", "x");
     WriteFile(dir / "L10.flac", "x");
     WriteFile(dir / "H2.wav", "x");
     WriteFile(dir / "H2.flac", "x");
-    std::filesystem::create_directory(dir / "L3.dir");
-    const std::wstring folder = W(dir.Path() + "/");
+    std::filesystem::create_directory(dir / "L3.wav");
+    ASSERT_EQ(mkfifo((dir / "L5.flac").c_str(), 0644), 0);
+    WriteFile(dir / "L5.wav", "x");
+    ASSERT_EQ(symlink("/dev/zero", (dir / "L6.wav").c_str()), 0);
+    ASSERT_EQ(symlink("gone.wav", (dir / "L7.wav").c_str()), 0);
+    ASSERT_EQ(symlink("L8.wav", (dir / "L8.wav").c_str()), 0);
+    const std::string folder = dir.Path() + "/";
+    struct Case {
+        const char* stem;
+        UINT cchPath;
+        const char* found;  // null: none
+        std::vector<std::string> skipped;
+    };
+    const Case cases[] = {
+        {"L1", MAX_PATH, "L1.ogg", {}},   // not L10
+        {"H2", MAX_PATH, "H2.flac", {}},  // the first by name; the other is no news
+        {"L3", MAX_PATH, nullptr, {"L3.wav: is a folder, not a file"}},
+        {"L4", MAX_PATH, nullptr, {}},
+        {"L5", MAX_PATH, "L5.wav", {"L5.flac: is a named pipe (FIFO), not a file"}},
+        {"L6", MAX_PATH, nullptr, {"L6.wav: is a character device, not a file"}},
+        {"L7", MAX_PATH, nullptr, {"L7.wav: is a link to a file that does not exist"}},
+        {"L8",
+         MAX_PATH,
+         nullptr,
+         {"L8.wav: is a link in a loop (Too many levels of symbolic links)"}},
+        {"L1",
+         static_cast<UINT>(folder.size() + 6),
+         nullptr,
+         {"L1.ogg: its path is longer than " + std::to_string(folder.size() + 5) + " characters"}},
+    };
+    for (const Case& c : cases) {
+        WCHAR path[MAX_PATH];
+        std::vector<std::string> skipped;
+        EXPECT_EQ(
+            SndFindFile(W(folder).c_str(), W(c.stem).c_str(), path, c.cchPath, Collect, &skipped),
+            c.found ? TRUE : FALSE)
+            << c.stem;
+        if (c.found) {
+            EXPECT_EQ(platform::ToUtf8(path), folder + c.found) << c.stem;
+        }
+        std::vector<std::string> expected;
+        for (const std::string& line : c.skipped) {
+            expected.push_back(folder + line);
+        }
+        EXPECT_EQ(skipped, expected) << c.stem;
+    }
     WCHAR path[MAX_PATH];
-    ASSERT_TRUE(SndFindFile(folder.c_str(), L"L1", path, MAX_PATH));
-    EXPECT_EQ(std::wstring(path), folder + L"L1.ogg");  // not L10
-    ASSERT_TRUE(SndFindFile(folder.c_str(), L"H2", path, MAX_PATH));
-    EXPECT_EQ(std::wstring(path), folder + L"H2.flac");                // the first by name
-    EXPECT_FALSE(SndFindFile(folder.c_str(), L"L3", path, MAX_PATH));  // a folder is no sound
-    EXPECT_FALSE(SndFindFile(folder.c_str(), L"L4", path, MAX_PATH));
-    EXPECT_FALSE(SndFindFile(folder.c_str(), L"L1", path, 5));  // does not fit
-    EXPECT_FALSE(SndFindFile(L"/no/such/folder/", L"L1", path, MAX_PATH));
+    EXPECT_FALSE(SndFindFile(L"/no/such/folder/", L"L1", path, MAX_PATH, nullptr, nullptr));
+}
+
+TEST(SoundFile, AKitsTextIsReadWholeWhenItIsAFileOfItsSize) {
+    TempDir dir;
+    WriteFile(dir / "labels.txt", "One\nTwo\n");
+    WriteFile(dir / "large.txt", std::string(101, 'x'));
+    ASSERT_EQ(mkfifo((dir / "fifo.txt").c_str(), 0644), 0);
+    struct Case {
+        const char* name;
+        const char* text;  // null: refused
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"labels.txt", "One\nTwo\n", ""},
+        {"large.txt", nullptr, "is 101 bytes (at most 100)"},
+        {"fifo.txt", nullptr, "is a named pipe (FIFO), not a file"},
+        {"missing.txt", nullptr, ""},  // no news: the file is optional
+    };
+    alarm(10);  // a read that waits on the pipe ends the test, not the suite
+    for (const Case& c : cases) {
+        DWORD size = 0;
+        WCHAR reason[128];
+        LPBYTE text = SndReadFile(W(dir / c.name).c_str(), 100, &size, reason, 128);
+        EXPECT_EQ(text != nullptr, c.text != nullptr) << c.name;
+        if (text) {
+            EXPECT_EQ(std::string(reinterpret_cast<char*>(text), size), c.text);
+            SndFreeImage(text);
+        }
+        EXPECT_EQ(platform::ToUtf8(reason), c.reason) << c.name;
+    }
+    alarm(0);
 }
 
 TEST(MultiByteToWideChar, Utf8StrictOrReplacing) {

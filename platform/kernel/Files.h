@@ -1,0 +1,42 @@
+// Reading and writing files without surprises. Only regular files are read: a named pipe would
+// block its reader until some writer came (at start-up, for ever), a device may never end
+// (/dev/zero) or act on being opened, and a folder reads as nothing. Every file the platform reads
+// goes through OpenForReading, and each way it refuses one has a reason a user can act on.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+constexpr uint64_t kAnySize = UINT64_MAX;
+
+// A file opened for reading, or why it was not.
+struct ReadableFile {
+    int fd = -1;  // close-on-exec; the caller closes it
+    uint64_t size = 0;
+    bool missing = false;  // nothing at all at the path (a link to nothing is not missing)
+    std::string reason;    // when fd is -1: "No such file or directory", "is a folder, not a
+                           // file", "is 70000 bytes (at most 65536)"...
+};
+
+// Whether `path` is a regular file, following links, looked at without opening it. False with
+// the reason (and *missing when nothing at all is there).
+bool IsRegularFile(const std::string& path, std::string* reason, bool* missing = nullptr);
+
+// Opens `path` for reading if it is a regular file of at most `maxBytes`, never waiting on it.
+// On failure errno is set as open would set it, or to EISDIR (a folder), EINVAL (another kind
+// of file, a link to nothing) or EFBIG (too large).
+ReadableFile OpenForReading(const std::string& path, uint64_t maxBytes = kAnySize);
+
+// The whole of such a file into *content. False with the reason in *failure.
+bool ReadWholeFile(const std::string& path, uint64_t maxBytes, std::string* content,
+                   ReadableFile* failure);
+
+// Writes `size` bytes to `path` so that the name only ever shows a whole file: into a temporary
+// beside it, checked at every write and at the close, then renamed over it. On failure the
+// temporary is removed, `path` is as it was, and *reason holds the system's reason.
+bool WriteWholeFile(const std::string& path, const void* data, size_t size, std::string* reason);
+
+}  // namespace platform

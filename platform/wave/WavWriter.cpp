@@ -62,6 +62,10 @@ bool WriteAt(int fd, const void* bytes, size_t size, uint64_t offset, size_t* do
     return true;
 }
 
+bool Truncate(int fd, uint64_t size) {
+    return ftruncate(fd, static_cast<off_t>(size)) == 0;
+}
+
 bool ReadAt(int fd, void* bytes, size_t size, uint64_t offset) {
     for (size_t done = 0; done < size;) {
         const ssize_t n = pread(fd, static_cast<uint8_t*>(bytes) + done, size - done,
@@ -207,7 +211,7 @@ bool WavWriter::Begin(uint32_t rate) {
     failed_ = false;
     missed_ = 0;
     begun_ = true;
-    if (ftruncate(fd_, 0) != 0 || !WriteHeader()) {
+    if (!Truncate(fd_, 0) || !WriteHeader()) {
         Fail(errno);
         return false;
     }
@@ -336,10 +340,8 @@ void WavWriter::Fail(int number) {
     failed_ = true;
     buffered_ = 0;
     const uint64_t end = (rf64_ ? kRf64HeaderBytes : kRiffHeaderBytes) + dataBytes_;
-    if ((ftruncate(fd_, static_cast<off_t>(end)) != 0 || !WriteHeader()) && dataBytes_ == 0) {
-        // An empty file rather than a header of zeros.
-        if (ftruncate(fd_, 0) != 0) {
-        }
+    if ((!Truncate(fd_, end) || !WriteHeader()) && dataBytes_ == 0) {
+        Truncate(fd_, 0);  // an empty file rather than a header of zeros
     }
     Report(number);
 }

@@ -254,16 +254,15 @@ int main(int argc, char** argv) {
         }
     }
 
-    // Output folders are made now, or the run is refused before it starts.
-    for (const auto& [option, dir] :
-         {std::make_pair("--shots", options.shotsDir),
-          std::make_pair("--record", options.recordPath.empty()
-                                         ? std::string()
-                                         : platform::FolderOf(options.recordPath))}) {
-        if (!dir.empty() && !platform::PrepareOutputFolder(dir, &error)) {
-            std::fprintf(stderr, "pulsor: %s: cannot write into %s\n", option, error.c_str());
-            return 2;
-        }
+    // Output folders are made now, or the run is refused before it starts; so is the take, a
+    // file of its own that no other Pulsor records into meanwhile.
+    if (!options.shotsDir.empty() && !platform::PrepareOutputFolder(options.shotsDir, &error)) {
+        std::fprintf(stderr, "pulsor: --shots: cannot write into %s\n", error.c_str());
+        return 2;
+    }
+    if (!options.recordPath.empty() && !platform::wave::ClaimTake(options.recordPath, &error)) {
+        std::fprintf(stderr, "pulsor: --record: %s\n", error.c_str());
+        return 2;
     }
 
     if (!options.configDir.empty()) {
@@ -296,16 +295,6 @@ int main(int argc, char** argv) {
         scriptedDevice = wrapped.get();
         device = std::move(wrapped);
     }
-    // A take that cannot be kept is said at once, not found missing after the performance.
-    if (!options.recordPath.empty()) {
-        FILE* take = std::fopen(options.recordPath.c_str(), "ab");
-        if (!take) {
-            std::fprintf(stderr, "pulsor: cannot write %s: %s\n", options.recordPath.c_str(),
-                         std::strerror(errno));
-            return 1;
-        }
-        std::fclose(take);
-    }
     if (!device->Open(platform::user::UserDeviceSink(), &error)) {
         // One line; the SDL device's reason already points to --headless.
         std::fprintf(stderr, "pulsor: %s\n", error.c_str());
@@ -320,7 +309,7 @@ int main(int argc, char** argv) {
     static wchar_t commandLine[] = L"";
     int exitCode = WinMain(GetModuleHandle(nullptr), nullptr, commandLine, SW_SHOW);
 
-    platform::wave::StopAudio();
+    const bool takeWhole = platform::wave::StopAudio();
     // Whatever still waits on the clock (the script) may now run to its end.
     clock.UnregisterCurrentThread();
     std::vector<std::string> scriptErrors;
@@ -342,5 +331,6 @@ int main(int argc, char** argv) {
     if (exitCode == 0 && options.headless && platform::registry::SaveFailed()) {
         return 1;
     }
-    return exitCode;
+    // So does every run whose take is not whole (what it lacks is already on stderr).
+    return exitCode == 0 && !takeWhole ? 1 : exitCode;
 }

@@ -19,6 +19,7 @@ struct AudioState {
     const OutputBackend* backend = nullptr;
     std::unique_ptr<BoundedQueue<Notice>> notices;
     std::unique_ptr<Mixer> mixer;
+    std::unique_ptr<WavWriter> take;  // from ClaimTake until StopAudio
 };
 
 AudioState& State() {
@@ -26,7 +27,22 @@ AudioState& State() {
     return *state;
 }
 
+bool ClaimTakeLocked(AudioState& s, const std::string& path, std::string* error) {
+    auto take = std::make_unique<WavWriter>();
+    if (!take->Claim(path, error)) {
+        return false;
+    }
+    s.take = std::move(take);
+    return true;
+}
+
 }  // namespace
+
+bool ClaimTake(const std::string& path, std::string* error) {
+    AudioState& s = State();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    return ClaimTakeLocked(s, path, error);
+}
 
 bool StartAudio(const DeviceOptions& options, std::string* error) {
     AudioState& s = State();
@@ -34,12 +50,18 @@ bool StartAudio(const DeviceOptions& options, std::string* error) {
     if (s.backend || options.noAudio) {
         return true;
     }
+    if (!options.recordPath.empty() && !s.take && !ClaimTakeLocked(s, options.recordPath, error)) {
+        return false;
+    }
     s.notices = std::make_unique<BoundedQueue<Notice>>(kNoticeCapacity);
     s.mixer = std::make_unique<Mixer>(kDeviceRate, s.notices.get());
     OutputConfig config;
     config.mixer = s.mixer.get();
     config.periodFrames = std::clamp(options.audioBufferFrames, 16, kMaxChunkFrames);
-    config.recordPath = options.recordPath;
+    if (s.take) {
+        s.take->Begin(kDeviceRate);  // a failure is said, and the take stays short
+        config.take = s.take.get();
+    }
 
     const OutputBackend* backend = options.headless ? &kNullOutput : &kSdlOutput;
     std::string reason;
@@ -82,18 +104,20 @@ const char* ActiveOutputName() {
     return s.backend ? s.backend->name : nullptr;
 }
 
-void StopAudio() {
+bool StopAudio() {
     AudioState& s = State();
     std::lock_guard<std::mutex> lock(s.mutex);
-    if (!s.backend) {
-        return;
+    if (s.backend) {
+        CloseAllVoices();
+        s.backend->stop();
+        DetachOutput();
+        s.backend = nullptr;
+        s.mixer.reset();
+        s.notices.reset();
     }
-    CloseAllVoices();
-    s.backend->stop();
-    DetachOutput();
-    s.backend = nullptr;
-    s.mixer.reset();
-    s.notices.reset();
+    const bool whole = !s.take || s.take->Close();
+    s.take.reset();
+    return whole;
 }
 
 }  // namespace platform::wave

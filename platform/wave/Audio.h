@@ -8,14 +8,19 @@
 
 namespace platform::wave {
 
-// Both are called by one thread (the process entry, or a test), not while another thread is in
+// All are called by one thread (the process entry, or a test), not while another thread is in
 // a waveOut call. Headless gives the null output (recording with --record); otherwise SDL audio,
 // falling back to the null output in real time with one warning line on stderr.
 //
-// Opens the output the options choose and starts the mixer. Returns false with a one-line reason
-// when it cannot; waveOutGetNumDevs() is then 0 and the program runs silent.
+// Takes the file --record names before anything runs, so that a take that cannot be kept is
+// refused at once: see WavWriter::Claim. Nothing in an existing file changes until StartAudio.
+bool ClaimTake(const std::string& path, std::string* error);
+// Opens the output the options choose and starts the mixer, recording into options.recordPath
+// (claimed now if it was not). Returns false with a one-line reason when it cannot;
+// waveOutGetNumDevs() is then 0 and the program runs silent.
 bool StartAudio(const DeviceOptions& options, std::string* error);
-// Stops the output and finalises a recording. Open voices are closed.
-void StopAudio();
+// Stops the output and completes the take. Open voices are closed. False when the take is not
+// whole (what it lacks is already on stderr).
+bool StopAudio();
 
 }  // namespace platform::wave

@@ -27,7 +27,7 @@ struct NullState {
     int period = 256;
     bool recording = false;
     bool idleInVirtualTime = false;
-    WavWriter writer;
+    WavWriter* take = nullptr;
     std::function<void(const float*, int)> tap;
     std::vector<float> buffer;
 };
@@ -67,7 +67,9 @@ private:
 };
 
 void Emit(NullState& n) {
-    n.writer.Append(n.buffer.data(), n.period);
+    if (n.take) {
+        n.take->Append(n.buffer.data(), n.period);
+    }
     if (n.tap) {
         n.tap(n.buffer.data(), n.period);
     }
@@ -127,17 +129,14 @@ void Loop() {
     }
 }
 
-bool Start(const OutputConfig& config, std::string* error) {
+bool Start(const OutputConfig& config, std::string*) {
     NullState& n = N();
     n.mixer = config.mixer;
     n.period = config.periodFrames;
     n.buffer.assign(static_cast<size_t>(n.period) * kDeviceChannels, 0.0f);
-    n.recording = !config.recordPath.empty();
+    n.take = config.take;
+    n.recording = n.take != nullptr;
     n.mixer->SetWaker(Wake);
-    if (!config.recordPath.empty() &&
-        !n.writer.Open(config.recordPath, config.mixer->DeviceRate(), error)) {
-        return false;
-    }
     n.stop = false;
     n.thread = Clock::StartThread(Loop);
     return true;
@@ -150,7 +149,7 @@ void Stop() {
         Clock::Instance().Notify();
         n.thread.join();
     }
-    n.writer.Close();
+    n.take = nullptr;
 }
 
 }  // namespace

@@ -7,13 +7,14 @@
 #include <string>
 
 #include "platform/wave/Mixer.h"
+#include "platform/wave/WavWriter.h"
 
 namespace platform::wave {
 
 struct OutputConfig {
     Mixer* mixer = nullptr;
     int periodFrames = 256;
-    std::string recordPath;  // the null output: write what is mixed to this WAV file
+    WavWriter* take = nullptr;  // begun: what is played is appended to it
 };
 
 struct OutputBackend {

@@ -12,13 +12,9 @@ namespace {
 constexpr TimeNs kWriteEveryNs = 20 * kNsPerMs;
 }
 
-bool Recorder::Open(const std::string& path, uint32_t rate, std::string* error) {
-    Close();
-    if (!writer_.Open(path, rate, error)) {
-        return false;
-    }
-    path_ = path;
-    rate_ = rate;
+void Recorder::Start(WavWriter* take) {
+    Stop();
+    take_ = take;
     ring_.assign(kCapacity, 0.0f);
     chunk_.resize(kCapacity / 8);
     head_ = 0;
@@ -26,7 +22,6 @@ bool Recorder::Open(const std::string& path, uint32_t rate, std::string* error) 
     lostFrames_ = 0;
     stop_ = false;
     thread_ = Clock::StartThread([this] { Run(); });
-    return true;
 }
 
 void Recorder::Push(const float* frames, int count) {
@@ -61,7 +56,7 @@ size_t Recorder::Drain() {
             chunk_[i] = ring_[(tail + i) % kCapacity];
         }
         tail_.store(tail + n, std::memory_order_release);
-        writer_.Append(chunk_.data(), static_cast<int>(n / kDeviceChannels));
+        take_->Append(chunk_.data(), static_cast<int>(n / kDeviceChannels));
         total += n;
     }
 }
@@ -73,7 +68,7 @@ void Recorder::Run() {
     }
 }
 
-void Recorder::Close() {
+void Recorder::Stop() {
     if (!thread_.joinable()) {
         return;
     }
@@ -81,12 +76,14 @@ void Recorder::Close() {
     Clock::Instance().Notify();
     thread_.join();
     Drain();  // what came in after the thread's last look
-    writer_.Close();
     ring_.clear();
     if (const uint64_t lost = lostFrames_.load()) {
         std::fprintf(stderr, "pulsor: %s: %llu ms of sound could not be written in time\n",
-                     path_.c_str(), static_cast<unsigned long long>(lost * 1000 / rate_));
+                     take_->Path().c_str(),
+                     static_cast<unsigned long long>(lost * 1000 / take_->Rate()));
+        take_->Missed(lost);
     }
+    take_ = nullptr;
 }
 
 }  // namespace platform::wave

@@ -1,10 +1,9 @@
 // Records what a real-time output plays: the audio thread hands each period over without
-// waiting or allocating, and a thread of the recorder's own writes it to a WAV file.
+// waiting or allocating, and a thread of the recorder's own writes it to the take.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -15,17 +14,17 @@ namespace platform::wave {
 class Recorder {
 public:
     Recorder() = default;
-    ~Recorder() { Close(); }
+    ~Recorder() { Stop(); }
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
-    // Creates the file and starts writing; false with "cannot write PATH: reason" when it cannot.
-    bool Open(const std::string& path, uint32_t rate, std::string* error);
+    // Starts writing what is pushed into `take`, which is begun and stays open until after Stop.
+    void Start(WavWriter* take);
     // Interleaved stereo float. From one thread at a time; never blocks. What does not fit in
-    // the four seconds the writer may lag behind is lost (and said so on Close).
+    // the four seconds the writer may lag behind is lost (said on Stop, and missed by the take).
     void Push(const float* frames, int count);
-    // Writes what is left and completes the file.
-    void Close();
+    // Writes what is left into the take.
+    void Stop();
 
 private:
     void Run();
@@ -37,9 +36,7 @@ private:
     std::atomic<size_t> tail_{0};  // written by the writer thread
     std::atomic<uint64_t> lostFrames_{0};
     std::atomic<bool> stop_{false};
-    std::string path_;
-    uint32_t rate_ = 0;
-    WavWriter writer_;
+    WavWriter* take_ = nullptr;
     std::vector<float> chunk_;
     std::thread thread_;
 };

@@ -194,16 +194,13 @@ bool Start(const OutputConfig& config, std::string* error) {
         return false;
     }
     // Recording starts before the first period is played.
-    if (!config.recordPath.empty()) {
-        if (!a.recorder.Open(config.recordPath, kDeviceRate, error)) {
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-            return false;
-        }
+    if (config.take) {
+        a.recorder.Start(config.take);
         a.recording = true;
     }
     if (!OpenDevice(error)) {
         a.recording = false;
-        a.recorder.Close();
+        a.recorder.Stop();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
@@ -224,7 +221,7 @@ void Stop() {
     SDL_DelEventWatch(WatchRemoval, nullptr);
     CloseDevice();
     a.recording = false;
-    a.recorder.Close();
+    a.recorder.Stop();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 

@@ -1,5 +1,6 @@
 // The program as Linux ends and treats it: signals close it like its close button, settings that
-// cannot be saved or read whole say so, output folders are made or refused before a run.
+// cannot be saved or read whole say so, output folders are made or refused before a run, a take
+// that cannot be kept whole says so.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -13,6 +14,7 @@
 
 #include "e2e_app/E2eSupport.h"
 #include "platform/registry/RegistryFile.h"
+#include "support/WaveTestFiles.h"
 
 using namespace e2e;
 
@@ -310,6 +312,141 @@ TEST(Citizen, OutputFoldersAreMadeOrRefusedBeforeTheRun) {
         EXPECT_NE(errors.find(c.said), std::string::npos) << errors;
         EXPECT_EQ(errors.find('\n'), errors.size() - 1) << "one line: " << errors;
         EXPECT_FALSE(fs::exists(run.Registry())) << "the script ran";
+    }
+}
+
+// A take that cannot be kept whole. A file that cannot hold one, or that another Pulsor records
+// into, is refused before the run with the reason (status 2). Writes that fail on the way end the
+// take where they failed: stderr names the file, the reason and what was kept, the header counts
+// just that, and the status is 1. A take over an earlier one replaces it.
+TEST(Citizen, ATakeIsWholeOrTheRunSaysItIsNot) {
+    enum Situation { Plain, SecondWriter, FullDisk, SizeLimit };
+    struct Case {
+        const char* name;
+        std::string take;  // below the run's folder unless absolute
+        Situation situation;
+        int status;
+        std::string reason;
+    };
+    const Case cases[] = {
+        {"over-an-earlier-take", "take.wav", Plain, 0, ""},
+        {"device", "/dev/full", Plain, 2, "a device, not a regular file"},
+        {"directory", "folder", Plain, 2, "Is a directory"},
+        {"kernel-file", "/proc/version", Plain, 2,
+         "a file of the kernel's proc file system, not of a disk"},
+        {"second-writer", "take.wav", SecondWriter, 2, "another program is recording into it"},
+        {"disk-full", "full/take.wav", FullDisk, 1, "No space left on device"},
+        {"size-limit", "take.wav", SizeLimit, 1, "File too large"},
+    };
+    const std::string script = "wait 2100\ntap 60 80\nwait 300\ntap 120 130\nwait 1600\n";
+    auto recording = [](PulsorRun& run, const std::string& take, const std::string& text) {
+        std::vector<std::string> args = Args(run, text, false);
+        args.erase(args.begin() + 1);  // with sound
+        args.push_back("--record");
+        args.push_back(take);
+        return args;
+    };
+    PulsorRun wholeRun("take-whole");
+    const fs::path whole = wholeRun.Dir() / "take.wav";
+    std::string errors;
+    ASSERT_EQ(RunCapturing(recording(wholeRun, whole.string(), script), &errors).status, 0)
+        << errors;
+    const std::vector<uint8_t> reference = wavetest::ReadFile(whole.string());
+    ASSERT_GT(reference.size(), 44u + 4 * 48000 * 4);
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PulsorRun run(std::string("take-") + c.name);
+        const fs::path take = c.take[0] == '/' ? fs::path(c.take) : run.Dir() / c.take;
+        fs::create_directories(run.Dir() / "folder");
+        fs::create_directories(run.Dir() / "full");
+        if (c.situation == Plain && c.status == 0) {
+            wavetest::WriteFile(take.string(), std::vector<uint8_t>(3 * reference.size(), 7));
+        }
+        const std::vector<std::string> args = recording(run, take.string(), script);
+        std::string said = "pulsor: --record: cannot write " + take.string() + ": " + c.reason;
+        if (c.status == 1) {
+            said = "pulsor: cannot write " + take.string() + ": " + c.reason +
+                   "; the take keeps its first ";
+        }
+        errors.clear();
+        Outcome outcome;
+        fs::path kept = take;
+        if (c.situation == FullDisk) {
+            // A small file system of its own, seen only by the run; what it kept is copied out.
+            kept = run.Dir() / "kept.wav";
+            std::string command =
+                "unshare -m sh -c 'mount -t tmpfs -o size=512k tmpfs \"$0\" || "
+                "exit 97; \"$@\"; s=$?; cp \"$0/take.wav\" " +
+                kept.string() + "; exit $s' " + (run.Dir() / "full").string() + " " + PULSOR_EXE;
+            for (const std::string& arg : args) {
+                command += " " + arg;  // the run's paths hold no spaces
+            }
+            command += " 2>" + (run.Dir() / "stderr.txt").string();
+            const int raw = std::system(command.c_str());
+            outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+            errors = run.Errors();
+            if (outcome.status == 97 || outcome.status == 127) {
+                std::printf("disk-full case skipped: no tmpfs can be mounted here: %s\n",
+                            errors.c_str());
+                continue;
+            }
+        } else if (c.situation == SecondWriter) {
+            PulsorRun firstRun("take-first");
+            std::vector<std::string> firstArgs =
+                recording(firstRun, take.string(), "wait 2100\nshot ready.png\nwait 600000\n");
+            firstArgs.push_back("--real-time");
+            const int log = OpenLog(firstRun);
+            const pid_t first = Spawn(firstArgs, log);
+            close(log);
+            ASSERT_TRUE(WaitForFile(firstRun.Shot("ready.png"))) << firstRun.Errors();
+            outcome = RunCapturing(args, &errors);
+            said += " (process " + std::to_string(first) + ")\n";
+            kill(first, SIGTERM);
+            const Outcome firstOutcome = Reap(first);
+            EXPECT_EQ(firstOutcome.status, 0) << firstRun.Errors();
+            const wavetest::Take firstTake = wavetest::ReadTake(take.string());
+            EXPECT_EQ(firstTake.container, SF_FORMAT_WAV) << "the first writer's take is damaged";
+            EXPECT_GT(firstTake.samples.size(), 2u * 48000 * 2);
+        } else {
+            outcome = RunCapturing(args, &errors, [&] {
+                if (c.situation == SizeLimit) {
+                    signal(SIGXFSZ, SIG_IGN);
+                    const rlimit limit = {700000, 700000};
+                    setrlimit(RLIMIT_FSIZE, &limit);
+                }
+            });
+        }
+        EXPECT_EQ(outcome.status, c.status) << errors;
+        if (c.status == 0) {
+            EXPECT_TRUE(wavetest::ReadFile(take.string()) == reference) << errors;
+            continue;
+        }
+        EXPECT_NE(errors.find(said), std::string::npos) << errors;
+        if (c.status == 2) {
+            EXPECT_FALSE(fs::exists(run.Registry())) << "the script ran";
+            continue;
+        }
+        // Kept: the start of the whole take, to the byte, and a header that counts just that.
+        const std::vector<uint8_t> file = wavetest::ReadFile(kept.string());
+        ASSERT_GT(file.size(), 44u);
+        ASSERT_LT(file.size(), reference.size());
+        auto u32 = [&](size_t at) {
+            return file[at] | file[at + 1] << 8 | file[at + 2] << 16 |
+                   static_cast<uint32_t>(file[at + 3]) << 24;
+        };
+        EXPECT_EQ(u32(4), file.size() - 8);
+        EXPECT_EQ(u32(40), file.size() - 44);
+        EXPECT_TRUE(std::equal(file.begin() + 8, file.begin() + 36, reference.begin() + 8));
+        EXPECT_TRUE(std::equal(file.begin() + 44, file.end(), reference.begin() + 44));
+        const size_t frames = (file.size() - 44) / 4;
+        EXPECT_EQ(wavetest::ReadTake(kept.string()).samples.size(), 2 * frames);
+        const size_t at = errors.find(said);
+        if (at != std::string::npos) {
+            const double seconds = std::stod(errors.substr(at + said.size()));
+            EXPECT_NEAR(seconds, frames / 48000.0, 0.006);
+            EXPECT_GT(seconds, 2.5) << "a word played after 2.1 s is in what was kept";
+        }
     }
 }
 

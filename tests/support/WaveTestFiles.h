@@ -2,8 +2,10 @@
 // virtual time with everything it mixes captured.
 #pragma once
 
+#include <sndfile.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -122,6 +124,41 @@ inline std::vector<uint8_t> ReadFile(const std::string& path) {
         out.insert(out.end(), buf, buf + n);
     }
     std::fclose(f);
+    return out;
+}
+
+// A take as libsndfile reads it: its container (SF_FORMAT_WAV, SF_FORMAT_RF64; 0 when it does
+// not open) and its interleaved 16-bit samples.
+struct Take {
+    int container = 0;
+    int rate = 0;
+    int channels = 0;
+    std::vector<short> samples;
+};
+
+inline Take ReadTake(const std::string& path) {
+    Take take;
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) {
+        return take;
+    }
+    take.container = info.format & SF_FORMAT_TYPEMASK;
+    take.rate = info.samplerate;
+    take.channels = info.channels;
+    take.samples.resize(static_cast<size_t>(info.frames * info.channels));
+    take.samples.resize(static_cast<size_t>(sf_readf_short(file, take.samples.data(), info.frames) *
+                                            info.channels));
+    sf_close(file);
+    return take;
+}
+
+// The samples a take holds for `frames`: clipped to ±1 and rounded to 16 bits.
+inline std::vector<short> Quantized(const std::vector<float>& frames) {
+    std::vector<short> out(frames.size());
+    for (size_t i = 0; i < frames.size(); ++i) {
+        out[i] = static_cast<short>(std::lrint(std::clamp(frames[i], -1.0f, 1.0f) * 32767.0f));
+    }
     return out;
 }
 

@@ -94,6 +94,9 @@ public:
                 static_cast<unsigned>(status));
             return false;
         }
+        // Our port's full name, for Process until jack_port_register has returned its handle.
+        expectedName_ = std::string(jack_get_client_name(client_)) + ":" + kPortName;
+        expected_ = expectedName_.c_str();
         if (jack_set_process_callback(client_, Process, this) != 0 ||
             jack_set_port_registration_callback(client_, Registered, this) != 0 ||
             jack_activate(client_) != 0) {
@@ -149,7 +152,12 @@ private:
         auto* self = static_cast<JackInput*>(arg);
         jack_port_t* port = self->port_;
         if (!port) {
-            return 0;  // not registered yet
+            // Others may see the port, connect and play into it before jack_port_register has
+            // returned its handle to us: it is looked up (in shared memory, without the server).
+            port = jack_port_by_name(self->client_, self->expected_);
+            if (!port) {
+                return 0;  // not registered yet
+            }
         }
         void* buffer = jack_port_get_buffer(port, frames);
         const jack_nframes_t count = jack_midi_get_event_count(buffer);
@@ -210,6 +218,8 @@ private:
     std::atomic<jack_client_t*> client_{nullptr};
     std::atomic<jack_port_t*> port_{nullptr};
     std::string portName_;
+    std::string expectedName_;
+    std::atomic<const char*> expected_{nullptr};  // expectedName_, once it is set
     bool active_ = false;
 
     std::mutex mutex_;

@@ -73,8 +73,9 @@ struct State {
     std::vector<HMIDIIN> handles;
     std::vector<Opened> inputs;
     std::vector<std::shared_ptr<Call>> calls;  // under way and within their bound
-    bool stuck[kBackendCount] = {};            // a call of that back-end is past its bound
-    std::thread watcher;                       // says what is late, and when no port opened
+    bool asked = false;              // a handle has started: the back-ends are opening or open
+    bool stuck[kBackendCount] = {};  // a call of that back-end is past its bound
+    std::thread watcher;             // says what is late, and when no port opened
 };
 
 State& TheState() {
@@ -172,7 +173,7 @@ void OpenBackend(size_t backend) {
     State& s = TheState();
     {
         std::lock_guard<std::mutex> lock(s.mutex);
-        if (input && !s.handles.empty()) {
+        if (input && s.asked) {
             s.inputs.push_back(Opened{backend, std::move(input)});
         }
     }
@@ -274,14 +275,33 @@ MMRESULT midiInOpen(LPHMIDIIN midiIn, UINT deviceId, DWORD_PTR callback, DWORD_P
         type == CALLBACK_FUNCTION ? reinterpret_cast<LPMIDICALLBACK>(callback) : nullptr;
     handle->instance = instance;
     State& s = TheState();
-    std::vector<const char*> stuck;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
         s.handles.push_back(handle);
-        // The first handle opens the back-ends, in the background: the port is there a moment
-        // later, and the script's notes are heard from now on. Handles are opened and closed by
-        // one thread, so no other is closing meanwhile.
-        if (s.handles.size() == 1) {
+    }
+    *midiIn = handle;
+    if (handle->callback) {
+        handle->callback(handle, MIM_OPEN, instance, 0, 0);
+    }
+    return MMSYSERR_NOERROR;
+}
+
+MMRESULT midiInStart(HMIDIIN midiIn) {
+    State& s = TheState();
+    std::vector<const char*> stuck;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (!IsOpen(s, midiIn)) {
+            return MMSYSERR_INVALHANDLE;
+        }
+        if (!midiIn->started) {
+            midiIn->started = true;
+            midiIn->startMs = platform::Clock::Instance().TickCountMs();
+        }
+        // The first start opens the back-ends, in the background: a port appears only once a
+        // handle hears what comes through it, so a controller's first note is never lost.
+        if (!s.asked) {
+            s.asked = true;
             for (size_t b = 0; b < kBackendCount; ++b) {
                 if (s.stuck[b]) {
                     stuck.push_back(kBackends[b].name);
@@ -298,23 +318,6 @@ MMRESULT midiInOpen(LPHMIDIIN midiIn, UINT deviceId, DWORD_PTR callback, DWORD_P
     }
     for (const char* name : stuck) {
         Say("%s has still not answered: going on without it", name);
-    }
-    *midiIn = handle;
-    if (handle->callback) {
-        handle->callback(handle, MIM_OPEN, instance, 0, 0);
-    }
-    return MMSYSERR_NOERROR;
-}
-
-MMRESULT midiInStart(HMIDIIN midiIn) {
-    State& s = TheState();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    if (!IsOpen(s, midiIn)) {
-        return MMSYSERR_INVALHANDLE;
-    }
-    if (!midiIn->started) {
-        midiIn->started = true;
-        midiIn->startMs = platform::Clock::Instance().TickCountMs();
     }
     return MMSYSERR_NOERROR;
 }
@@ -339,6 +342,7 @@ MMRESULT midiInClose(HMIDIIN midiIn) {
         }
         s.handles.erase(std::find(s.handles.begin(), s.handles.end(), midiIn));
         if (s.handles.empty()) {
+            s.asked = false;
             // Openings under way close what they open themselves once no handle is left.
             WaitForCalls(s, lock);
             for (Opened& opened : s.inputs) {

@@ -14,7 +14,9 @@ using namespace e2e;
 
 namespace {
 
-// A mount namespace whose /dev/shm is an empty tmpfs, kept by a child waiting in it.
+// A mount namespace whose /dev/shm is an empty tmpfs, kept by a child waiting in it. Processes
+// enter it through nsenter: setns would fail in a child of this process when a sanitizer's
+// thread runs there too.
 class PrivateShm {
 public:
     PrivateShm() {
@@ -36,42 +38,40 @@ public:
         }
         close(ready[1]);
         char made = 0;
-        if (holder_ > 0 && read(ready[0], &made, 1) == 1 && made) {
-            const std::string ns = "/proc/" + std::to_string(holder_) + "/ns/mnt";
-            ns_ = open(ns.c_str(), O_RDONLY | O_CLOEXEC);
-        }
+        made_ = holder_ > 0 && read(ready[0], &made, 1) == 1 && made;
         close(ready[0]);
     }
     ~PrivateShm() {
-        if (ns_ >= 0) {
-            close(ns_);
-        }
         if (holder_ > 0) {
             kill(holder_, SIGKILL);
             waitpid(holder_, nullptr, 0);
         }
     }
-    bool Made() const { return ns_ >= 0; }
-    // For Spawn: the child joins the namespace, with `server` as its JACK server's name.
-    std::function<void()> Enter(const std::string& server) const {
-        const int ns = ns_;
-        return [ns, server] {
-            if (setns(ns, CLONE_NEWNS) != 0) {
-                _exit(126);
-            }
-            if (server.empty()) {
-                unsetenv("JACK_DEFAULT_SERVER");
-            } else {
-                setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
-            }
-            setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
-        };
+    bool Made() const { return made_; }
+    // `args` run in the namespace.
+    std::vector<std::string> In(const std::vector<std::string>& args) const {
+        std::vector<std::string> all = {
+            "nsenter", "--mount=/proc/" + std::to_string(holder_) + "/ns/mnt", "--"};
+        all.insert(all.end(), args.begin(), args.end());
+        return all;
     }
 
 private:
     pid_t holder_ = -1;
-    int ns_ = -1;
+    bool made_ = false;
 };
+
+// For Spawn: `server` as the JACK server's name, and no audio device reservation asked of D-Bus.
+std::function<void()> JackEnvironment(const std::string& server) {
+    return [server] {
+        if (server.empty()) {
+            unsetenv("JACK_DEFAULT_SERVER");
+        } else {
+            setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+        }
+        setenv("JACK_NO_AUDIO_RESERVATION", "1", 1);
+    };
+}
 
 bool WaitFor(const std::function<bool()>& done, int seconds) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
@@ -118,21 +118,23 @@ TEST(MidiStuckJack, ALockedJackDatabaseNeverHoldsUpStartPlayingOrClosing) {
         if (!shm.Made()) {
             GTEST_SKIP() << "a private /dev/shm needs the right to mount (root)";
         }
-        const auto enter = shm.Enter(c.server);
+        const auto enter = JackEnvironment(c.server);
         PulsorRun run(std::string("midi-stuck-") + c.name);
         pid_t jackd = -1;
         if (c.state != Server::None) {
-            jackd = Spawn({"jackd", "-n", c.server.empty() ? "default" : c.server, "-d", "dummy",
-                           "-r", "48000", "-p", "256"},
+            jackd = Spawn(shm.In({"jackd", "-n", c.server.empty() ? "default" : c.server, "-d",
+                                  "dummy", "-r", "48000", "-p", "256"}),
                           run.Dir() / "jackd.txt", enter);
-            const pid_t waiter = Spawn({MIDI_PROBE, "jack", "wait"}, run.Dir() / "wait.txt", enter);
+            const pid_t waiter =
+                Spawn(shm.In({MIDI_PROBE, "jack", "wait"}), run.Dir() / "wait.txt", enter);
             if (Finish(waiter, 20) != 0) {
                 Finish(jackd, 0);
                 GTEST_SKIP() << "jackd would not start here:\n"
                              << PulsorRun::ReadText(run.Dir() / "jackd.txt");
             }
         }
-        const pid_t locker = Spawn({MIDI_PROBE, "jack", "lock-db"}, run.Dir() / "lock.txt", enter);
+        const pid_t locker =
+            Spawn(shm.In({MIDI_PROBE, "jack", "lock-db"}), run.Dir() / "lock.txt", enter);
         ASSERT_EQ(Finish(locker, 20), 0) << PulsorRun::ReadText(run.Dir() / "lock.txt");
         if (c.state == Server::Killed) {
             Finish(jackd, 0);
@@ -155,7 +157,7 @@ TEST(MidiStuckJack, ALockedJackDatabaseNeverHoldsUpStartPlayingOrClosing) {
             args.push_back("--real-time");
         }
         const fs::path log = run.Dir() / "pulsor.txt";
-        const pid_t pulsor = Spawn(args, log, enter);
+        const pid_t pulsor = Spawn(shm.In(args), log, enter);
         if (c.realTime) {
             const bool played = WaitFor([&] { return fs::exists(run.Shot("played.png")); }, 30);
             EXPECT_TRUE(played) << "the script did not reach its shot\n"

@@ -2,10 +2,10 @@
 // (JackNoStartServer), nor is libjack called at all unless a server answers on its socket:
 // jack_client_open opens JACK's shared database in /dev/shm before it looks for a server, and a
 // client killed in the middle of that leaves the database locked for every later one. libjack's
-// own messages stay quiet unless --verbose. Physical MIDI
-// outputs (hardware, or ALSA's bridged through a2jmidid) are connected when the port opens and
-// whenever one registers later; connections are made by name from a thread of our own, as JACK's
-// notification callbacks may not call back into the server.
+// own messages stay quiet unless --verbose. Physical MIDI outputs (hardware, or ALSA's bridged
+// through a2jmidid) are connected when the port opens and whenever one registers later;
+// connections are made by name from a thread of our own, as JACK's notification callbacks may
+// not call back into the server.
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <sys/socket.h>

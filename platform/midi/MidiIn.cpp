@@ -1,7 +1,7 @@
 // midiIn*: the handles, and the back-ends shared by them while any is open. The back-ends are
 // opened and closed on threads of their own, never on the caller's (the UI thread), and no one
-// waits for one longer than kBound: libjack can block for good (a client killed while it opens
-// JACK's shared database leaves that locked for every later client; a stopped server never
+// waits for one longer than kBoundSeconds: libjack can block for good (a client killed while it
+// opens JACK's shared database leaves that locked for every later client; a stopped server never
 // answers). A thread past its bound is left to itself, detached, and never joined.
 #include <algorithm>
 #include <atomic>
@@ -35,7 +35,8 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// On the wall clock, also headless in virtual time: these threads are no clock participants.
+// How long anyone waits for a back-end's call, on the wall clock (also headless in virtual time:
+// these threads are no clock participants).
 constexpr int kBoundSeconds = 5;
 
 struct Backend {
@@ -180,7 +181,7 @@ void OpenBackend(size_t backend) {
     input.reset();  // outside the lock: its threads may be waiting for it in Deliver
 }
 
-// The first handle's companion: says what is late as soon as it is, and when no port opened.
+// The first start's companion: says what is late as soon as it is, and when no port opened.
 void Watch() {
     State& s = TheState();
     std::unique_lock<std::mutex> lock(s.mutex);

@@ -1,15 +1,24 @@
 // The "Pulsor" MIDI input port on a running JACK server. The server is never started for us
-// (JackNoStartServer), and libjack's own messages stay quiet unless --verbose. Physical MIDI
-// outputs (hardware, or ALSA's bridged through a2jmidid) are connected when the port opens and
-// whenever one registers later; connections are made by name from a thread of our own, as JACK's
-// notification callbacks may not call back into the server.
+// (JackNoStartServer), nor is libjack called at all unless a server answers on its socket:
+// jack_client_open opens JACK's shared database in /dev/shm before it looks for a server, and a
+// client killed in the middle of that leaves the database locked for every later one. libjack's
+// own messages stay quiet unless --verbose. Physical MIDI outputs (hardware, or ALSA's bridged
+// through a2jmidid) are connected when the port opens and whenever one registers later;
+// connections are made by name from a thread of our own, as JACK's notification callbacks may
+// not call back into the server.
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -27,17 +36,67 @@ void JackError(const char* text) {
     }
 }
 
+// The socket a server listens on, as libjack names it: /dev/shm/jack_NAME_UID_0, NAME from
+// JACK_DEFAULT_SERVER ("default" without it) with its slashes made underscores, and no UID for a
+// server all users share (JACK_PROMISCUOUS_SERVER).
+std::string ServerSocket() {
+    const char* server = std::getenv("JACK_DEFAULT_SERVER");
+    std::string name = server ? server : "default";
+    std::replace(name.begin(), name.end(), '/', '_');
+    std::replace(name.begin(), name.end(), '\\', '_');
+    std::string path = "/dev/shm/jack_" + name;
+    if (!std::getenv("JACK_PROMISCUOUS_SERVER")) {
+        path += "_" + std::to_string(geteuid());
+    }
+    return path + "_0";
+}
+
+// Whether a server accepts connections on `path`; a socket left by a server that died does not.
+bool ServerAnswers(const std::string& path, std::string* why) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof(address.sun_path)) {
+        *why = std::strerror(ENAMETOOLONG);
+        return false;
+    }
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        *why = std::strerror(errno);
+        return false;
+    }
+    // EAGAIN: a server whose queue of new clients is full, busy but there.
+    const bool answers =
+        connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0 ||
+        errno == EAGAIN;
+    if (!answers) {
+        *why = std::strerror(errno);
+    }
+    close(fd);
+    return answers;
+}
+
 class JackInput : public Input {
 public:
     bool Open() {
+        const std::string socket = ServerSocket();
+        std::string why;
+        if (!ServerAnswers(socket, &why)) {
+            Say("no JACK server (%s: %s)", socket.c_str(), why.c_str());
+            return false;
+        }
         jack_set_error_function(JackError);
         jack_set_info_function(JackError);
         jack_status_t status{};
         client_ = jack_client_open(kPortName, JackNoStartServer, &status);
         if (!client_) {
-            Say("no JACK server (status 0x%x)", static_cast<unsigned>(status));
+            Say("the JACK server at %s refused the client (status 0x%x)", socket.c_str(),
+                static_cast<unsigned>(status));
             return false;
         }
+        // Our port's full name, for Process until jack_port_register has returned its handle.
+        expectedName_ = std::string(jack_get_client_name(client_)) + ":" + kPortName;
+        expected_ = expectedName_.c_str();
         if (jack_set_process_callback(client_, Process, this) != 0 ||
             jack_set_port_registration_callback(client_, Registered, this) != 0 ||
             jack_activate(client_) != 0) {
@@ -93,7 +152,12 @@ private:
         auto* self = static_cast<JackInput*>(arg);
         jack_port_t* port = self->port_;
         if (!port) {
-            return 0;  // not registered yet
+            // Others may see the port, connect and play into it before jack_port_register has
+            // returned its handle to us: it is looked up (in shared memory, without the server).
+            port = jack_port_by_name(self->client_, self->expected_);
+            if (!port) {
+                return 0;  // not registered yet
+            }
         }
         void* buffer = jack_port_get_buffer(port, frames);
         const jack_nframes_t count = jack_midi_get_event_count(buffer);
@@ -154,6 +218,8 @@ private:
     std::atomic<jack_client_t*> client_{nullptr};
     std::atomic<jack_port_t*> port_{nullptr};
     std::string portName_;
+    std::string expectedName_;
+    std::atomic<const char*> expected_{nullptr};  // expectedName_, once it is set
     bool active_ = false;
 
     std::mutex mutex_;

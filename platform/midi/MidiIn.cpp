@@ -1,9 +1,19 @@
-// midiIn*: the handles, and the back-ends shared by them while any is open.
+// midiIn*: the handles, and the back-ends shared by them while any is open. The back-ends are
+// opened and closed on threads of their own, never on the caller's (the UI thread), and no one
+// waits for one longer than kBoundSeconds: libjack can block for good (a client killed while it
+// opens JACK's shared database leaves that locked for every later client; a stopped server never
+// answers). A thread past its bound is left to itself, detached, and never joined.
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
 #include <new>
+#include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "platform/kernel/Clock.h"
@@ -23,13 +33,50 @@ const char kPortName[] = "Pulsor";
 
 namespace {
 
+using SteadyClock = std::chrono::steady_clock;
+
+// How long anyone waits for a back-end's call, on the wall clock (also headless in virtual time:
+// these threads are no clock participants).
+constexpr int kBoundSeconds = 5;
+
+struct Backend {
+    const char* name;
+    std::unique_ptr<Input> (*open)();
+    const char* hint;  // what may be holding up its opening, for the line said then
+};
+
+const Backend kBackends[] = {
+    {"the ALSA sequencer", OpenAlsaSeqInput, ""},
+    {"JACK", OpenJackInput,
+     " (a JACK client that died while opening may have left its database in /dev/shm locked)"},
+};
+constexpr size_t kBackendCount = sizeof(kBackends) / sizeof(kBackends[0]);
+
+// A back-end opening or closing on its own thread.
+struct Call {
+    size_t backend;
+    bool opening;
+    SteadyClock::time_point deadline;
+    bool done;
+};
+
+struct Opened {
+    size_t backend;
+    std::unique_ptr<Input> input;
+};
+
 std::atomic<bool> g_verbose{false};
 
 struct State {
     // Held while a callback runs, so that stop and close can promise none is under way.
     std::mutex mutex;
+    std::condition_variable changed;  // a call is done
     std::vector<HMIDIIN> handles;
-    std::vector<std::unique_ptr<Input>> inputs;
+    std::vector<Opened> inputs;
+    std::vector<std::shared_ptr<Call>> calls;  // under way and within their bound
+    bool asked = false;              // a handle has started: the back-ends are opening or open
+    bool stuck[kBackendCount] = {};  // a call of that back-end is past its bound
+    std::thread watcher;             // says what is late, and when no port opened
 };
 
 State& TheState() {
@@ -46,6 +93,109 @@ bool IsOpen(const State& s, HMIDIIN handle) {
     return false;
 }
 
+// Drops the calls that are done, and those past their deadline, whose back-ends are then stuck
+// until they return; the lines to say about the late ones go to `late`. Returns the next deadline.
+SteadyClock::time_point Settle(State& s, std::vector<std::string>* late) {
+    const SteadyClock::time_point now = SteadyClock::now();
+    SteadyClock::time_point next = SteadyClock::time_point::max();
+    for (auto it = s.calls.begin(); it != s.calls.end();) {
+        const Call& call = **it;
+        if (!call.done && call.deadline > now) {
+            next = std::min(next, call.deadline);
+            ++it;
+            continue;
+        }
+        if (!call.done) {
+            const Backend& b = kBackends[call.backend];
+            s.stuck[call.backend] = true;
+            char line[256];
+            if (call.opening) {
+                std::snprintf(line, sizeof(line),
+                              "%s has not answered in %d s: going on without it until it does%s",
+                              b.name, kBoundSeconds, b.hint);
+            } else {
+                std::snprintf(line, sizeof(line), "%s has not closed in %d s: left behind", b.name,
+                              kBoundSeconds);
+            }
+            late->push_back(line);
+        }
+        it = s.calls.erase(it);
+    }
+    return next;
+}
+
+// Waits until every call is done or past its deadline; the lines are said outside the lock.
+void WaitForCalls(State& s, std::unique_lock<std::mutex>& lock) {
+    for (;;) {
+        std::vector<std::string> late;
+        const SteadyClock::time_point next = Settle(s, &late);
+        if (!late.empty()) {
+            lock.unlock();
+            for (const std::string& line : late) {
+                Say("%s", line.c_str());
+            }
+            lock.lock();
+            continue;
+        }
+        if (s.calls.empty()) {
+            return;
+        }
+        s.changed.wait_until(lock, next);
+    }
+}
+
+// Runs `work` for back-end `backend` on a thread of its own, bounded by kBoundSeconds; with the
+// lock held. False when no thread could be made.
+template <typename Work>
+bool StartCall(State& s, size_t backend, bool opening, Work work) {
+    auto call = std::make_shared<Call>(
+        Call{backend, opening, SteadyClock::now() + std::chrono::seconds(kBoundSeconds), false});
+    try {
+        std::thread([call, work = std::move(work)]() mutable {
+            work();
+            State& s = TheState();
+            std::lock_guard<std::mutex> lock(s.mutex);
+            call->done = true;
+            s.stuck[call->backend] = false;
+            s.changed.notify_all();
+        }).detach();
+    } catch (const std::system_error& e) {
+        Say("cannot start a thread for %s: %s", kBackends[backend].name, e.what());
+        return false;
+    }
+    s.calls.push_back(call);
+    return true;
+}
+
+// Opens back-end `backend`. What opens is kept while handles are open, even past the bound (a
+// slow server is still welcome); otherwise it is closed again on the same thread.
+void OpenBackend(size_t backend) {
+    std::unique_ptr<Input> input = kBackends[backend].open();
+    State& s = TheState();
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (input && s.asked) {
+            s.inputs.push_back(Opened{backend, std::move(input)});
+        }
+    }
+    input.reset();  // outside the lock: its threads may be waiting for it in Deliver
+}
+
+// The first start's companion: says what is late as soon as it is, and when no port opened.
+void Watch() {
+    State& s = TheState();
+    std::unique_lock<std::mutex> lock(s.mutex);
+    WaitForCalls(s, lock);
+    bool stuck = false;
+    for (bool b : s.stuck) {
+        stuck = stuck || b;
+    }
+    const bool none = !s.handles.empty() && s.inputs.empty() && !stuck;
+    lock.unlock();
+    if (none) {
+        Say("no ALSA sequencer and no JACK server: only the script's notes are heard");
+    }
+}
 }  // namespace
 
 void SetVerbose(bool verbose) {
@@ -126,30 +276,8 @@ MMRESULT midiInOpen(LPHMIDIIN midiIn, UINT deviceId, DWORD_PTR callback, DWORD_P
         type == CALLBACK_FUNCTION ? reinterpret_cast<LPMIDICALLBACK>(callback) : nullptr;
     handle->instance = instance;
     State& s = TheState();
-    bool first;
     {
         std::lock_guard<std::mutex> lock(s.mutex);
-        first = s.handles.empty() && s.inputs.empty();
-    }
-    // Opened outside the lock: a back-end's thread may already deliver while the other opens.
-    // Handles are opened and closed by the program's one UI thread, so two never race here.
-    std::vector<std::unique_ptr<Input>> inputs;
-    if (first) {
-        if (auto alsa = OpenAlsaSeqInput()) {
-            inputs.push_back(std::move(alsa));
-        }
-        if (auto jack = OpenJackInput()) {
-            inputs.push_back(std::move(jack));
-        }
-        if (inputs.empty()) {
-            Say("no ALSA sequencer and no JACK server: only the script's notes are heard");
-        }
-    }
-    {
-        std::lock_guard<std::mutex> lock(s.mutex);
-        for (auto& input : inputs) {
-            s.inputs.push_back(std::move(input));
-        }
         s.handles.push_back(handle);
     }
     *midiIn = handle;
@@ -161,13 +289,36 @@ MMRESULT midiInOpen(LPHMIDIIN midiIn, UINT deviceId, DWORD_PTR callback, DWORD_P
 
 MMRESULT midiInStart(HMIDIIN midiIn) {
     State& s = TheState();
-    std::lock_guard<std::mutex> lock(s.mutex);
-    if (!IsOpen(s, midiIn)) {
-        return MMSYSERR_INVALHANDLE;
+    std::vector<const char*> stuck;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        if (!IsOpen(s, midiIn)) {
+            return MMSYSERR_INVALHANDLE;
+        }
+        if (!midiIn->started) {
+            midiIn->started = true;
+            midiIn->startMs = platform::Clock::Instance().TickCountMs();
+        }
+        // The first start opens the back-ends, in the background: a port appears only once a
+        // handle hears what comes through it, so a controller's first note is never lost.
+        if (!s.asked) {
+            s.asked = true;
+            for (size_t b = 0; b < kBackendCount; ++b) {
+                if (s.stuck[b]) {
+                    stuck.push_back(kBackends[b].name);
+                } else {
+                    StartCall(s, b, true, [b] { OpenBackend(b); });
+                }
+            }
+            try {
+                s.watcher = std::thread(Watch);
+            } catch (const std::system_error&) {
+                // Only the lines about late back-ends are lost.
+            }
+        }
     }
-    if (!midiIn->started) {
-        midiIn->started = true;
-        midiIn->startMs = platform::Clock::Instance().TickCountMs();
+    for (const char* name : stuck) {
+        Say("%s has still not answered: going on without it", name);
     }
     return MMSYSERR_NOERROR;
 }
@@ -184,24 +335,34 @@ MMRESULT midiInStop(HMIDIIN midiIn) {
 
 MMRESULT midiInClose(HMIDIIN midiIn) {
     State& s = TheState();
-    std::vector<std::unique_ptr<Input>> last;
+    std::thread watcher;
     {
-        std::lock_guard<std::mutex> lock(s.mutex);
+        std::unique_lock<std::mutex> lock(s.mutex);
         if (!IsOpen(s, midiIn)) {
             return MMSYSERR_INVALHANDLE;
         }
-        for (auto it = s.handles.begin(); it != s.handles.end(); ++it) {
-            if (*it == midiIn) {
-                s.handles.erase(it);
-                break;
-            }
-        }
+        s.handles.erase(std::find(s.handles.begin(), s.handles.end(), midiIn));
         if (s.handles.empty()) {
-            last.swap(s.inputs);
+            s.asked = false;
+            // Openings under way close what they open themselves once no handle is left.
+            WaitForCalls(s, lock);
+            for (Opened& opened : s.inputs) {
+                auto input = std::make_shared<std::unique_ptr<Input>>(std::move(opened.input));
+                if (!StartCall(s, opened.backend, false, [input] { input->reset(); })) {
+                    lock.unlock();
+                    input->reset();
+                    lock.lock();
+                }
+            }
+            s.inputs.clear();
+            WaitForCalls(s, lock);
+            watcher.swap(s.watcher);
         }
     }
-    // Stopped outside the lock: their threads may be waiting for it in Deliver.
-    last.clear();
+    // It waits for nothing the calls above have not settled.
+    if (watcher.joinable()) {
+        watcher.join();
+    }
     if (midiIn->callback) {
         midiIn->callback(midiIn, MIM_CLOSE, midiIn->instance, 0, 0);
     }

@@ -2,81 +2,15 @@
 // on a JACK server with its dummy driver, or on the ALSA sequencer where there is one, and the
 // program's recording on the wall clock has the words of those notes.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <thread>
-
-#include "e2e_app/E2eSupport.h"
+#include "e2e_midi/MidiSupport.h"
 
 using namespace e2e;
 
 namespace {
 
-const int kRate = 48000;
-
-// Starts argv[0] with stdout and stderr into `log`.
-pid_t Spawn(const std::vector<std::string>& args, const fs::path& log) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (!std::freopen(log.c_str(), "w", stdout) || dup2(fileno(stdout), 2) < 0) {
-            _exit(127);
-        }
-        std::vector<char*> argv;
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-// Its exit status, or -1 when it had to be killed after `seconds`.
-int Finish(pid_t pid, int seconds) {
-    int status = 0;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    return -1;
-}
-
-// Stops a server politely, then not.
-void Stop(pid_t pid) {
-    kill(pid, SIGTERM);
-    if (Finish(pid, 5) == -1) {
-        // Finish has killed it.
-    }
-}
-
-// The word of pad cell `cell` (low voice) as the mixer plays it, from its first loud sample.
-std::vector<float> WordOfCell(int cell) {
-    const std::vector<float> word =
-        Resample(ReadWav(std::string(PULSOR_SOURCE_DIR) + "/assets/Sounds/L" +
-                         std::to_string(cell + 1) + ".wav"),
-                 kRate);
-    const size_t onset = std::min(Onset(word, 0), word.size());
-    return std::vector<float>(word.begin() + onset, word.end());
-}
-
-// How well `word` matches the recording at its onset `at`, the best of a few samples around it.
-double MatchAt(const std::vector<float>& r, size_t at, const std::vector<float>& word) {
-    double best = 0;
-    for (size_t lag = at > 16 ? at - 16 : 0; lag <= at + 16; ++lag) {
-        best = std::max(best, Correlation(r, lag, word, kRate / 4));
-    }
-    return best;
-}
+const int kRate = kMidiRate;
 
 // For a failure's message: the cell whose word matches best at `at`, and how well.
 std::string BestCell(const std::vector<float>& r, size_t at) {

@@ -6,14 +6,23 @@
 //   pulsor_midi_probe jack|alsa plug         appear as a hardware port once the Pulsor port is
 //                                            there, wait for Pulsor to connect it, then play
 //   pulsor_midi_probe jack early             the same, the hardware port there before Pulsor
+//   pulsor_midi_probe jack lock-db           a JACK client killed while it opens JACK's shared
+//                                            database in /dev/shm, which stays locked for every
+//                                            later client; exit 0 once it is so
 //
 // Playing is: note 36 at velocity 127 for 50 ms, a second later note 51 for 50 ms. Every wait is
 // bounded; on a timeout the probe says so on stderr and exits 1.
 #include <alsa/asoundlib.h>
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#include <signal.h>
+#include <sys/ptrace.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -132,6 +141,74 @@ int Jack(const std::string& mode) {
     return 0;
 }
 
+// The string at `address` in the stopped child's memory, up to 4 KiB.
+std::string PeekString(pid_t child, unsigned long address) {
+    std::string text;
+    while (text.size() < 4096) {
+        errno = 0;
+        const long word = ptrace(PTRACE_PEEKDATA, child, address + text.size(), nullptr);
+        if (errno != 0) {
+            break;
+        }
+        const char* bytes = reinterpret_cast<const char*>(&word);
+        for (size_t i = 0; i < sizeof(word); ++i) {
+            if (bytes[i] == '\0') {
+                return text;
+            }
+            text += bytes[i];
+        }
+    }
+    return text;
+}
+
+// libjack opens its metadata database (Berkeley DB, in /dev/shm/jack_db-UID) in every
+// jack_client_open, server or not, and holds a lock on it while it does. A client killed there
+// never releases it: every later jack_client_open waits for it for good. The client here is a
+// child traced system call by system call, killed as it opens the database file.
+int LockDatabase() {
+    const pid_t child = fork();
+    if (child == 0) {
+        ptrace(PTRACE_TRACEME, 0, nullptr, nullptr);
+        raise(SIGSTOP);
+        jack_set_error_function(Quiet);
+        jack_set_info_function(Quiet);
+        jack_client_open("pulsor-probe-killed", JackNoStartServer, nullptr);
+        _exit(3);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFSTOPPED(status)) {
+        std::fprintf(stderr, "probe: the client did not stop to be traced\n");
+        return 1;
+    }
+    ptrace(PTRACE_SETOPTIONS, child, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+    int signal = 0;
+    for (;;) {
+        ptrace(PTRACE_SYSCALL, child, nullptr, signal);
+        signal = 0;
+        if (waitpid(child, &status, 0) != child || !WIFSTOPPED(status)) {
+            std::fprintf(stderr, "probe: the client ended before it opened the database\n");
+            return 1;
+        }
+        if (WSTOPSIG(status) != (SIGTRAP | 0x80)) {
+            signal = WSTOPSIG(status);  // its own, passed on
+            continue;
+        }
+        __ptrace_syscall_info info{};
+        if (ptrace(PTRACE_GET_SYSCALL_INFO, child, sizeof(info), &info) <= 0 ||
+            info.op != PTRACE_SYSCALL_INFO_ENTRY || info.entry.nr != SYS_openat) {
+            continue;
+        }
+        const std::string path = PeekString(child, info.entry.args[1]);
+        const std::string name = "/metadata.db";  // not the __db.metadata.db it is made as
+        if (path.size() >= name.size() &&
+            path.compare(path.size() - name.size(), name.size(), name) == 0) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return 0;
+        }
+    }
+}
+
 // --- ALSA sequencer -----------------------------------------------------------------------------
 
 // The client:port of the port named "Pulsor", or false.
@@ -215,13 +292,18 @@ int Alsa(const std::string& mode) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: pulsor_midi_probe jack|alsa wait|connect|plug\n");
+        std::fprintf(stderr,
+                     "usage: pulsor_midi_probe jack|alsa wait|connect|plug|early|lock-db\n");
         return 2;
     }
     const std::string system = argv[1];
     const std::string mode = argv[2];
-    if (mode != "wait" && mode != "connect" && mode != "plug" && mode != "early") {
+    if (mode != "wait" && mode != "connect" && mode != "plug" && mode != "early" &&
+        mode != "lock-db") {
         return 2;
+    }
+    if (system == "jack" && mode == "lock-db") {
+        return LockDatabase();
     }
     if (system == "jack") {
         return Jack(mode);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -178,11 +179,9 @@ TEST(Citizen, SignalsCloseTheProgramAsItsCloseButtonDoes) {
 // is ended by a second signal, as the signal ends a program.
 TEST(Citizen, ASecondSignalWhileClosingEndsItAtOnce) {
     PulsorRun run("signal-twice");
-    const fs::path file = run.Dir() / "file";
-    std::ofstream(file) << "";
+    fs::create_directories(run.Registry());  // the settings cannot be saved there
     std::vector<std::string> args =
         Args(run, std::string(kFlipAnimations) + "shot changed.png\nwait 600000\n", true);
-    args[11] = (file / "config").string();  // --config-dir: cannot be saved
     int pipes[2];
     ASSERT_EQ(pipe2(pipes, O_CLOEXEC), 0);
     const pid_t pid = Spawn(args, pipes[1]);
@@ -204,62 +203,131 @@ TEST(Citizen, ASecondSignalWhileClosingEndsItAtOnce) {
     close(pipes[1]);
 }
 
-// Damaged lines, a folder the settings cannot go into, a disk that fills up while saving.
+// Settings files that cannot be used as they are: damaged lines, a file too large to read, values
+// of the wrong type, a FIFO or a device in the file's place, a copy aside that cannot be made, a
+// disk that fills up while saving. Each is named with the reason; nothing on disk is lost.
 TEST(Citizen, SettingsFilesThatAreDamagedOrCannotBeWritten) {
     struct Case {
         const char* name;
-        std::string before;     // registry.reg before the run ("" none)
-        bool configUnderAFile;  // --config-dir below a regular file
-        bool fileSizeLimit;     // writes fail as on a full disk
+        std::function<void(const fs::path& registry)> make;  // the file before the run
+        bool fileSizeLimit;                                  // writes fail as on a full disk
         int status;
-        std::string said;      // in stderr
-        long long animations;  // AnimationsOn afterwards (-1 missing)
-        long long beat;        // VolumeBeat afterwards
+        std::vector<std::string> said;  // each in stderr, after "registry.reg"
+        long long animations;           // AnimationsOn afterwards (-1 missing)
+        long long beat;                 // VolumeBeat afterwards
+        bool keptAside;                 // registry.reg.bad is the file as it was, byte for byte
+    };
+    auto text = [](std::string contents) {
+        return [contents](const fs::path& registry) { std::ofstream(registry) << contents; };
     };
     const std::string damaged = std::string(kHeader) +
                                 "\"VolumeBeat\"=dword:0000001e\n"
                                 "\"VolumeSounds\"=dword:00000zz0\n"
                                 "\"XButtonClose\"=dword:00000000\n";
+    std::string huge = std::string(kHeader) + "\"VolumeBeat\"=dword:0000001e\n";
+    while (huge.size() <= (17u << 20)) {
+        huge += "; a comment line to make the file larger than any settings file\n";
+    }
     const Case cases[] = {
-        {"damaged", damaged, false, false, 0, "registry.reg:5: line skipped: ", 0, 30},
-        {"unwritable", "", true, false, 1, "registry.reg: Not a directory\n", -1, -1},
-        {"disk-full", std::string(kHeader) + "\"VolumeBeat\"=dword:0000001e\n", false, true, 1,
-         "registry.reg: File too large\n", -1, 30},
+        {"damaged", text(damaged), false, 0, {":5: line skipped: "}, 0, 30, true},
+        {"huge",
+         text(huge),
+         false,
+         0,
+         {": not read: the file is larger than 16 MiB"},
+         0,
+         100,
+         true},
+        {"wrong-types",
+         text(std::string(kHeader) + "\"VolumeBeat\"=\"50\"\n\"VolumeSounds\"=hex:32,00,00,00\n"),
+         false,
+         0,
+         {":4: value skipped: \"VolumeBeat\" is a string where a number (dword:XXXXXXXX) is "
+          "expected\n",
+          ":5: value skipped: \"VolumeSounds\" is binary data (hex:) where a number "
+          "(dword:XXXXXXXX) is expected\n"},
+         0,
+         100,
+         true},
+        {"fifo",
+         [](const fs::path& registry) { ASSERT_EQ(mkfifo(registry.c_str(), 0600), 0); },
+         false,
+         1,
+         {": not read: it is a FIFO, not a regular file\n",
+          ": it is a FIFO, not a regular file, so it is left as it is\n"},
+         -1,
+         -1,
+         false},
+        {"device",
+         [](const fs::path& registry) { fs::create_symlink("/dev/zero", registry); },
+         false,
+         1,
+         {": not read: it is a character device, not a regular file\n"},
+         -1,
+         -1,
+         false},
+        {"no-room-aside",
+         [&](const fs::path& registry) {
+             std::ofstream(registry) << damaged;
+             fs::create_directories(registry.string() + ".bad/taken");
+         },
+         false,
+         1,
+         {".bad: Is a directory; the settings will not be saved\n"},
+         -1,
+         -1,
+         false},
+        {"disk-full",
+         text(std::string(kHeader) + "\"VolumeBeat\"=dword:0000001e\n"),
+         true,
+         1,
+         {": File too large\n"},
+         -1,
+         30,
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         PulsorRun run(std::string("settings-") + c.name);
-        if (!c.before.empty()) {
-            std::ofstream(run.Registry()) << c.before;
-        }
-        std::vector<std::string> args = Args(run, kFlipAnimations, false);
-        const fs::path file = run.Dir() / "file";
-        if (c.configUnderAFile) {
-            std::ofstream(file) << "";
-            args.back() = (file / "config").string();
-        }
+        const fs::path registry = run.Registry();
+        c.make(registry);
+        const std::string before =
+            fs::is_regular_file(registry) ? PulsorRun::ReadText(registry) : "";
+        const fs::file_type type = fs::symlink_status(registry).type();
         std::string errors;
-        const Outcome outcome = RunCapturing(args, &errors, [&] {
+        // A file that blocks the program is found by the time limit of RunCapturing.
+        const Outcome outcome = RunCapturing(Args(run, kFlipAnimations, false), &errors, [&] {
             if (c.fileSizeLimit) {
                 signal(SIGXFSZ, SIG_IGN);
                 const rlimit limit = {0, 0};
                 setrlimit(RLIMIT_FSIZE, &limit);
             }
         });
+        EXPECT_EQ(outcome.signal, 0) << "it hung: " << errors;
         EXPECT_EQ(outcome.status, c.status) << errors;
-        EXPECT_NE(errors.find(c.said), std::string::npos) << errors;
-        const fs::path registry =
-            c.configUnderAFile ? file / "config/registry.reg" : run.Registry();
-        EXPECT_EQ(Stored(registry, L"AnimationsOn"), c.animations);
-        EXPECT_EQ(Stored(registry, L"VolumeBeat"), c.beat);
-        if (c.fileSizeLimit) {
-            EXPECT_EQ(PulsorRun::ReadText(registry), c.before) << "the old file was touched";
-            EXPECT_NE(errors.find("cannot save the settings to " + registry.string()),
-                      std::string::npos);
+        for (const std::string& said : c.said) {
+            EXPECT_NE(errors.find(registry.string() + said), std::string::npos) << errors;
         }
-        if (c.name == std::string("damaged")) {
-            EXPECT_EQ(PulsorRun::ReadText(run.Registry().string() + ".bad"), c.before);
-            EXPECT_EQ(Stored(registry, L"XButtonClose"), 0) << "a good line after the damage";
+        if (c.status != 0) {
+            // Nothing replaced what was there.
+            EXPECT_NE(errors.find("cannot save the settings to " + registry.string()),
+                      std::string::npos)
+                << errors;
+            EXPECT_EQ(fs::symlink_status(registry).type(), type);
+            if (type == fs::file_type::regular) {
+                EXPECT_EQ(PulsorRun::ReadText(registry), before) << "the old file was touched";
+            }
+        } else {
+            EXPECT_EQ(Stored(registry, L"AnimationsOn"), c.animations) << errors;
+        }
+        if (type == fs::file_type::regular) {
+            EXPECT_EQ(Stored(registry, L"VolumeBeat"), c.beat) << errors;
+        }
+        if (c.keptAside) {
+            EXPECT_TRUE(PulsorRun::ReadText(registry.string() + ".bad") == before)
+                << "the copy aside is not the file as it was";
+        } else if (type != fs::file_type::regular) {
+            EXPECT_FALSE(fs::exists(registry.string() + ".bad"));
         }
     }
 }

@@ -1,0 +1,12 @@
+// The user's home folder, for the XDG defaults (~/.config, ~/.local/share).
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// $HOME when it is set and absolute; else the account's home in the password database (a
+// service started without HOME still finds the user's files); else "/".
+std::string HomeFolder();
+
+}  // namespace platform

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 
 #include <chrono>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 #include "e2e_app/E2eSupport.h"
@@ -127,6 +129,16 @@ Outcome RunCapturing(const std::vector<std::string>& args, std::string* errors,
     reader.join();
     close(pipes[0]);
     return outcome;
+}
+
+// The program's own lines of `errors`, without what the sanitizers add at exit.
+std::string OwnLines(const std::string& errors) {
+    std::string own;
+    std::istringstream lines(errors);
+    for (std::string line; std::getline(lines, line);) {
+        own += line.rfind("pulsor: ", 0) == 0 ? line + "\n" : "";
+    }
+    return own;
 }
 
 int OpenLog(PulsorRun& run) {
@@ -328,6 +340,162 @@ TEST(Citizen, SettingsFilesThatAreDamagedOrCannotBeWritten) {
                 << "the copy aside is not the file as it was";
         } else if (type != fs::file_type::regular) {
             EXPECT_FALSE(fs::exists(registry.string() + ".bad"));
+        }
+    }
+}
+
+// One program per settings folder. A second start while one runs, or at the same moment, never
+// runs beside it: with a script it says which process holds the folder and ends with status 1; a
+// plain start raises the running one and ends quietly. Only the one that ran saves.
+TEST(Citizen, TwoProgramsNeverShareASettingsFolder) {
+    struct Case {
+        const char* name;
+        bool atOnce;          // both started at the same moment, else the second once one runs
+        bool secondScripted;  // else a plain start of the window
+    };
+    const Case cases[] = {{"scripted-after", false, true},
+                          {"plain-after", false, false},
+                          {"scripted-at-once", true, true},
+                          {"plain-at-once", true, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PulsorRun run(std::string("instances-") + c.name);
+        const fs::path folder = run.Registry().parent_path();
+        const bool scripted[2] = {true, c.secondScripted};
+        const std::string script = std::string(kFlipAnimations) + "shot changed.png\nwait 600000\n";
+        pid_t pids[2] = {0, 0};
+        int go[2] = {-1, -1};
+        for (int i = 0; i < 2; ++i) {
+            if (i == 0 || !c.atOnce) {
+                ASSERT_EQ(pipe2(go, O_CLOEXEC), 0);
+            }
+            const int log = open((run.Dir() / ("stderr" + std::to_string(i))).c_str(),
+                                 O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            pids[i] = Spawn(
+                scripted[i] ? Args(run, script, true)
+                            : std::vector<std::string>{"--headless", "--real-time", "--no-audio",
+                                                       "--config-dir", folder.string()},
+                log, [&] {
+                    close(go[1]);
+                    char byte;
+                    const ssize_t ignored = read(go[0], &byte, 1);  // the start signal
+                    (void)ignored;
+                });
+            close(log);
+            if (i == 1 || !c.atOnce) {
+                close(go[0]);
+                close(go[1]);
+            }
+            if (i == 0 && !c.atOnce) {
+                EXPECT_TRUE(WaitForFile(run.Shot("changed.png")));
+            }
+        }
+        // One of them ends soon; the other runs on until it is asked to close.
+        Outcome outcome;
+        int loser = -1;
+        for (int t = 0; t < 3000 && loser < 0; ++t) {
+            for (int i = 0; i < 2 && loser < 0; ++i) {
+                loser = Exited(pids[i], &outcome) ? i : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        const int winner = loser < 0 ? 0 : 1 - loser;
+        EXPECT_TRUE(loser == 1 || (c.atOnce && loser == 0)) << "loser " << loser;
+        Outcome ended;
+        EXPECT_FALSE(Exited(pids[winner], &ended)) << "both ended";
+        if (loser >= 0) {
+            const std::string said =
+                OwnLines(PulsorRun::ReadText(run.Dir() / ("stderr" + std::to_string(loser))));
+            EXPECT_EQ(outcome.status, scripted[loser] ? 1 : 0);
+            EXPECT_EQ(said, scripted[loser] ? "pulsor: another Pulsor (process " +
+                                                  std::to_string(pids[winner]) +
+                                                  ") is running with the settings in " +
+                                                  folder.string() + "; not starting\n"
+                                            : "");
+            EXPECT_FALSE(fs::exists(run.Registry())) << "saved by the one that did not run";
+        }
+        if (scripted[winner]) {
+            EXPECT_TRUE(WaitForFile(run.Shot("changed.png")));
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (i != loser) {
+                kill(pids[i], SIGTERM);
+                EXPECT_EQ(Reap(pids[i]).status, 0);
+            }
+        }
+        if (scripted[winner]) {
+            EXPECT_EQ(Stored(run.Registry(), L"AnimationsOn"), 0);
+        } else {
+            EXPECT_TRUE(fs::exists(run.Registry()));
+        }
+    }
+}
+
+// A settings folder given with --config-dir that cannot be one is refused before anything runs;
+// one that can be used but not locked (read-only, a lock file that is no file) runs with a warning.
+TEST(Citizen, SettingsFoldersThatCannotBeUsedOrLocked) {
+    struct Case {
+        const char* name;
+        std::string folder;  // --config-dir, below the run's folder
+        std::function<void(const fs::path& folder)> make;
+        bool readOnly;  // the folder mounted read-only
+        int status;
+        std::string said;  // the first line of stderr, after "pulsor: "
+    };
+    const std::string once = "; a second Pulsor would not be kept from using it\n";
+    const Case cases[] = {
+        {"a-file", "file", {}, false, 2, "--config-dir: DIR: Not a directory\n"},
+        {"under-a-file", "file/config", {}, false, 2, "--config-dir: DIR: Not a directory\n"},
+        {"missing", "new/config", {}, false, 0, ""},
+        {"lock-no-file", "config",
+         [](const fs::path& folder) { fs::create_directories(folder / "pulsor.lock"); }, false, 0,
+         "cannot lock the settings folder: DIR/pulsor.lock: Is a directory" + once},
+        {"read-only",
+         "config",
+         {},
+         true,
+         1,
+         "cannot lock the settings folder: DIR/pulsor.lock: Read-only file system" + once},
+        {"read-only-locked-before", "config",
+         [](const fs::path& folder) { std::ofstream(folder / "pulsor.lock") << ""; }, true, 1,
+         "cannot save the settings to DIR/registry.reg: Read-only file system\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PulsorRun run(std::string("folders-") + c.name);
+        std::ofstream(run.Dir() / "file") << "kept";
+        const fs::path folder = run.Dir() / c.folder;
+        const std::string before = std::string(kHeader) + "\"VolumeBeat\"=dword:0000001e\n";
+        std::ofstream(run.Registry()) << before;
+        if (c.make) {
+            c.make(folder);
+        }
+        if (c.readOnly && (mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+                           mount(nullptr, folder.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY,
+                                 nullptr) != 0)) {
+            umount(folder.c_str());
+            std::printf("[ SKIPPED  ] %s: cannot mount a read-only folder here\n", c.name);
+            continue;
+        }
+        std::vector<std::string> args = Args(run, kFlipAnimations, false);
+        args.back() = folder.string();
+        std::string errors;
+        const Outcome outcome = RunCapturing(args, &errors);
+        if (c.readOnly) {
+            umount(folder.c_str());
+        }
+        EXPECT_EQ(outcome.status, c.status) << errors;
+        std::string said = c.said;
+        for (size_t at; (at = said.find("DIR")) != std::string::npos;) {
+            said.replace(at, 3, folder.string());
+        }
+        const std::string own = OwnLines(errors);
+        EXPECT_EQ(own.substr(0, own.find('\n') + 1), said.empty() ? "" : "pulsor: " + said);
+        EXPECT_EQ(PulsorRun::ReadText(run.Dir() / "file"), "kept");
+        if (c.status == 0) {
+            EXPECT_EQ(Stored(folder / "registry.reg", L"AnimationsOn"), 0) << errors;
+        } else {
+            EXPECT_EQ(PulsorRun::ReadText(run.Registry()), before);
         }
     }
 }

@@ -1,6 +1,7 @@
 // The process entry: the command line configures the device the program runs on (the program
 // itself ignores its command line), then WinMain runs on this thread, the UI thread.
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include "platform/kernel/Clock.h"
 #include "platform/kernel/OutputFolders.h"
 #include "platform/midi/Midi.h"
+#include "platform/registry/FolderLock.h"
 #include "platform/registry/RegistryStore.h"
 #include "platform/sound/KitChoice.h"
 #include "platform/user/User.h"
@@ -194,6 +196,7 @@ bool ParseCommandLine(int argc, char** argv, ParsedCommandLine* parsed, std::str
             if (!take())
                 return false;
             o.kit = value;
+            relaunched = false;  // the kit is chosen once; `launch` is a plain second start
         } else {
             *error = "unknown option '" + arg + "'";
             return false;
@@ -216,6 +219,13 @@ bool ParseCommandLine(int argc, char** argv, ParsedCommandLine* parsed, std::str
 int UsageError(const std::string& reason) {
     std::fprintf(stderr, "pulsor: %s\n%s", reason.c_str(), kUsage);
     return 2;
+}
+
+std::string RunningElsewhere(const platform::registry::FolderLock& lock) {
+    const std::string who = lock.holder
+                                ? "another Pulsor (process " + std::to_string(lock.holder) + ")"
+                                : std::string("another Pulsor");
+    return who + " is running with the settings in " + lock.folder;
 }
 
 }  // namespace
@@ -268,7 +278,28 @@ int main(int argc, char** argv) {
     if (!options.configDir.empty()) {
         platform::registry::SetConfigDir(options.configDir);
     }
-    platform::user::SetInstanceScope(options.configDir);
+    // One program per settings folder, decided before anything is written into it.
+    using platform::registry::FolderLock;
+    const FolderLock lock = platform::registry::LockFolder();
+    platform::user::SetInstanceScope(lock.folder);
+    if (lock.status == FolderLock::NoFolder && !options.configDir.empty()) {
+        std::fprintf(stderr, "pulsor: --config-dir: %s\n", lock.reason.c_str());
+        return 2;
+    }
+    if (lock.status == FolderLock::NoFolder || lock.status == FolderLock::Unguarded) {
+        std::fprintf(stderr,
+                     "pulsor: cannot lock the settings folder: %s; a second Pulsor would not be "
+                     "kept from using it\n",
+                     lock.reason.c_str());
+    }
+    if (lock.status == FolderLock::InUse) {
+        // A run with work of its own cannot hand it to the other; a plain start raises it.
+        if (!options.scriptPath.empty() || !options.recordPath.empty() || !options.kit.empty()) {
+            std::fprintf(stderr, "pulsor: %s; not starting\n", RunningElsewhere(lock).c_str());
+            return 1;
+        }
+        platform::user::YieldToRunningInstance(std::chrono::seconds(10));
+    }
     // A kit that is not there fails now, before any window opens.
     if (!options.kit.empty() && !platform::sound::ChooseKit(options.kit, &error)) {
         std::fprintf(stderr, "pulsor: %s\n", error.c_str());
@@ -321,6 +352,11 @@ int main(int argc, char** argv) {
         current->Close();
     }
     platform::SetCurrentDevice(nullptr);
+    if (lock.status == FolderLock::InUse && !platform::user::RaisedRunningInstance()) {
+        std::fprintf(stderr, "pulsor: %s, and its window did not answer\n",
+                     RunningElsewhere(lock).c_str());
+        return 1;
+    }
     for (const std::string& scriptError : scriptErrors) {
         std::fprintf(stderr, "pulsor: %s\n", scriptError.c_str());
     }

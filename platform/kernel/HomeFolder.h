@@ -1,12 +1,12 @@
-// The user's home folder, for the folders that live under it (settings, kits).
+// The user's home folder, for the XDG defaults (~/.config, ~/.local/share).
 #pragma once
 
 #include <string>
 
 namespace platform {
 
-// $HOME, or when it is unset or empty (a service or `env -i`), the account's home from the
-// password database; empty when neither knows one.
+// $HOME when it is set and absolute; else the account's home in the password database (a
+// service started without HOME still finds the user's files); else "/".
 std::string HomeFolder();
 
 }  // namespace platform

@@ -273,6 +273,27 @@ locale_t FoldLocale() {
 
 }  // namespace
 
+std::string Value::Describe() const {
+    if (IsDword()) {
+        return "a number (dword:)";
+    }
+    if (IsString()) {
+        return "a string";
+    }
+    if (type == kTypeBinary) {
+        return "binary data (hex:)";
+    }
+    if (type == kTypeDword) {
+        return "hex(4) data of " + std::to_string(bytes.size()) + " bytes";
+    }
+    if (type == kTypeString) {
+        return "hex(1) data that is not UTF-16 text";
+    }
+    char text[40];
+    std::snprintf(text, sizeof text, "data of type hex(%x)", static_cast<unsigned>(type));
+    return text;
+}
+
 bool Value::operator==(const Value& other) const {
     return name == other.name && type == other.type && dword == other.dword && text == other.text &&
            bytes == other.bytes;
@@ -463,7 +484,7 @@ bool Contents::ParseLines(std::string_view text, std::vector<Damage>* damaged) {
                 reason = ParseKeyLine(s, &current, &deletedSection);
                 damagedKeyLine = reason.empty() ? 0 : first;
             } else if (current) {
-                reason = ParseValueLine(s, current);
+                reason = ParseValueLine(s, first, current);
             } else if (damagedKeyLine) {
                 reason = "its key, on line " + std::to_string(damagedKeyLine) + ", is damaged";
             } else if (!deletedSection) {
@@ -522,8 +543,9 @@ std::string Contents::ParseKeyLine(std::string_view s, Key** current, bool* dele
 }
 
 // A '"name"=data' line of the current key; "" or the reason it is damaged.
-std::string Contents::ParseValueLine(std::string_view s, Key* current) {
+std::string Contents::ParseValueLine(std::string_view s, int line, Key* current) {
     Value value;
+    value.line = line;
     if (s.front() == '@') {
         s.remove_prefix(1);
     } else if (!ParseQuoted(&s, &value.name) || !ValidName(value.name)) {

@@ -27,9 +27,12 @@ struct Value {
     std::wstring text;           // kTypeString
     std::vector<uint8_t> bytes;  // other types, and data that does not fit its type
     bool raw = false;            // the data is `bytes`, whatever the type
+    int line = 0;                // where the file held it (from 1); 0 when set by this run
     bool IsDword() const { return type == kTypeDword && !raw; }
     bool IsString() const { return type == kTypeString && !raw; }
-    bool operator==(const Value& other) const;
+    // What the data is, for a reader that wanted another type: "a string", "binary data (hex:)".
+    std::string Describe() const;
+    bool operator==(const Value& other) const;  // the data, not where it was read
 };
 
 class Contents {
@@ -72,7 +75,7 @@ private:
     static std::wstring Fold(const std::wstring& text);
     bool ParseLines(std::string_view text, std::vector<Damage>* damaged);
     std::string ParseKeyLine(std::string_view s, Key** current, bool* deletedSection);
-    std::string ParseValueLine(std::string_view s, Key* current);
+    std::string ParseValueLine(std::string_view s, int line, Key* current);
     void DeleteTree(const std::wstring& key);
     Key& KeyFor(const std::wstring& name);
 

@@ -1,13 +1,8 @@
 #include "platform/registry/RegistryStore.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <pwd.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,14 +10,15 @@
 #include <mutex>
 #include <set>
 
+#include "platform/kernel/HomeFolder.h"
 #include "platform/kernel/WideString.h"
+#include "platform/registry/RegistryDisk.h"
 #include "platform/registry/RegistryFile.h"
 
 namespace platform::registry {
 namespace {
 
 constexpr const char* kFileName = "registry.reg";
-constexpr const char* kTempPrefix = "registry.reg.tmp-";
 const std::wstring kBrowserKey =
     L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Shell\\Rai\\:DEFBROWSER";
 
@@ -30,8 +26,14 @@ struct State {
     std::mutex mutex;
     std::string configDir;
     bool loaded = false;
-    bool writable = true;  // false when the file exists but could not be read
-    int readError = 0;     // why it could not be read
+    // Why the file on disk must be left as it is (it could not be read, is no regular file, or
+    // could not be kept aside); empty when a save may replace it.
+    std::string leaveAsIs;
+    // The file as loaded, open until the next load: whatever replaces it on disk, it can still be
+    // kept aside whole when a value of it turns out unusable.
+    int sourceFd = -1;
+    bool keptAside = false;        // this load's file is in .bad already
+    std::set<int> wrongTypeLines;  // the lines of values already named as unusable
     Contents contents;
     std::set<HKEY> openKeys;  // while any is open, changes wait for its close or flush
     bool dirty = false;       // changes not yet on disk
@@ -56,123 +58,47 @@ std::string DirectoryLocked(const State& state) {
     if (xdg && xdg[0] == '/') {
         return std::string(xdg) + "/pulsor";
     }
-    const char* home = std::getenv("HOME");
-    std::string base = home && home[0] ? home : "";
-    if (base.empty()) {
-        if (const passwd* pw = getpwuid(getuid())) {
-            base = pw->pw_dir ? pw->pw_dir : "";
-        }
+    std::string home = HomeFolder();
+    if (home.back() == '/') {
+        home.pop_back();
     }
-    return base + "/.config/pulsor";
+    return home + "/.config/pulsor";
 }
 
-bool ReadAll(int fd, std::string* out) {
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return false;
-        }
-        if (n == 0) {
-            return true;
-        }
-        if (out->size() + static_cast<size_t>(n) > kMaxFileSize) {
-            out->append(buffer, static_cast<size_t>(n));  // too long: the parser refuses it
-            return true;
-        }
-        out->append(buffer, static_cast<size_t>(n));
-    }
+std::string PathLocked(const State& state) {
+    return DirectoryLocked(state) + "/" + kFileName;
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool MakeDirectories(const std::string& dir) {
-    for (size_t i = 1; i <= dir.size(); ++i) {
-        if (i == dir.size() || dir[i] == '/') {
-            const std::string part = dir.substr(0, i);
-            if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-                return false;
-            }
-        }
-    }
-    struct stat st;
-    return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// Temporary files of saves that were cut short (their process died) are removed.
-void RemoveStaleTemps(const std::string& dir) {
-    DIR* d = opendir(dir.c_str());
-    if (!d) {
-        return;
-    }
-    const std::string prefix = kTempPrefix;
-    while (const dirent* entry = readdir(d)) {
-        const std::string name = entry->d_name;
-        if (name.compare(0, prefix.size(), prefix) != 0) {
-            continue;
-        }
-        const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
-        if (pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
-            unlink((dir + "/" + name).c_str());
-        }
-    }
-    closedir(d);
-}
-
-void LoadLocked(State& state) {
-    if (state.loaded) {
-        return;
-    }
-    state.loaded = true;
-    state.writable = true;
-    state.readError = 0;
-    state.dirty = false;
+void ForgetLocked(State& state) {
+    state.loaded = false;
     state.contents = Contents();
-    const std::string dir = DirectoryLocked(state);
-    const std::string path = dir + "/" + kFileName;
-    RemoveStaleTemps(dir);
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        state.writable = errno == ENOENT || errno == ENOTDIR;  // no file there yet
-        state.readError = errno;
+    state.dirty = false;
+    if (state.sourceFd >= 0) {
+        close(state.sourceFd);
+        state.sourceFd = -1;
+    }
+}
+
+// The file as it was is copied aside whole before anything replaces it. When that fails, nothing
+// may replace it: its unread part would be lost.
+void KeepAsideLocked(State& state) {
+    if (state.keptAside || state.sourceFd < 0) {
         return;
     }
-    std::string text;
-    const bool read = ReadAll(fd, &text);
-    state.readError = errno;
-    close(fd);
-    if (!read) {
-        state.writable = false;
-        return;
-    }
-    std::vector<Contents::Damage> damaged;
-    state.contents.Parse(text, &damaged);
-    if (damaged.empty()) {
-        return;
-    }
-    // The file as it was is kept for the user; every line that parsed is used.
+    state.keptAside = true;
+    const std::string path = PathLocked(state);
     const std::string bad = path + ".bad";
-    const int out = open(bad.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const bool kept = out >= 0 && WriteAll(out, text);
-    if (out >= 0) {
-        close(out);
+    if (const int error = CopyWhole(state.sourceFd, DirectoryLocked(state), bad)) {
+        state.leaveAsIs =
+            "it could not be kept aside as " + bad + " (" + std::strerror(error) + ")";
+        std::fprintf(stderr, "pulsor: cannot keep %s as %s: %s; the settings will not be saved\n",
+                     path.c_str(), bad.c_str(), std::strerror(error));
+        return;
     }
+    std::fprintf(stderr, "pulsor: the file as it was is kept as %s\n", bad.c_str());
+}
+
+void ReportDamage(const std::string& path, const std::vector<Contents::Damage>& damaged) {
     constexpr size_t kMaxReported = 10;
     for (size_t i = 0; i < damaged.size() && i < kMaxReported; ++i) {
         if (damaged[i].line > 0) {
@@ -187,61 +113,79 @@ void LoadLocked(State& state) {
         std::fprintf(stderr, "pulsor: %s: %zu more damaged lines skipped\n", path.c_str(),
                      damaged.size() - kMaxReported);
     }
-    if (kept) {
-        std::fprintf(stderr, "pulsor: the file as it was is kept as %s\n", bad.c_str());
+}
+
+void LoadLocked(State& state) {
+    if (state.loaded) {
+        return;
     }
+    ForgetLocked(state);
+    state.loaded = true;
+    state.leaveAsIs.clear();
+    state.keptAside = false;
+    state.wrongTypeLines.clear();
+    const std::string path = PathLocked(state);
+    RemoveStaleTemps(DirectoryLocked(state));
+    int error = 0;
+    const char* kind = nullptr;
+    const int fd = OpenRegularFile(path, &error, &kind);
+    if (kind) {
+        // Replacing it would surprise whoever made it; reading it could wait for ever.
+        state.leaveAsIs = std::string("it is ") + kind + ", not a regular file";
+        std::fprintf(stderr, "pulsor: %s: not read: %s\n", path.c_str(), state.leaveAsIs.c_str());
+        return;
+    }
+    if (fd < 0) {
+        if (error != ENOENT && error != ENOTDIR) {  // else there is no file yet
+            state.leaveAsIs = std::string("it could not be read (") + std::strerror(error) + ")";
+        }
+        return;
+    }
+    state.sourceFd = fd;
+    // Read no further than the parser accepts: a file beyond that is refused as a whole.
+    std::string text;
+    if ((error = ReadAll(fd, kMaxFileSize, &text)) != 0) {
+        state.leaveAsIs = std::string("it could not be read (") + std::strerror(error) + ")";
+        return;
+    }
+    std::vector<Contents::Damage> damaged;
+    state.contents.Parse(text, &damaged);
+    if (!damaged.empty()) {
+        // Every line that parsed is used; the file as it was is kept for the user.
+        ReportDamage(path, damaged);
+        KeepAsideLocked(state);
+    }
+}
+
+// A value of the file that a reader cannot use is named like a damaged line, and the file is kept
+// aside, since saving this run's own value in its place would lose it.
+void ReportWrongTypeLocked(State& state, const Value& value, const char* wanted) {
+    if (value.line == 0 || !state.wrongTypeLines.insert(value.line).second) {
+        return;
+    }
+    std::fprintf(stderr, "pulsor: %s:%d: value skipped: \"%s\" is %s where %s is expected\n",
+                 PathLocked(state).c_str(), value.line, ToUtf8(value.name).c_str(),
+                 value.Describe().c_str(), wanted);
+    KeepAsideLocked(state);
 }
 
 // Writes the whole contents in one atomic replacement of the file. A failure says so on stderr,
 // naming the file and the reason, and leaves the file as it was.
 bool SaveLocked(State& state) {
-    const std::string dir = DirectoryLocked(state);
-    const std::string path = dir + "/" + kFileName;
-    int error = 0;
-    if (!state.writable) {
-        error = state.readError;
-    } else if (!MakeDirectories(dir)) {
-        error = errno ? errno : ENOTDIR;
-    } else {
-        static std::atomic<unsigned> counter{0};
-        const std::string temp = dir + "/" + kTempPrefix + std::to_string(getpid()) + "-" +
-                                 std::to_string(counter.fetch_add(1));
-        const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            error = errno;
-        } else {
-            bool ok = WriteAll(fd, state.contents.Serialize()) && fsync(fd) == 0;
-            error = ok ? 0 : (errno ? errno : EIO);
-            ok = close(fd) == 0 && ok;
-            if (ok && rename(temp.c_str(), path.c_str()) != 0) {
-                ok = false;
-            }
-            if (!ok) {
-                error = error ? error : (errno ? errno : EIO);
-                unlink(temp.c_str());
-            }
-        }
+    const std::string path = PathLocked(state);
+    if (!state.leaveAsIs.empty()) {
+        std::fprintf(stderr, "pulsor: cannot save the settings to %s: %s, so it is left as it is\n",
+                     path.c_str(), state.leaveAsIs.c_str());
+        state.saveFailed = true;
+        return false;
     }
-    if (error) {
-        if (!state.writable) {
-            std::fprintf(stderr,
-                         "pulsor: cannot save the settings to %s: it could not be read "
-                         "(%s), so it is left as it is\n",
-                         path.c_str(), std::strerror(error));
-        } else {
-            std::fprintf(stderr, "pulsor: cannot save the settings to %s: %s\n", path.c_str(),
-                         std::strerror(error));
-        }
+    if (const int error = ReplaceFile(DirectoryLocked(state), path, state.contents.Serialize())) {
+        std::fprintf(stderr, "pulsor: cannot save the settings to %s: %s\n", path.c_str(),
+                     std::strerror(error));
         state.saveFailed = true;
         return false;
     }
     state.dirty = false;
-    // The rename itself is durable only once the folder is.
-    const int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        fsync(dirFd);
-        close(dirFd);
-    }
     return true;
 }
 
@@ -290,7 +234,9 @@ bool DefaultBrowser(std::wstring* out) {
     return true;
 }
 
-Result Get(HKEY root, const std::wstring& key, const std::wstring& name, Value* out) {
+// The value when it is of the `wanted` type (kTypeDword or kTypeString).
+Result Get(HKEY root, const std::wstring& key, const std::wstring& name, uint32_t wanted,
+           Value* out) {
     std::wstring fullName;
     if (!Contents::KeyName(root, key, &fullName)) {
         return Result::Invalid;
@@ -298,11 +244,18 @@ Result Get(HKEY root, const std::wstring& key, const std::wstring& name, Value* 
     State& state = TheState();
     std::lock_guard<std::mutex> lock(state.mutex);
     LoadLocked(state);
-    if (const Value* value = state.contents.Find(fullName, name)) {
-        *out = *value;
-        return Result::Ok;
+    const Value* value = state.contents.Find(fullName, name);
+    if (!value) {
+        return Result::NotFound;
     }
-    return Result::NotFound;
+    if (wanted == kTypeDword ? !value->IsDword() : !value->IsString()) {
+        ReportWrongTypeLocked(
+            state, *value,
+            wanted == kTypeDword ? "a number (dword:XXXXXXXX)" : "a string (\"text\")");
+        return Result::WrongType;
+    }
+    *out = *value;
+    return Result::Ok;
 }
 
 Result Set(HKEY root, const std::wstring& key, Value value) {
@@ -334,21 +287,25 @@ void SetConfigDir(const std::string& dir) {
     while (state.configDir.size() > 1 && state.configDir.back() == '/') {
         state.configDir.pop_back();
     }
-    state.loaded = false;
+    ForgetLocked(state);
+}
+
+std::string Directory() {
+    State& state = TheState();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    return DirectoryLocked(state);
 }
 
 std::string FilePath() {
     State& state = TheState();
     std::lock_guard<std::mutex> lock(state.mutex);
-    return DirectoryLocked(state) + "/" + kFileName;
+    return PathLocked(state);
 }
 
 void Unload() {
     State& state = TheState();
     std::lock_guard<std::mutex> lock(state.mutex);
-    state.loaded = false;
-    state.contents = Contents();
-    state.dirty = false;
+    ForgetLocked(state);
     state.saveFailed = false;
 }
 
@@ -406,12 +363,9 @@ bool SaveFailed() {
 
 Result GetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD* value) {
     Value v;
-    const Result result = Get(root, key, name, &v);
+    const Result result = Get(root, key, name, kTypeDword, &v);
     if (result != Result::Ok) {
         return result;
-    }
-    if (!v.IsDword()) {
-        return Result::WrongType;
     }
     *value = v.dword;
     return Result::Ok;
@@ -420,7 +374,7 @@ Result GetDword(HKEY root, const std::wstring& key, const std::wstring& name, DW
 Result GetString(HKEY root, const std::wstring& key, const std::wstring& name,
                  std::wstring* value) {
     Value v;
-    Result result = Get(root, key, name, &v);
+    const Result result = Get(root, key, name, kTypeString, &v);
     if (result == Result::NotFound && root == HKEY_LOCAL_MACHINE && name == L"1") {
         std::wstring fullName;
         if (Contents::KeyName(root, key, &fullName) && Contents::SameName(fullName, kBrowserKey) &&
@@ -430,9 +384,6 @@ Result GetString(HKEY root, const std::wstring& key, const std::wstring& name,
     }
     if (result != Result::Ok) {
         return result;
-    }
-    if (!v.IsString()) {
-        return Result::WrongType;
     }
     *value = std::move(v.text);
     return Result::Ok;

@@ -1,7 +1,9 @@
 // The registry: keys and values kept in memory and stored as a .reg text file, read on first use
 // and saved in one atomic replacement of the file (temporary, fsync, rename): after each write
 // when no key is open, else once when the last open key is closed or a key is flushed.
-// Thread-safe.
+// A path that is no regular file (a FIFO, a device) is neither read nor replaced. A damaged file
+// is copied aside whole as registry.reg.bad before anything replaces it; when that copy cannot be
+// made, the file is not replaced either. Thread-safe.
 #pragma once
 
 #include <cstdint>
@@ -16,13 +18,18 @@ namespace platform::registry {
 // default location.
 void SetConfigDir(const std::string& dir);
 
-// The file's path as it is used now.
+// The folder the file is kept in, and the file's path, as they are used now.
+std::string Directory();
 std::string FilePath();
 
 // Forgets what was loaded; the next use reads the file again.
 void Unload();
 
 enum class Result { Ok, NotFound, WrongType, Invalid, WriteFailed };
+
+// A value the file holds with another type than a read wants is WrongType, and named on stderr
+// with its line, as a damaged line is; the file is then kept aside as registry.reg.bad, since the
+// program will save a value of its own type in its place.
 
 // Key paths are below a predefined root key; names compare case-insensitively.
 Result GetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD* value);

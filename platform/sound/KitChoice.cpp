@@ -29,7 +29,7 @@ std::string KitsFolder() {
         base = data;
     } else {
         const std::string home = HomeFolder();
-        base = fs::path(home.empty() ? "/" : home) / ".local" / "share";
+        base = fs::path(home) / ".local" / "share";
     }
     return (base / "pulsor" / "kits").string();
 }

@@ -1,17 +1,22 @@
 // Single instance across processes: every top-level window binds an abstract UNIX socket named
 // from the user id, its class and its title. The kernel frees the name when the process dies, so
 // nothing goes stale. Another process finds the window by connecting, and asks for it to be
-// raised by writing one byte.
+// raised by writing one byte. A process that found its settings folder locked by another yields to
+// it: it waits for that one's window and makes none of its own.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <cwctype>
 #include <map>
+#include <thread>
 
 #include "platform/user/User.h"
 #include "platform/user/UserInternal.h"
@@ -31,6 +36,9 @@ uint64_t Hash(const std::wstring& text, uint64_t h) {
     }
     return h;
 }
+
+std::atomic<long long> gPatienceMs{-1};  // -1: not yielding to a running instance
+std::atomic<bool> gRaisedRemote{false};
 
 std::mutex gScopeMutex;
 std::wstring& Scope() {
@@ -128,6 +136,18 @@ HWND RemoteHandle(const std::string& name) {
 void SetInstanceScope(const std::string& scope) {
     std::lock_guard<std::mutex> lock(gScopeMutex);
     Scope().assign(scope.begin(), scope.end());
+}
+
+void YieldToRunningInstance(std::chrono::milliseconds patience) {
+    gPatienceMs = std::max<long long>(patience.count(), 0);
+}
+
+bool YieldingToRunningInstance() {
+    return gPatienceMs >= 0;
+}
+
+bool RaisedRunningInstance() {
+    return gRaisedRemote;
 }
 
 class InstanceListener {
@@ -230,6 +250,14 @@ HWND FindWindow(LPCWSTR className, LPCWSTR windowName) {
     }
     std::string name = SocketName(className, windowName);
     int fd = Connect(name);
+    // The other process, started at the same moment, may not have made its window yet: waited
+    // for on the wall clock, as that process starts on it.
+    const auto until = std::chrono::steady_clock::now() +
+                       std::chrono::milliseconds(std::max(gPatienceMs.load(), 0LL));
+    while (fd < 0 && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        fd = Connect(name);
+    }
     if (fd < 0) {
         return nullptr;
     }
@@ -245,7 +273,11 @@ BOOL SetForegroundWindow(HWND hwnd) {
     auto bits = reinterpret_cast<uintptr_t>(hwnd) & ~static_cast<uintptr_t>(1);
     HWND target = reinterpret_cast<HWND>(bits);
     if (auto* remote = LookupAs<RemoteWindow>(target)) {
-        return SendRequest(remote->name, kRaise) ? TRUE : FALSE;
+        if (!SendRequest(remote->name, kRaise)) {
+            return FALSE;
+        }
+        gRaisedRemote = true;
+        return TRUE;
     }
     Window* window = LookupAs<Window>(target);
     if (!window) {

@@ -2,6 +2,7 @@
 // layer beyond the public window API.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "platform/device/Device.h"
@@ -28,10 +29,17 @@ void CloseOnSignals();
 // is retrieved (returns false then, with the exit code in *exitCode when given).
 bool PumpMessagesUntil(TimeNs deadline, int* exitCode = nullptr);
 
-// Windows find each other across processes only within one scope: main sets it to the registry
-// folder given with --config-dir (empty: the default), so that separate configurations, such as
-// tests running side by side, are separate installations that do not find each other.
+// Windows find each other across processes only within one scope: main sets it to the settings
+// folder, so that separate configurations, such as tests running side by side, are separate
+// installations that do not find each other.
 void SetInstanceScope(const std::string& scope);
+
+// Another process holds this settings folder and may still be starting (main found its lock
+// taken): FindWindow waits up to `patience` for that process's window, and this process makes no
+// top-level window of its own, so it never runs beside the other.
+void YieldToRunningInstance(std::chrono::milliseconds patience);
+// True once SetForegroundWindow has reached another process's window.
+bool RaisedRunningInstance();
 
 // The emulated display orientation (DMDO_*) kept by ChangeDisplaySettingsEx.
 int DisplayOrientation();

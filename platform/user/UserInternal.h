@@ -99,6 +99,9 @@ void SetActive(Window* window, bool active);
 // Local top-level windows matching a class (case-insensitive) and title; null matches any.
 std::vector<Window*> FindLocalWindows(LPCWSTR className, LPCWSTR title);
 
+// True after YieldToRunningInstance: no top-level window may be made.
+bool YieldingToRunningInstance();
+
 // Single instance: binds the window's name so other processes find it; idempotent.
 InstanceListener* ListenForInstances(Window* window);
 void StopListening(InstanceListener* listener);

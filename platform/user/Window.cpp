@@ -279,6 +279,10 @@ HWND CreateWindowEx(DWORD, LPCWSTR className, LPCWSTR windowName, DWORD style, i
     if (parent) {
         return nullptr;
     }
+    if (YieldingToRunningInstance()) {
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return nullptr;
+    }
     const int screenW = std::max(ScreenWidth(), 1);
     const int screenH = std::max(ScreenHeight(), 1);
     if (x == CW_USEDEFAULT) {

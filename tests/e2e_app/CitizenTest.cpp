@@ -4,12 +4,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 #include "e2e_app/E2eSupport.h"
@@ -130,6 +133,16 @@ Outcome RunCapturing(const std::vector<std::string>& args, std::string* errors,
     return outcome;
 }
 
+// The program's own lines of `errors`, without what the sanitizers add at exit.
+std::string OwnLines(const std::string& errors) {
+    std::string own;
+    std::istringstream lines(errors);
+    for (std::string line; std::getline(lines, line);) {
+        own += line.rfind("pulsor: ", 0) == 0 ? line + "\n" : "";
+    }
+    return own;
+}
+
 int OpenLog(PulsorRun& run) {
     return open((run.Dir() / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
 }
@@ -180,11 +193,9 @@ TEST(Citizen, SignalsCloseTheProgramAsItsCloseButtonDoes) {
 // is ended by a second signal, as the signal ends a program.
 TEST(Citizen, ASecondSignalWhileClosingEndsItAtOnce) {
     PulsorRun run("signal-twice");
-    const fs::path file = run.Dir() / "file";
-    std::ofstream(file) << "";
+    fs::create_directories(run.Registry());  // the settings cannot be saved there
     std::vector<std::string> args =
         Args(run, std::string(kFlipAnimations) + "shot changed.png\nwait 600000\n", true);
-    args[11] = (file / "config").string();  // --config-dir: cannot be saved
     int pipes[2];
     ASSERT_EQ(pipe2(pipes, O_CLOEXEC), 0);
     const pid_t pid = Spawn(args, pipes[1]);
@@ -206,62 +217,287 @@ TEST(Citizen, ASecondSignalWhileClosingEndsItAtOnce) {
     close(pipes[1]);
 }
 
-// Damaged lines, a folder the settings cannot go into, a disk that fills up while saving.
+// Settings files that cannot be used as they are: damaged lines, a file too large to read, values
+// of the wrong type, a FIFO or a device in the file's place, a copy aside that cannot be made, a
+// disk that fills up while saving. Each is named with the reason; nothing on disk is lost.
 TEST(Citizen, SettingsFilesThatAreDamagedOrCannotBeWritten) {
     struct Case {
         const char* name;
-        std::string before;     // registry.reg before the run ("" none)
-        bool configUnderAFile;  // --config-dir below a regular file
-        bool fileSizeLimit;     // writes fail as on a full disk
+        std::function<void(const fs::path& registry)> make;  // the file before the run
+        bool fileSizeLimit;                                  // writes fail as on a full disk
         int status;
-        std::string said;      // in stderr
-        long long animations;  // AnimationsOn afterwards (-1 missing)
-        long long beat;        // VolumeBeat afterwards
+        std::vector<std::string> said;  // each in stderr, after "registry.reg"
+        long long animations;           // AnimationsOn afterwards (-1 missing)
+        long long beat;                 // VolumeBeat afterwards
+        bool keptAside;                 // registry.reg.bad is the file as it was, byte for byte
+    };
+    auto text = [](std::string contents) {
+        return [contents](const fs::path& registry) { std::ofstream(registry) << contents; };
     };
     const std::string damaged = std::string(kHeader) +
                                 "\"VolumeBeat\"=dword:0000001e\n"
                                 "\"VolumeSounds\"=dword:00000zz0\n"
                                 "\"XButtonClose\"=dword:00000000\n";
+    std::string huge = std::string(kHeader) + "\"VolumeBeat\"=dword:0000001e\n";
+    while (huge.size() <= (17u << 20)) {
+        huge += "; a comment line to make the file larger than any settings file\n";
+    }
     const Case cases[] = {
-        {"damaged", damaged, false, false, 0, "registry.reg:5: line skipped: ", 0, 30},
-        {"unwritable", "", true, false, 1, "registry.reg: Not a directory\n", -1, -1},
-        {"disk-full", std::string(kHeader) + "\"VolumeBeat\"=dword:0000001e\n", false, true, 1,
-         "registry.reg: File too large\n", -1, 30},
+        {"damaged", text(damaged), false, 0, {":5: line skipped: "}, 0, 30, true},
+        {"huge",
+         text(huge),
+         false,
+         0,
+         {": not read: the file is larger than 16 MiB"},
+         0,
+         100,
+         true},
+        {"wrong-types",
+         text(std::string(kHeader) + "\"VolumeBeat\"=\"50\"\n\"VolumeSounds\"=hex:32,00,00,00\n"),
+         false,
+         0,
+         {":4: value skipped: \"VolumeBeat\" is a string where a number (dword:XXXXXXXX) is "
+          "expected\n",
+          ":5: value skipped: \"VolumeSounds\" is binary data (hex:) where a number "
+          "(dword:XXXXXXXX) is expected\n"},
+         0,
+         100,
+         true},
+        {"fifo",
+         [](const fs::path& registry) { ASSERT_EQ(mkfifo(registry.c_str(), 0600), 0); },
+         false,
+         1,
+         {": not read: it is a FIFO, not a regular file\n",
+          ": it is a FIFO, not a regular file, so it is left as it is\n"},
+         -1,
+         -1,
+         false},
+        {"device",
+         [](const fs::path& registry) { fs::create_symlink("/dev/zero", registry); },
+         false,
+         1,
+         {": not read: it is a character device, not a regular file\n"},
+         -1,
+         -1,
+         false},
+        {"no-room-aside",
+         [&](const fs::path& registry) {
+             std::ofstream(registry) << damaged;
+             fs::create_directories(registry.string() + ".bad/taken");
+         },
+         false,
+         1,
+         {".bad: Is a directory; the settings will not be saved\n"},
+         -1,
+         -1,
+         false},
+        {"disk-full",
+         text(std::string(kHeader) + "\"VolumeBeat\"=dword:0000001e\n"),
+         true,
+         1,
+         {": File too large\n"},
+         -1,
+         30,
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         PulsorRun run(std::string("settings-") + c.name);
-        if (!c.before.empty()) {
-            std::ofstream(run.Registry()) << c.before;
-        }
-        std::vector<std::string> args = Args(run, kFlipAnimations, false);
-        const fs::path file = run.Dir() / "file";
-        if (c.configUnderAFile) {
-            std::ofstream(file) << "";
-            args.back() = (file / "config").string();
-        }
+        const fs::path registry = run.Registry();
+        c.make(registry);
+        const std::string before =
+            fs::is_regular_file(registry) ? PulsorRun::ReadText(registry) : "";
+        const fs::file_type type = fs::symlink_status(registry).type();
         std::string errors;
-        const Outcome outcome = RunCapturing(args, &errors, [&] {
+        // A file that blocks the program is found by the time limit of RunCapturing.
+        const Outcome outcome = RunCapturing(Args(run, kFlipAnimations, false), &errors, [&] {
             if (c.fileSizeLimit) {
                 signal(SIGXFSZ, SIG_IGN);
                 const rlimit limit = {0, 0};
                 setrlimit(RLIMIT_FSIZE, &limit);
             }
         });
+        EXPECT_EQ(outcome.signal, 0) << "it hung: " << errors;
         EXPECT_EQ(outcome.status, c.status) << errors;
-        EXPECT_NE(errors.find(c.said), std::string::npos) << errors;
-        const fs::path registry =
-            c.configUnderAFile ? file / "config/registry.reg" : run.Registry();
-        EXPECT_EQ(Stored(registry, L"AnimationsOn"), c.animations);
-        EXPECT_EQ(Stored(registry, L"VolumeBeat"), c.beat);
-        if (c.fileSizeLimit) {
-            EXPECT_EQ(PulsorRun::ReadText(registry), c.before) << "the old file was touched";
-            EXPECT_NE(errors.find("cannot save the settings to " + registry.string()),
-                      std::string::npos);
+        for (const std::string& said : c.said) {
+            EXPECT_NE(errors.find(registry.string() + said), std::string::npos) << errors;
         }
-        if (c.name == std::string("damaged")) {
-            EXPECT_EQ(PulsorRun::ReadText(run.Registry().string() + ".bad"), c.before);
-            EXPECT_EQ(Stored(registry, L"XButtonClose"), 0) << "a good line after the damage";
+        if (c.status != 0) {
+            // Nothing replaced what was there.
+            EXPECT_NE(errors.find("cannot save the settings to " + registry.string()),
+                      std::string::npos)
+                << errors;
+            EXPECT_EQ(fs::symlink_status(registry).type(), type);
+            if (type == fs::file_type::regular) {
+                EXPECT_EQ(PulsorRun::ReadText(registry), before) << "the old file was touched";
+            }
+        } else {
+            EXPECT_EQ(Stored(registry, L"AnimationsOn"), c.animations) << errors;
+        }
+        if (type == fs::file_type::regular) {
+            EXPECT_EQ(Stored(registry, L"VolumeBeat"), c.beat) << errors;
+        }
+        if (c.keptAside) {
+            EXPECT_TRUE(PulsorRun::ReadText(registry.string() + ".bad") == before)
+                << "the copy aside is not the file as it was";
+        } else if (type != fs::file_type::regular) {
+            EXPECT_FALSE(fs::exists(registry.string() + ".bad"));
+        }
+    }
+}
+
+// One program per settings folder. A second start while one runs, or at the same moment, never
+// runs beside it: with a script it says which process holds the folder and ends with status 1; a
+// plain start raises the running one and ends quietly. Only the one that ran saves.
+TEST(Citizen, TwoProgramsNeverShareASettingsFolder) {
+    struct Case {
+        const char* name;
+        bool atOnce;          // both started at the same moment, else the second once one runs
+        bool secondScripted;  // else a plain start of the window
+    };
+    const Case cases[] = {{"scripted-after", false, true},
+                          {"plain-after", false, false},
+                          {"scripted-at-once", true, true},
+                          {"plain-at-once", true, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PulsorRun run(std::string("instances-") + c.name);
+        const fs::path folder = run.Registry().parent_path();
+        const bool scripted[2] = {true, c.secondScripted};
+        const std::string script = std::string(kFlipAnimations) + "shot changed.png\nwait 600000\n";
+        pid_t pids[2] = {0, 0};
+        int go[2] = {-1, -1};
+        for (int i = 0; i < 2; ++i) {
+            if (i == 0 || !c.atOnce) {
+                ASSERT_EQ(pipe2(go, O_CLOEXEC), 0);
+            }
+            const int log = open((run.Dir() / ("stderr" + std::to_string(i))).c_str(),
+                                 O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            pids[i] = Spawn(
+                scripted[i] ? Args(run, script, true)
+                            : std::vector<std::string>{"--headless", "--real-time", "--no-audio",
+                                                       "--config-dir", folder.string()},
+                log, [&] {
+                    close(go[1]);
+                    char byte;
+                    const ssize_t ignored = read(go[0], &byte, 1);  // the start signal
+                    (void)ignored;
+                });
+            close(log);
+            if (i == 1 || !c.atOnce) {
+                close(go[0]);
+                close(go[1]);
+            }
+            if (i == 0 && !c.atOnce) {
+                EXPECT_TRUE(WaitForFile(run.Shot("changed.png")));
+            }
+        }
+        // One of them ends soon; the other runs on until it is asked to close.
+        Outcome outcome;
+        int loser = -1;
+        for (int t = 0; t < 3000 && loser < 0; ++t) {
+            for (int i = 0; i < 2 && loser < 0; ++i) {
+                loser = Exited(pids[i], &outcome) ? i : -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        const int winner = loser < 0 ? 0 : 1 - loser;
+        EXPECT_TRUE(loser == 1 || (c.atOnce && loser == 0)) << "loser " << loser;
+        Outcome ended;
+        EXPECT_FALSE(Exited(pids[winner], &ended)) << "both ended";
+        if (loser >= 0) {
+            const std::string said =
+                OwnLines(PulsorRun::ReadText(run.Dir() / ("stderr" + std::to_string(loser))));
+            EXPECT_EQ(outcome.status, scripted[loser] ? 1 : 0);
+            EXPECT_EQ(said, scripted[loser] ? "pulsor: another Pulsor (process " +
+                                                  std::to_string(pids[winner]) +
+                                                  ") is running with the settings in " +
+                                                  folder.string() + "; not starting\n"
+                                            : "");
+            EXPECT_FALSE(fs::exists(run.Registry())) << "saved by the one that did not run";
+        }
+        if (scripted[winner]) {
+            EXPECT_TRUE(WaitForFile(run.Shot("changed.png")));
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (i != loser) {
+                kill(pids[i], SIGTERM);
+                EXPECT_EQ(Reap(pids[i]).status, 0);
+            }
+        }
+        if (scripted[winner]) {
+            EXPECT_EQ(Stored(run.Registry(), L"AnimationsOn"), 0);
+        } else {
+            EXPECT_TRUE(fs::exists(run.Registry()));
+        }
+    }
+}
+
+// A settings folder given with --config-dir that cannot be one is refused before anything runs;
+// one that can be used but not locked (read-only, a lock file that is no file) runs with a warning.
+TEST(Citizen, SettingsFoldersThatCannotBeUsedOrLocked) {
+    struct Case {
+        const char* name;
+        std::string folder;  // --config-dir, below the run's folder
+        std::function<void(const fs::path& folder)> make;
+        bool readOnly;  // the folder mounted read-only
+        int status;
+        std::string said;  // the first line of stderr, after "pulsor: "
+    };
+    const std::string once = "; a second Pulsor would not be kept from using it\n";
+    const Case cases[] = {
+        {"a-file", "file", {}, false, 2, "--config-dir: DIR: Not a directory\n"},
+        {"under-a-file", "file/config", {}, false, 2, "--config-dir: DIR: Not a directory\n"},
+        {"missing", "new/config", {}, false, 0, ""},
+        {"lock-no-file", "config",
+         [](const fs::path& folder) { fs::create_directories(folder / "pulsor.lock"); }, false, 0,
+         "cannot lock the settings folder: DIR/pulsor.lock: Is a directory" + once},
+        {"read-only",
+         "config",
+         {},
+         true,
+         1,
+         "cannot lock the settings folder: DIR/pulsor.lock: Read-only file system" + once},
+        {"read-only-locked-before", "config",
+         [](const fs::path& folder) { std::ofstream(folder / "pulsor.lock") << ""; }, true, 1,
+         "cannot save the settings to DIR/registry.reg: Read-only file system\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        PulsorRun run(std::string("folders-") + c.name);
+        std::ofstream(run.Dir() / "file") << "kept";
+        const fs::path folder = run.Dir() / c.folder;
+        const std::string before = std::string(kHeader) + "\"VolumeBeat\"=dword:0000001e\n";
+        std::ofstream(run.Registry()) << before;
+        if (c.make) {
+            c.make(folder);
+        }
+        if (c.readOnly && (mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+                           mount(nullptr, folder.c_str(), nullptr, MS_BIND | MS_REMOUNT | MS_RDONLY,
+                                 nullptr) != 0)) {
+            umount(folder.c_str());
+            std::printf("[ SKIPPED  ] %s: cannot mount a read-only folder here\n", c.name);
+            continue;
+        }
+        std::vector<std::string> args = Args(run, kFlipAnimations, false);
+        args.back() = folder.string();
+        std::string errors;
+        const Outcome outcome = RunCapturing(args, &errors);
+        if (c.readOnly) {
+            umount(folder.c_str());
+        }
+        EXPECT_EQ(outcome.status, c.status) << errors;
+        std::string said = c.said;
+        for (size_t at; (at = said.find("DIR")) != std::string::npos;) {
+            said.replace(at, 3, folder.string());
+        }
+        const std::string own = OwnLines(errors);
+        EXPECT_EQ(own.substr(0, own.find('\n') + 1), said.empty() ? "" : "pulsor: " + said);
+        EXPECT_EQ(PulsorRun::ReadText(run.Dir() / "file"), "kept");
+        if (c.status == 0) {
+            EXPECT_EQ(Stored(folder / "registry.reg", L"AnimationsOn"), 0) << errors;
+        } else {
+            EXPECT_EQ(PulsorRun::ReadText(run.Registry()), before);
         }
     }
 }

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 
@@ -25,9 +26,9 @@ std::string UniqueTitle(const char* what) {
     return std::string("Instance-") + what + "-" + std::to_string(getpid());
 }
 
-// Runs this executable as the child in `mode` ("raise:TITLE", "absent:TITLE", "own:TITLE") and
-// returns its exit status.
-int RunChild(const std::string& mode) {
+// Starts this executable as the child in `mode` ("raise:TITLE", "absent:TITLE", "own:TITLE",
+// "patient:TITLE"); -1 when it cannot.
+pid_t StartChild(const std::string& mode) {
     std::string self = "/proc/self/exe";
     std::string filter = "--gtest_filter=SingleInstanceChild.Act";
     std::string variable = std::string(kChildVariable) + "=" + mode;
@@ -42,10 +43,18 @@ int RunChild(const std::string& mode) {
     if (posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) {
         return -1;
     }
+    return pid;
+}
+
+int Finish(pid_t pid) {
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
+    while (pid > 0 && waitpid(pid, &status, 0) < 0) {
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int RunChild(const std::string& mode) {
+    return Finish(StartChild(mode));
 }
 
 HWND CreateTitled(const std::string& title) {
@@ -66,6 +75,13 @@ TEST(SingleInstanceChild, Act) {
         TestWindow window;
         ASSERT_NE(CreateTitled(m.substr(m.find(':') + 1)), nullptr);
         std::_Exit(0);  // dies holding its window: the name must not outlive the process
+    }
+    if (what == "patient") {
+        // A second instance: it may make no window, and waits for the first one's.
+        platform::user::YieldToRunningInstance(std::chrono::seconds(30));
+        TestWindow window;
+        EXPECT_EQ(CreateTitled(m.substr(m.find(':') + 1) + "-mine"), nullptr);
+        what = "raise";
     }
     if (what == "elsewhere") {
         platform::user::SetInstanceScope("/another/config");
@@ -102,6 +118,26 @@ TEST(SingleInstance, ASecondProcessFindsAndRaisesTheWindow) {
     auto activations = window.Messages(WM_ACTIVATE);
     ASSERT_EQ(activations.size(), 1u);
     EXPECT_EQ(activations[0].wParam, static_cast<WPARAM>(WA_ACTIVE));
+    DestroyWindow(hwnd);
+}
+
+// A second instance started with the first, before the first has its window, finds it once made.
+TEST(SingleInstance, ASecondInstanceWaitsForTheWindowOfOneStillStarting) {
+    TestWindow window;
+    const std::string title = UniqueTitle("patient");
+    const pid_t child = StartChild("patient:" + title);
+    ASSERT_GT(child, 0);
+    usleep(200000);
+    HWND hwnd = CreateTitled(title);
+    ASSERT_NE(hwnd, nullptr);
+    int status = -1;
+    for (int i = 0; i < 30000 && waitpid(child, &status, WNOHANG) == 0; ++i) {
+        window.Pump(1);  // the raise is answered once it is queued here
+        usleep(1000);
+    }
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    window.Pump(1);
+    EXPECT_EQ(window.Device().RaiseCount(), 1);
     DestroyWindow(hwnd);
 }
 

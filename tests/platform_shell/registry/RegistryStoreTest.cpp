@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -92,11 +93,29 @@ TEST_F(RegistryTest, MissingValuesWrongTypesAndBadArgumentsFail) {
     EXPECT_FALSE(std::filesystem::exists(File()));  // reading writes nothing
 
     ASSERT_EQ(RegistrySetString(HKEY_LOCAL_MACHINE, kSettings, L"Name", L"text"), S_OK);
+    testing::internal::CaptureStderr();
     EXPECT_EQ(RegistryGetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"Name", &value), E_FAIL);
     wchar_t text[4] = L"abc";
     ASSERT_EQ(RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"Number", 3), S_OK);
     EXPECT_EQ(RegistryGetString(HKEY_LOCAL_MACHINE, kSettings, L"Number", text, 4), E_FAIL);
     EXPECT_STREQ(text, L"");
+    // Values this run set are not the file's: nothing to name.
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    // One the file holds is named with its line, once, and the file is kept aside as it was.
+    const std::string stored =
+        "[HKEY_LOCAL_MACHINE\\Software\\Harrowmint\\Pulsor\\Settings]\n\"Name\"=\"text\"\n";
+    WriteFile(File(), stored);
+    Restart();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(RegistryGetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"Name", &value), E_FAIL);
+    EXPECT_EQ(RegistryGetDWORD(HKEY_LOCAL_MACHINE, kSettings, L"name", &value), E_FAIL);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "pulsor: " + File() +
+                  ":2: value skipped: \"Name\" is a string where a number (dword:XXXXXXXX) is "
+                  "expected\npulsor: the file as it was is kept as " +
+                  File() + ".bad\n");
+    EXPECT_EQ(ReadFile(File() + ".bad"), stored);
 
     EXPECT_TRUE(FAILED(RegistryGetDWORD(reinterpret_cast<HKEY>(1), kSettings, L"Name", &value)));
     EXPECT_TRUE(FAILED(RegistrySetDWORD(HKEY_LOCAL_MACHINE, L"a\\\\b", L"Name", 1)));
@@ -351,6 +370,16 @@ TEST_F(RegistryTest, TheDefaultLocationFollowsXdgConfigHome) {
         ScopedEnv xdg("XDG_CONFIG_HOME", "relative/ignored");
         ScopedEnv home("HOME", dir.Path().c_str());
         EXPECT_EQ(platform::registry::FilePath(), dir / ".config/pulsor/registry.reg");
+    }
+    // Without a usable HOME (a service, cron), the account's home from the password database.
+    const passwd* account = getpwuid(getuid());
+    ASSERT_NE(account, nullptr);
+    const std::string accountHome = account->pw_dir;
+    for (const char* home : {static_cast<const char*>(nullptr), "", "relative"}) {
+        ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
+        ScopedEnv unset("HOME", home);
+        EXPECT_EQ(platform::registry::FilePath(),
+                  (accountHome == "/" ? "" : accountHome) + "/.config/pulsor/registry.reg");
     }
     platform::registry::Unload();
 }

@@ -350,8 +350,9 @@ constexpr wchar_t kEllipsis[] = L"...";
 
 struct Line {
     std::wstring text;
+    bool rtl = false;                    // the direction of its paragraph
+    const ShapedText* shaped = nullptr;  // from Shape, for the rest of the call
     int width = 0;
-    bool rtl = false;  // the direction of its paragraph
 };
 
 bool IsBreakSpace(wchar_t c) {
@@ -362,23 +363,27 @@ int Width(FontFace& f, std::wstring_view text, bool rtl) {
     return ShapeLine(f, text, rtl).width;
 }
 
+void Shape(FontFace& f, Line& line) {
+    line.shaped = &ShapeLine(f, line.text, line.rtl);
+    line.width = line.shaped->width;
+}
+
 // Cuts `line` so that it plus an ellipsis fits `width`, and appends the ellipsis. The cut is at
 // the logical end, which is the left one in a right-to-left line.
 void EndEllipsis(FontFace& f, Line& line, int width) {
-    const ShapedText& whole = ShapeLine(f, line.text, line.rtl);
+    const std::wstring text = std::move(line.text);
+    const ShapedText& whole = ShapeLine(f, text, line.rtl);
     const int dots = Width(f, kEllipsis, line.rtl);
-    size_t keep = FittingPrefix(whole, width - dots, line.text.size());
-    std::wstring cut;
+    size_t keep = FittingPrefix(whole, width - dots, text.size());
     for (;;) {
-        cut = line.text.substr(0, keep) + kEllipsis;
-        line.width = Width(f, cut, line.rtl);
+        line.text = text.substr(0, keep) + kEllipsis;
+        Shape(f, line);
         // A letter cut from the next one may take a wider form: then one cluster fewer.
         if (line.width <= width || keep == 0) {
             break;
         }
         keep = FittingPrefix(whole, width - dots, keep - 1);
     }
-    line.text = std::move(cut);
 }
 
 // Cuts every word of the line that is wider than `width` on its own.
@@ -390,7 +395,7 @@ void WordEllipsis(FontFace& f, Line& line, int width) {
         while (j < line.text.size() && IsBreakSpace(line.text[j]) == IsBreakSpace(line.text[i])) {
             ++j;
         }
-        Line word{line.text.substr(i, j - i), 0, line.rtl};
+        Line word{line.text.substr(i, j - i), line.rtl};
         if (!IsBreakSpace(line.text[i]) && Width(f, word.text, word.rtl) > width) {
             EndEllipsis(f, word, width);
         }
@@ -398,7 +403,7 @@ void WordEllipsis(FontFace& f, Line& line, int width) {
         i = j;
     }
     line.text = out;
-    line.width = Width(f, line.text, line.rtl);
+    Shape(f, line);
 }
 
 // Breaks one paragraph into lines at spaces so that each fits `width` where its words allow; a word
@@ -409,6 +414,7 @@ void WrapParagraph(FontFace& f, const std::wstring& text, bool rtl, int width,
     const size_t n = text.size();
     if (n == 0) {
         lines.push_back({});
+        Shape(f, lines.back());
         return;
     }
     while (i < n) {
@@ -435,11 +441,11 @@ void WrapParagraph(FontFace& f, const std::wstring& text, bool rtl, int width,
                 break;  // an overlong first word
             }
         }
-        Line line{text.substr(i, end - i), 0, rtl};
+        Line line{text.substr(i, end - i), rtl};
         while (!line.text.empty() && IsBreakSpace(line.text.back())) {
             line.text.pop_back();
         }
-        line.width = Width(f, line.text, rtl);
+        Shape(f, line);
         lines.push_back(line);
         i = end;
         while (i < n && IsBreakSpace(text[i])) {
@@ -525,7 +531,8 @@ int DrawText(HDC hdc, LPCWSTR text, int count, LPRECT rect, UINT format) {
         if ((format & DT_WORDBREAK) && !single) {
             WrapParagraph(f, paragraph, rtl, width, lines);
         } else {
-            lines.push_back({paragraph, Width(f, paragraph, rtl), rtl});
+            lines.push_back({paragraph, rtl});
+            Shape(f, lines.back());
         }
         paragraph.clear();
     };
@@ -595,7 +602,7 @@ int DrawText(HDC hdc, LPCWSTR text, int count, LPRECT rect, UINT format) {
                             ToPixel(dc->bkColor));
             }
             const int baseline = y + f.ascent;
-            for (const ShapedText::Glyph& placed : ShapeLine(f, line.text, line.rtl).glyphs) {
+            for (const ShapedText::Glyph& placed : line.shaped->glyphs) {
                 const FontFace::Glyph& g = *placed.glyph;
                 if (!g.coverage.empty()) {
                     BlendGlyph(target, clip, g, x + placed.x + g.left, baseline - placed.y - g.top,

@@ -172,14 +172,20 @@ HFONT PadFont() {
     return CreateFontIndirect(&lf);
 }
 
+// A kit's captions in Hebrew and Arabic, some beside Latin words and digits.
+const wchar_t* const kRightToLeftWords[16] = {
+    L"שלום",    L"תודה",       L"כן",         L"לא",          L"مرحبا",     L"شكرا",
+    L"نعم",     L"لا",         L"Hello שלום", L"שלום Hello",  L"مرحبا 123", L"חדר 12",
+    L"ילד טוב", L"صباح الخير", L"בוקר טוב",   L"ילד טוב מאוד"};
+
 // The 16 labels of the pad at 192 dpi: 114 x 100 cells with the label margins (10, 30, 10, 10).
-void DrawLabels(HDC dc, HFONT font, int top) {
+void DrawLabels(HDC dc, HFONT font, int top, const wchar_t* const* words = kPadWords) {
     for (int cell = 0; cell < 16; ++cell) {
         RECT r{12 + (cell % 4) * 114, top + 12 + (cell / 4) * 100, 0, 0};
         r.right = r.left + 114;
         r.bottom = r.top + 100;
         DeflateRectBy(r, 10, 30, 10, 10);
-        DrawTextInRect(dc, kPadWords[cell], r, 0x40011, RGB(255, 255, 255), font);
+        DrawTextInRect(dc, words[cell], r, 0x40011, RGB(255, 255, 255), font);
     }
 }
 
@@ -188,6 +194,16 @@ void BM_PadLabels(benchmark::State& state) {
     HFONT font = PadFont();
     for (auto _ : state) {
         DrawLabels(dst.dc, font, 0);
+        benchmark::ClobberMemory();
+    }
+    DeleteObject(font);
+}
+
+void BM_PadLabelsRightToLeft(benchmark::State& state) {
+    Gdi dst(480, 424);
+    HFONT font = PadFont();
+    for (auto _ : state) {
+        DrawLabels(dst.dc, font, 0, kRightToLeftWords);
         benchmark::ClobberMemory();
     }
     DeleteObject(font);
@@ -221,4 +237,5 @@ BENCHMARK(BM_Blend480x800Sdl);
 BENCHMARK(BM_Copy480x800);
 BENCHMARK(BM_Copy480x800Sdl);
 BENCHMARK(BM_PadLabels);
+BENCHMARK(BM_PadLabelsRightToLeft);
 BENCHMARK(BM_PadRepaint480x640);

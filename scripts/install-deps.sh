@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config clang
     libsdl2-dev libsdl2-mixer-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+    libharfbuzz-dev libfribidi-dev
     libx11-dev
     libsndfile1-dev libsamplerate0-dev libsoxr-dev libebur128-dev libasound2-dev
     googletest libgtest-dev libbenchmark-dev

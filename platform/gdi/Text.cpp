@@ -1,4 +1,5 @@
-// Fonts (fontconfig matching, FreeType rendering, a glyph cache per face) and text drawing.
+// Fonts (fontconfig matching and fallbacks, FreeType rendering, a glyph cache per face) and text
+// layout and drawing; lines are shaped and ordered in TextShaping.
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -10,10 +11,11 @@
 #include <cwchar>
 #include <map>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "platform/gdi/FontFace.h"
 #include "platform/gdi/GdiObjects.h"
+#include "platform/gdi/TextShaping.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // fontconfig leaks a little while parsing its configuration files, and libpulse (under SDL
@@ -24,37 +26,6 @@ extern "C" const char* __lsan_default_suppressions() {
 #endif
 
 namespace platform::gdi {
-
-// One opened font at one size. Glyph loading goes through `mutex`: fonts are made on the loader
-// thread and drawn on the UI thread.
-class FontFace {
-public:
-    struct Glyph {
-        int advance = 0;
-        int left = 0, top = 0;  // bitmap origin relative to the pen on the baseline
-        int width = 0, height = 0;
-        std::vector<uint8_t> coverage;
-    };
-
-    ~FontFace();
-    static std::shared_ptr<FontFace> Open(const LOGFONT& lf);
-
-    // Callers hold `mutex`.
-    const Glyph& GlyphFor(wchar_t c);
-    int Measure(const wchar_t* text, size_t n);
-
-    std::mutex mutex;
-    int ascent = 0, descent = 0, emPixels = 0, lineGap = 0;
-    int aveCharWidth = 0, maxCharWidth = 0, weight = FW_NORMAL;
-    int underlinePosition = 0, underlineThickness = 1;  // pixels below the baseline
-    bool underline = false, strikeOut = false;
-
-private:
-    FT_Face face_ = nullptr;
-    bool embolden_ = false;
-    bool mono_ = false;
-    std::unordered_map<wchar_t, Glyph> cache_;
-};
 
 namespace {
 
@@ -101,7 +72,9 @@ std::string Utf8(const wchar_t* text, size_t maxLength) {
     return out;
 }
 
-struct Match {
+}  // namespace
+
+struct FontMatch {
     std::string file;
     int index = 0;
     bool embolden = false;
@@ -109,8 +82,11 @@ struct Match {
     int weight = FW_NORMAL;
 };
 
+namespace {
+
+// The installed face closest to `lf`, and when `c` is given, the closest that has a glyph for c.
 // Called with LibraryLock held.
-bool MatchFont(const LOGFONT& lf, Match& match) {
+bool MatchFont(const LOGFONT& lf, FontMatch& match, uint32_t c = 0) {
     static bool initialised = FcInit() == FcTrue;
     if (!initialised) {
         return false;
@@ -126,6 +102,12 @@ bool MatchFont(const LOGFONT& lf, Match& match) {
     FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(weight));
     FcPatternAddInteger(pattern, FC_SLANT, lf.lfItalic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    if (c != 0) {
+        FcCharSet* wanted = FcCharSetCreate();
+        FcCharSetAddChar(wanted, c);
+        FcPatternAddCharSet(pattern, FC_CHARSET, wanted);
+        FcCharSetDestroy(wanted);
+    }
     FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
@@ -135,7 +117,10 @@ bool MatchFont(const LOGFONT& lf, Match& match) {
         return false;
     }
     FcChar8* file = nullptr;
-    bool ok = FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch && file;
+    FcCharSet* has = nullptr;
+    bool ok = FcPatternGetString(found, FC_FILE, 0, &file) == FcResultMatch && file &&
+              (c == 0 || (FcPatternGetCharSet(found, FC_CHARSET, 0, &has) == FcResultMatch &&
+                          FcCharSetHasChar(has, c)));
     if (ok) {
         match.file = reinterpret_cast<const char*>(file);
         if (FcPatternGetInteger(found, FC_INDEX, 0, &match.index) != FcResultMatch) {
@@ -161,7 +146,11 @@ int RoundDiv(int64_t a, int64_t b) {
 
 }  // namespace
 
+FontFace::FontFace() = default;
+
 FontFace::~FontFace() {
+    shapes_.reset();  // HarfBuzz's font reads the FreeType face
+    fallbacks_.clear();
     if (face_) {
         std::lock_guard<std::mutex> lock(LibraryLock());
         FT_Done_Face(face_);
@@ -169,16 +158,28 @@ FontFace::~FontFace() {
 }
 
 std::shared_ptr<FontFace> FontFace::Open(const LOGFONT& lf) {
-    auto font = std::make_shared<FontFace>();
-    Match match;
+    FontMatch match;
     {
         std::lock_guard<std::mutex> lock(LibraryLock());
-        if (!Library() || !MatchFont(lf, match) ||
-            FT_New_Face(Library(), match.file.c_str(), match.index, &font->face_) != 0) {
+        if (!Library() || !MatchFont(lf, match)) {
+            return nullptr;
+        }
+    }
+    return Load(lf, match, 0);
+}
+
+// Opens the matched face at the size `lf` asks for, or at `em26` when that is given.
+std::shared_ptr<FontFace> FontFace::Load(const LOGFONT& lf, const FontMatch& match, int64_t em26) {
+    auto font = std::make_shared<FontFace>();
+    {
+        std::lock_guard<std::mutex> lock(LibraryLock());
+        if (FT_New_Face(Library(), match.file.c_str(), match.index, &font->face_) != 0) {
             font->face_ = nullptr;
             return nullptr;
         }
     }
+    font->file_ = match.file;
+    font->index_ = match.index;
     FT_Face face = font->face_;
     if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) {
         return nullptr;
@@ -200,8 +201,10 @@ std::shared_ptr<FontFace> FontFace::Open(const LOGFONT& lf) {
     if (height == 0) {
         height = -RoundDiv(int64_t(9) * DeviceDpiY(), 72);  // 9 pt
     }
-    int64_t em26;  // em size in 26.6 pixels
-    if (height > 0) {
+    if (em26 > 0) {
+        font->ascent = RoundDiv(em26 * up, upem * 64);
+        font->descent = RoundDiv(em26 * down, upem * 64);
+    } else if (height > 0) {
         const int64_t cell = std::min<int64_t>(height, 4096);
         em26 = std::max<int64_t>(64, (cell * 64 * upem + (up + down) / 2) / (up + down));
         font->ascent = RoundDiv(cell * up, up + down);
@@ -212,6 +215,7 @@ std::shared_ptr<FontFace> FontFace::Open(const LOGFONT& lf) {
         font->ascent = RoundDiv(em * up, upem);
         font->descent = RoundDiv(em * down, upem);
     }
+    font->em26_ = em26;
     font->emPixels = int((em26 + 32) / 64);
     if (FT_Set_Char_Size(face, 0, FT_F26Dot6(em26), 72, 72) != 0) {
         return nullptr;
@@ -222,6 +226,7 @@ std::shared_ptr<FontFace> FontFace::Open(const LOGFONT& lf) {
     font->underlinePosition = std::max(1, -scale(face->underline_position));
     font->underlineThickness = std::max(1, scale(face->underline_thickness));
     font->maxCharWidth = scale(face->max_advance_width);
+    font->logFont_ = lf;
     font->underline = lf.lfUnderline != 0;
     font->strikeOut = lf.lfStrikeOut != 0;
     font->embolden_ = match.embolden;
@@ -232,18 +237,25 @@ std::shared_ptr<FontFace> FontFace::Open(const LOGFONT& lf) {
         FT_Set_Transform(face, &shear, nullptr);
     }
     std::lock_guard<std::mutex> lock(font->mutex);
-    font->aveCharWidth = font->GlyphFor(L'x').advance;
+    font->aveCharWidth = font->GlyphAt(font->GlyphIndex(U'x')).advance;
     return font;
 }
 
-const FontFace::Glyph& FontFace::GlyphFor(wchar_t c) {
-    auto it = cache_.find(c);
+int FontFace::LoadFlags() const {
+    return FT_LOAD_DEFAULT | (mono_ ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_LIGHT);
+}
+
+unsigned FontFace::GlyphIndex(char32_t c) const {
+    return FT_Get_Char_Index(face_, FT_ULong(c));
+}
+
+const FontFace::Glyph& FontFace::GlyphAt(unsigned index) {
+    auto it = cache_.find(index);
     if (it != cache_.end()) {
         return it->second;
     }
-    Glyph& g = cache_[c];
-    const FT_Int32 load = mono_ ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_LIGHT;
-    if (FT_Load_Char(face_, FT_ULong(c), FT_LOAD_DEFAULT | load) != 0) {
+    Glyph& g = cache_[index];
+    if (FT_Load_Glyph(face_, index, LoadFlags()) != 0) {
         return g;
     }
     FT_GlyphSlot slot = face_->glyph;
@@ -272,12 +284,42 @@ const FontFace::Glyph& FontFace::GlyphFor(wchar_t c) {
     return g;
 }
 
-int FontFace::Measure(const wchar_t* text, size_t n) {
-    int width = 0;
-    for (size_t i = 0; i < n; ++i) {
-        width += GlyphFor(text[i]).advance;
+FontFace* FontFace::FallbackFor(char32_t c) {
+    auto it = fallbackFor_.find(c);
+    if (it != fallbackFor_.end()) {
+        return it->second;
     }
-    return width;
+    FontFace* found = nullptr;
+    FontMatch match;
+    bool matched = false;
+    {
+        std::lock_guard<std::mutex> lock(LibraryLock());
+        matched = MatchFont(logFont_, match, uint32_t(c));
+    }
+    // The face itself is no fallback (its character map and fontconfig's can disagree).
+    if (matched && !(match.file == file_ && match.index == index_)) {
+        for (const auto& fallback : fallbacks_) {
+            if (fallback->file_ == match.file && fallback->index_ == match.index) {
+                found = fallback.get();
+                break;
+            }
+        }
+        if (!found) {
+            if (auto fallback = Load(logFont_, match, em26_)) {
+                fallbacks_.push_back(fallback);
+                found = fallback.get();
+            }
+        }
+    }
+    fallbackFor_[c] = found;
+    return found;
+}
+
+ShapeCache& FontFace::Shapes() {
+    if (!shapes_) {
+        shapes_ = std::make_unique<ShapeCache>(*this, face_, LoadFlags());
+    }
+    return *shapes_;
 }
 
 Font* EffectiveFont(const DC* dc) {
@@ -308,29 +350,40 @@ constexpr wchar_t kEllipsis[] = L"...";
 
 struct Line {
     std::wstring text;
+    bool rtl = false;                    // the direction of its paragraph
+    const ShapedText* shaped = nullptr;  // from Shape, for the rest of the call
     int width = 0;
 };
 
 bool IsBreakSpace(wchar_t c) {
-    return c == L' ' || c == L'\t';
+    return c == L' ';
 }
 
-// Cuts `line` so that it plus an ellipsis fits `width`, and appends the ellipsis.
+int Width(FontFace& f, std::wstring_view text, bool rtl) {
+    return ShapeLine(f, text, rtl).width;
+}
+
+void Shape(FontFace& f, Line& line) {
+    line.shaped = &ShapeLine(f, line.text, line.rtl);
+    line.width = line.shaped->width;
+}
+
+// Cuts `line` so that it plus an ellipsis fits `width`, and appends the ellipsis. The cut is at
+// the logical end, which is the left one in a right-to-left line.
 void EndEllipsis(FontFace& f, Line& line, int width) {
-    const int dots = f.Measure(kEllipsis, 3);
-    size_t keep = 0;
-    int used = 0;
-    while (keep < line.text.size()) {
-        const int next = used + f.GlyphFor(line.text[keep]).advance;
-        if (next + dots > width) {
+    const std::wstring text = std::move(line.text);
+    const ShapedText& whole = ShapeLine(f, text, line.rtl);
+    const int dots = Width(f, kEllipsis, line.rtl);
+    size_t keep = FittingPrefix(whole, width - dots, text.size());
+    for (;;) {
+        line.text = text.substr(0, keep) + kEllipsis;
+        Shape(f, line);
+        // A letter cut from the next one may take a wider form: then one cluster fewer.
+        if (line.width <= width || keep == 0) {
             break;
         }
-        used = next;
-        ++keep;
+        keep = FittingPrefix(whole, width - dots, keep - 1);
     }
-    line.text.erase(keep);
-    line.text += kEllipsis;
-    line.width = used + dots;
 }
 
 // Cuts every word of the line that is wider than `width` on its own.
@@ -342,29 +395,29 @@ void WordEllipsis(FontFace& f, Line& line, int width) {
         while (j < line.text.size() && IsBreakSpace(line.text[j]) == IsBreakSpace(line.text[i])) {
             ++j;
         }
-        Line word{line.text.substr(i, j - i), 0};
-        word.width = f.Measure(word.text.data(), word.text.size());
-        if (!IsBreakSpace(line.text[i]) && word.width > width) {
+        Line word{line.text.substr(i, j - i), line.rtl};
+        if (!IsBreakSpace(line.text[i]) && Width(f, word.text, word.rtl) > width) {
             EndEllipsis(f, word, width);
         }
         out += word.text;
         i = j;
     }
     line.text = out;
-    line.width = f.Measure(line.text.data(), line.text.size());
+    Shape(f, line);
 }
 
 // Breaks one paragraph into lines at spaces so that each fits `width` where its words allow; a word
 // wider than the line keeps a line of its own. The spaces at a break are dropped.
-void WrapParagraph(FontFace& f, const std::wstring& text, int width, std::vector<Line>& lines) {
+void WrapParagraph(FontFace& f, const std::wstring& text, bool rtl, int width,
+                   std::vector<Line>& lines) {
     size_t i = 0;
     const size_t n = text.size();
     if (n == 0) {
         lines.push_back({});
+        Shape(f, lines.back());
         return;
     }
     while (i < n) {
-        Line line;
         size_t end = i;  // end of the last word that fits
         size_t j = i;
         int w = 0;
@@ -377,7 +430,7 @@ void WrapParagraph(FontFace& f, const std::wstring& text, int width, std::vector
             while (e < n && !IsBreakSpace(text[e])) {
                 ++e;
             }
-            const int ww = w + f.Measure(text.data() + j, e - j);
+            const int ww = w + Width(f, std::wstring_view(text).substr(j, e - j), rtl);
             if (ww > width && end > i) {
                 break;
             }
@@ -388,12 +441,11 @@ void WrapParagraph(FontFace& f, const std::wstring& text, int width, std::vector
                 break;  // an overlong first word
             }
         }
-        line.text = text.substr(i, end - i);
-        line.width = w;
+        Line line{text.substr(i, end - i), rtl};
         while (!line.text.empty() && IsBreakSpace(line.text.back())) {
-            line.width -= f.GlyphFor(line.text.back()).advance;
             line.text.pop_back();
         }
+        Shape(f, line);
         lines.push_back(line);
         i = end;
         while (i < n && IsBreakSpace(text[i])) {
@@ -465,6 +517,7 @@ int DrawText(HDC hdc, LPCWSTR text, int count, LPRECT rect, UINT format) {
     const size_t n = count < 0 ? std::wcslen(text) : size_t(count);
     FontFace& f = *font->face;
     std::lock_guard<std::mutex> lock(f.mutex);
+    f.Shapes().Trim();
 
     const bool single = format & DT_SINGLELINE;
     const int width = int(std::max<int64_t>(0, int64_t(rect->right) - rect->left));
@@ -474,24 +527,25 @@ int DrawText(HDC hdc, LPCWSTR text, int count, LPRECT rect, UINT format) {
     std::vector<Line> lines;
     std::wstring paragraph;
     auto endParagraph = [&] {
+        const bool rtl = IsRightToLeft(paragraph);
         if ((format & DT_WORDBREAK) && !single) {
-            WrapParagraph(f, paragraph, width, lines);
+            WrapParagraph(f, paragraph, rtl, width, lines);
         } else {
-            lines.push_back({paragraph, f.Measure(paragraph.data(), paragraph.size())});
+            lines.push_back({paragraph, rtl});
+            Shape(f, lines.back());
         }
         paragraph.clear();
     };
     for (size_t i = 0; i < n; ++i) {
-        if (text[i] == L'\r') {
-            continue;
-        }
         if (text[i] == L'\n') {
             if (!single) {
                 endParagraph();
             }
             continue;
         }
-        paragraph += text[i];
+        if (!IsDroppedControl(text[i])) {
+            paragraph += text[i];
+        }
     }
     endParagraph();
     for (Line& line : lines) {
@@ -548,14 +602,14 @@ int DrawText(HDC hdc, LPCWSTR text, int count, LPRECT rect, UINT format) {
                             ToPixel(dc->bkColor));
             }
             const int baseline = y + f.ascent;
-            int pen = x;
-            for (wchar_t c : line.text) {
-                const FontFace::Glyph& g = f.GlyphFor(c);
+            for (const ShapedText::Glyph& placed : line.shaped->glyphs) {
+                const FontFace::Glyph& g = *placed.glyph;
                 if (!g.coverage.empty()) {
-                    BlendGlyph(target, clip, g, pen + g.left, baseline - g.top, color);
+                    BlendGlyph(target, clip, g, x + placed.x + g.left, baseline - placed.y - g.top,
+                               color);
                 }
-                pen += g.advance;
             }
+            const int pen = x + line.width;
             if (f.underline) {
                 const int top = baseline + f.underlinePosition - f.underlineThickness / 2;
                 FillClipped(target, clip, x, top, pen, top + f.underlineThickness, color);
@@ -576,9 +630,16 @@ BOOL GetTextExtentPoint32(HDC hdc, LPCWSTR text, int count, LPSIZE size) {
     if (!font || !font->face || !text || count < 0 || !size) {
         return FALSE;
     }
+    std::wstring kept;
+    for (int i = 0; i < count; ++i) {
+        if (!IsDroppedControl(text[i])) {
+            kept += text[i];
+        }
+    }
     FontFace& f = *font->face;
     std::lock_guard<std::mutex> lock(f.mutex);
-    size->cx = f.Measure(text, size_t(count));
+    f.Shapes().Trim();
+    size->cx = Width(f, kept, IsRightToLeft(kept));
     size->cy = f.ascent + f.descent;
     return TRUE;
 }

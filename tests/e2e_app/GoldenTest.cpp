@@ -1,6 +1,7 @@
 // Reference pictures of the splash and the three pages at the screen sizes the program is drawn
-// for, and at one it is not (no logos). They are compared exactly; after a deliberate change of
-// the look, rewrite them with PULSOR_UPDATE_GOLDEN=1 and look at every one before committing.
+// for, and at one it is not (no logos), and of a kit's captions in right-to-left scripts. They are
+// compared exactly; after a deliberate change of the look, rewrite them with PULSOR_UPDATE_GOLDEN=1
+// and look at every one before committing.
 #include <gtest/gtest.h>
 
 #include "e2e_app/E2eSupport.h"
@@ -64,3 +65,23 @@ INSTANTIATE_TEST_SUITE_P(Screens, Golden,
                          [](const testing::TestParamInfo<Screen>& info) {
                              return Name(info.param);
                          });
+
+// A kit's captions in Hebrew and Arabic, alone and beside Latin words and digits, drawn as their
+// languages write them on the main page; a TAB and an ESC in two of them draw as nothing.
+TEST(GoldenCaptions, EveryScriptAsItIsWritten) {
+    PulsorRun run("golden-captions");
+    const fs::path kit = run.Dir() / "kit";
+    fs::create_directories(kit);
+    std::ofstream(kit / "labels.txt") << "שלום\nתודה\nכן\nלא\n"
+                                         "مرحبا\nشكرا\nنعم\nلا\n"
+                                         "Hello שלום\nשלום Hello\nمرحبا 123\nחדר 12\n"
+                                         "Tab\there\n\x1B[1mBold\nصباح الخير\nילד טוב מאוד\n";
+    for (const Screen& s : {Screen{480, 640, 192}, Screen{240, 320, 96}}) {
+        ASSERT_EQ(run.Start("wait 2100\nshot captions.png\n",
+                            "--screen " + std::to_string(s.width) + "x" + std::to_string(s.height) +
+                                " --dpi " + std::to_string(s.dpi) + " --kit " + kit.string()),
+                  0)
+            << run.Errors();
+        ExpectGolden(run, "captions.png", Name(s) + "_captions");
+    }
+}

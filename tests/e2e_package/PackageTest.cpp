@@ -116,8 +116,9 @@ TEST_F(Package, InstallsRunsFromUsrBinAndRemovesCleanly) {
 
     const std::string control = Output("dpkg-deb -f " + deb.string());
     EXPECT_NE(control.find("Maintainer: Harrowmint"), std::string::npos) << control;
-    for (const char* library : {"libsdl2-2.0-0", "libpng16-16", "libfreetype6", "libfontconfig1",
-                                "libasound2", "libjack-jackd2-0", "libx11-6"}) {
+    for (const char* library :
+         {"libsdl2-2.0-0", "libpng16-16", "libfreetype6", "libfontconfig1", "libharfbuzz0b",
+          "libfribidi0", "libasound2", "libjack-jackd2-0", "libx11-6"}) {
         EXPECT_NE(control.find(library), std::string::npos) << library << " in\n" << control;
     }
 

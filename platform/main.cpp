@@ -1,11 +1,9 @@
 // The process entry: the command line configures the device the program runs on (the program
 // itself ignores its command line), then WinMain runs on this thread, the UI thread.
-#include <cerrno>
 #include <chrono>
-#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -231,6 +229,9 @@ std::string RunningElsewhere(const platform::registry::FolderLock& lock) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A file size limit (ulimit -f) then fails the write that passes it, as a full disk does,
+    // instead of killing the program before the take's header and the settings are written.
+    std::signal(SIGXFSZ, SIG_IGN);
     ParsedCommandLine parsed;
     std::string error;
     if (!ParseCommandLine(argc, argv, &parsed, &error)) {
@@ -274,6 +275,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "pulsor: --record: %s\n", error.c_str());
         return 2;
     }
+    // Whichever way the run ends, the take is let go (a run refused from here on leaves no empty
+    // take behind); after the program, StopAudio has done it already.
+    struct TakeRelease {
+        ~TakeRelease() { platform::wave::StopAudio(); }
+    } releaseTake;
 
     if (!options.configDir.empty()) {
         platform::registry::SetConfigDir(options.configDir);

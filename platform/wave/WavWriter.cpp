@@ -159,7 +159,8 @@ bool WavWriter::Claim(const std::string& path, std::string* error) {
     };
     struct stat st;
     std::string reason;
-    if (stat(path.c_str(), &st) == 0) {
+    const bool existed = stat(path.c_str(), &st) == 0;
+    if (existed) {
         // Only a file is opened: opening a device may do something already.
         if (S_ISDIR(st.st_mode)) {
             return refuse(std::strerror(EISDIR));
@@ -193,6 +194,7 @@ bool WavWriter::Claim(const std::string& path, std::string* error) {
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     fd_ = fd;
     path_ = path;
+    created_ = !existed;
     return true;
 }
 
@@ -370,6 +372,10 @@ bool WavWriter::Close() {
             MoveStep(kMoveStepBytes);
         }
         whole = !failed_ && missed_ == 0;
+    }
+    // A run refused before its take began leaves no empty file where there was none.
+    if (!begun_ && created_) {
+        unlink(path_.c_str());
     }
     // A network file system may tell of a failed write only now.
     if (close(fd_) != 0 && errno != EINTR && begun_ && !failed_) {

@@ -22,7 +22,8 @@ public:
     // Takes `path` for a take before anything is written: an existing regular file, or a new one
     // in a folder that can be written (made when missing). An advisory lock held until Close
     // keeps any other Pulsor from writing it too. What an existing file holds is untouched until
-    // Begin. False with "cannot write PATH: reason" (or "cannot write into FOLDER: reason").
+    // Begin, and a file the claim made is removed again if Close comes before Begin. False with
+    // "cannot write PATH: reason" (or "cannot write into FOLDER: reason").
     bool Claim(const std::string& path, std::string* error);
     // Empties the claimed file and writes the header of a take at `rate`. False when that fails,
     // said on stderr as any failed write is.
@@ -50,6 +51,7 @@ private:
     int fd_ = -1;
     std::string path_;
     uint32_t rate_ = 0;
+    bool created_ = false;  // by Claim: no file was there
     bool begun_ = false;
     bool failed_ = false;
     uint64_t missed_ = 0;

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <chrono>
 #include <functional>
@@ -312,7 +313,6 @@ TEST(Citizen, SettingsFilesThatAreDamagedOrCannotBeWritten) {
         // A file that blocks the program is found by the time limit of RunCapturing.
         const Outcome outcome = RunCapturing(Args(run, kFlipAnimations, false), &errors, [&] {
             if (c.fileSizeLimit) {
-                signal(SIGXFSZ, SIG_IGN);
                 const rlimit limit = {0, 0};
                 setrlimit(RLIMIT_FSIZE, &limit);
             }
@@ -349,6 +349,10 @@ TEST(Citizen, SettingsFilesThatAreDamagedOrCannotBeWritten) {
 // One program per settings folder. A second start while one runs, or at the same moment, never
 // runs beside it: with a script it says which process holds the folder and ends with status 1; a
 // plain start raises the running one and ends quietly. Only the one that ran saves.
+fs::path Take(const PulsorRun& run, int instance) {
+    return run.Dir() / ("take" + std::to_string(instance) + ".wav");
+}
+
 TEST(Citizen, TwoProgramsNeverShareASettingsFolder) {
     struct Case {
         const char* name;
@@ -373,8 +377,12 @@ TEST(Citizen, TwoProgramsNeverShareASettingsFolder) {
             }
             const int log = open((run.Dir() / ("stderr" + std::to_string(i))).c_str(),
                                  O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+            std::vector<std::string> args = Args(run, script, true);
+            // A refused run leaves no empty take behind.
+            args.erase(std::find(args.begin(), args.end(), "--no-audio"));
+            args.insert(args.end(), {"--record", Take(run, i).string()});
             pids[i] = Spawn(
-                scripted[i] ? Args(run, script, true)
+                scripted[i] ? args
                             : std::vector<std::string>{"--headless", "--real-time", "--no-audio",
                                                        "--config-dir", folder.string()},
                 log, [&] {
@@ -415,6 +423,7 @@ TEST(Citizen, TwoProgramsNeverShareASettingsFolder) {
                                                   folder.string() + "; not starting\n"
                                             : "");
             EXPECT_FALSE(fs::exists(run.Registry())) << "saved by the one that did not run";
+            EXPECT_FALSE(fs::exists(Take(run, loser))) << "a take left by the one that did not run";
         }
         if (scripted[winner]) {
             EXPECT_TRUE(WaitForFile(run.Shot("changed.png")));
@@ -647,7 +656,6 @@ TEST(Citizen, ATakeIsWholeOrTheRunSaysItIsNot) {
         } else {
             outcome = RunCapturing(args, &errors, [&] {
                 if (c.situation == SizeLimit) {
-                    signal(SIGXFSZ, SIG_IGN);
                     const rlimit limit = {700000, 700000};
                     setrlimit(RLIMIT_FSIZE, &limit);
                 }

@@ -45,6 +45,12 @@ int MainWindow::Run(int showCommand) {
         TranslateMessage(&msg);
         DispatchMessage(&msg);
     }
+    // The close button's handler may still have been running in its page when the window went,
+    // so the pages go only now.
+    if (!g_loading.load()) {
+        delete g_ui;
+        g_ui = nullptr;
+    }
     return static_cast<int>(msg.wParam);
 }
 
@@ -239,9 +245,9 @@ void MainWindow::ShutDown() {
     }
     delete g_app;
     g_app = nullptr;
-    // The host, then the pages and their controls.
-    delete ui;
-    g_ui = nullptr;
+    if (ui) {
+        ui->ReleaseHost();
+    }
     backBuffer.Release();
     PostQuitMessage(0);
 }

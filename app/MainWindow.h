@@ -46,7 +46,7 @@ private:
     void OnLoaderDone(HWND window);
     void OnTouch(HWND window, WPARAM wParam, LPARAM lParam);
     void OnPointer(UINT message, LPARAM lParam);
-    // WM_DESTROY: everything released in order, then the loop is told to end.
+    // WM_DESTROY: what the window used released in order, then the loop is told to end.
     void ShutDown();
     // The interface, once the loader has handed it over; null before.
     static UserInterface* Ready();

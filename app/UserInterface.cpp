@@ -247,3 +247,7 @@ void UserInterface::ReleaseSounds() {
 void UserInterface::ReleaseSkin() {
     skin.reset();
 }
+
+void UserInterface::ReleaseHost() {
+    host.reset();
+}

@@ -56,11 +56,13 @@ public:
     void OnCommand(WPARAM wParam, LPARAM lParam);
     // WM_CLOSE: the controls' values into the settings, then saved.
     void SaveSettings();
-    // Shut-down before the interface goes: a pulse still running ends; the sound bank, then the
-    // beat (closing their streams); then the skin.
+    // Shut-down, in this order: a pulse still running ends; the sound bank, then the beat
+    // (closing their streams); the skin; the host. The pages go with the interface, once the
+    // message loop has ended and nothing can be running in them.
     void StopVibration() { vibration.Stop(); }
     void ReleaseSounds();
     void ReleaseSkin();
+    void ReleaseHost();
 
     // For the pages.
     void ChangePage(int screenId, int transitionKind);

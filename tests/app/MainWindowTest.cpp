@@ -111,7 +111,8 @@ TEST_F(MainWindowTest, AVibrationRunningAtShutDownIsSwitchedOff) {
     const auto pulses = window_->Device().Vibrations();
     ASSERT_EQ(pulses.size(), 2u);
     EXPECT_FALSE(pulses[1].on);
-    EXPECT_EQ(g_ui, nullptr) << "the interface went with the window";
+    EXPECT_EQ(g_ui->GetHost(), nullptr) << "the host went with the window";
+    EXPECT_EQ(g_ui->GetBeat(), nullptr);
     EXPECT_EQ(main_->GetBackBuffer().GetDC(), nullptr);
 }
 

@@ -8,9 +8,6 @@
 // Posted by the MIDI input's thread to the main window: wParam is the short message.
 #define WM_MIDI_DATA (WM_APP + 15)
 
-// Each note holds the pad as a contact of its own.
-const UINT kMidiContactBase = 0x300;
-
 struct MidiPadEvent {
     bool down;  // note-on; false: its note-off
     UINT contact;
@@ -22,9 +19,20 @@ struct MidiPadEvent {
 // channel listened to (1..16, 0 for all). A note-on of velocity 0 is a note-off.
 bool DecodeMidiPadMessage(DWORD message, DWORD baseNote, DWORD channel, MidiPadEvent* event);
 
-// UI thread, once the loader is done: the "Pulsor" input opens and starts.
-void OpenMidiInput(HWND window);
-// UI thread, at shut-down: no note arrives after it returns.
-void CloseMidiInput();
-// UI thread: a WM_MIDI_DATA.
-void OnMidiData(DWORD message);
+// The "Pulsor" input. Its thread only posts WM_MIDI_DATA: the pad belongs to the UI thread.
+class MidiInput {
+public:
+    MidiInput() = default;
+    ~MidiInput() { Close(); }
+    MidiInput(const MidiInput&) = delete;
+    MidiInput& operator=(const MidiInput&) = delete;
+
+    // UI thread, once the loader is done: opens and starts the input, its notes posted to
+    // `window`.
+    void Open(HWND window);
+    // UI thread: no note arrives after it returns.
+    void Close();
+
+private:
+    HMIDIIN handle = nullptr;
+};

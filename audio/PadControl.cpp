@@ -19,7 +19,6 @@ const wchar_t* PadLabel(int cell) {
 
 PadControl::PadControl(HINSTANCE instance, HWND window, int id)
     : Control(instance, window, id),
-      pressedCell(-1),
       gridRect{0, 0, 0, 0},
       frameRect{0, 0, 0, 0},
       cellWidth(0),
@@ -71,160 +70,151 @@ bool PadControl::InGrid(int x, int y) const {
 }
 
 int PadControl::OnTouchDown(HWND, int, int x, int y) {
-    state = HitTest(x, y) ? 1 : 0;
-    if (!state) {
-        return 0;
-    }
-    if (InGrid(x, y)) {
-        const int cell = CellAt(ToGridPoint(x, y));
-        pressedCell = cell;
-        // The word starts before the repaint is even requested.
-        if (cell != -1 && soundBank != nullptr) {
-            soundBank->Play(cell + 1, highVoice != 0);
-        }
-    }
-    Invalidate();
-    return 1;
+    state = StrokeDown(kPointerContact, x, y);
+    return state;
 }
 
 int PadControl::OnTouchMove(HWND, int, int x, int y) {
-    if (!state) {
-        return 0;
-    }
-    state = HitTest(x, y) ? 1 : 0;
-    if (InGrid(x, y)) {
-        const int cell = CellAt(ToGridPoint(x, y));
-        // A stroke that has left the cells (pressedCell -1) plays nothing until the next touch.
-        if (cell != pressedCell && pressedCell != -1 && soundBank != nullptr) {
-            pressedCell = cell;
-            if (cell != -1) {
-                soundBank->Play(cell + 1, highVoice != 0);
-            }
-        }
-    } else {
-        pressedCell = -1;
-    }
-    Invalidate();
-    return 1;
+    const int held = StrokeMove(kPointerContact, x, y);
+    state = StrokeOf(kPointerContact) != nullptr ? 1 : 0;
+    return held;
 }
 
 int PadControl::OnTouchUp(HWND, int, int x, int y) {
-    const bool mine = state && HitTest(x, y);
+    const int mine = StrokeUp(kPointerContact, x, y);
     state = 0;
-    pressedCell = -1;
-    Invalidate();
-    return mine ? 1 : 0;
+    Invalidate();  // a lift resets the pad and repaints it, whoever it belongs to
+    return mine;
 }
 
 PadControl::Contact* PadControl::SlotFor(UINT contact) {
     Contact* slot = nullptr;
     for (Contact& c : contacts) {
-        if (c.id == contact) {
+        if (c.held && c.id == contact) {
             return &c;
         }
-        if (c.id == 0 && slot == nullptr) {
+        if (!c.held && slot == nullptr) {
             slot = &c;
         }
     }
     return slot;
 }
 
-void PadControl::ContactDown(UINT contact, int cell, UINT level) {
-    if (contact == 0 || cell < 0 || cell >= kCells) {
-        return;
+const PadControl::Contact* PadControl::Find(UINT contact) const {
+    for (const Contact& c : contacts) {
+        if (c.held && c.id == contact) {
+            return &c;
+        }
     }
-    Contact* slot = SlotFor(contact);
-    if (slot == nullptr) {
-        return;  // more held at once than anyone has fingers and keys for
+    return nullptr;
+}
+
+PadControl::Contact* PadControl::StrokeOf(UINT contact) {
+    for (Contact& c : contacts) {
+        if (c.held && c.id == contact) {
+            return c.stroke ? &c : nullptr;
+        }
     }
+    return nullptr;
+}
+
+void PadControl::Hold(Contact* slot, UINT contact, int cell, bool stroke, UINT level) {
+    slot->held = true;
     slot->id = contact;
     slot->cell = cell;
-    slot->finger = false;
-    if (soundBank != nullptr) {
+    slot->stroke = stroke;
+    // The word starts before the repaint is even requested.
+    if (cell != -1 && soundBank != nullptr) {
         soundBank->Play(cell + 1, highVoice != 0, level);
     }
     Invalidate();
 }
 
-int PadControl::FingerDown(UINT contact, int x, int y) {
-    if (contact == 0 || !HitTest(x, y)) {
+bool PadControl::Release(UINT contact) {
+    for (Contact& c : contacts) {
+        if (c.held && c.id == contact) {
+            c = Contact{false, 0, -1, false};
+            Invalidate();
+            return true;
+        }
+    }
+    return false;
+}
+
+int PadControl::StrokeDown(UINT contact, int x, int y) {
+    if (!HitTest(x, y)) {
+        Release(contact);
         return 0;
     }
     Contact* slot = SlotFor(contact);
     if (slot == nullptr) {
-        return 0;
+        return 0;  // more held at once than anyone has fingers and keys for
     }
-    // On the border the pad holds the finger but plays nothing, as for the pointer.
-    const int cell = InGrid(x, y) ? CellAt(ToGridPoint(x, y)) : -1;
-    slot->id = contact;
-    slot->cell = cell;
-    slot->finger = true;
-    if (cell != -1 && soundBank != nullptr) {
-        soundBank->Play(cell + 1, highVoice != 0);
-    }
-    Invalidate();
+    Hold(slot, contact, InGrid(x, y) ? CellAt(ToGridPoint(x, y)) : -1, true, SoundBank::kFullLevel);
     return 1;
 }
 
-void PadControl::FingerMove(UINT contact, int x, int y) {
-    Contact* slot = nullptr;
-    for (Contact& c : contacts) {
-        if (contact != 0 && c.id == contact && c.finger) {
-            slot = &c;
-        }
+int PadControl::StrokeMove(UINT contact, int x, int y) {
+    Contact* slot = StrokeOf(contact);
+    if (slot == nullptr) {
+        return 0;
     }
-    // A stroke that has left the cells plays nothing until the finger is put down again.
-    if (slot == nullptr || slot->cell == -1) {
-        return;
+    if (!HitTest(x, y)) {
+        Release(contact);  // not followed back onto the pad
+        return 1;
     }
     if (!InGrid(x, y)) {
-        slot->cell = -1;
-        Invalidate();
-        return;
+        if (slot->cell != -1) {
+            slot->cell = -1;
+            Invalidate();
+        }
+        return 1;
     }
     const int cell = CellAt(ToGridPoint(x, y));
-    if (cell != slot->cell && soundBank != nullptr) {
+    // A stroke that has left the cells (-1) plays nothing until the next touch.
+    if (cell != slot->cell && slot->cell != -1 && soundBank != nullptr) {
         slot->cell = cell;
         if (cell != -1) {
             soundBank->Play(cell + 1, highVoice != 0);
         }
         Invalidate();
     }
+    return 1;
+}
+
+int PadControl::StrokeUp(UINT contact, int x, int y) {
+    const bool held = Release(contact);
+    return held && HitTest(x, y) ? 1 : 0;
+}
+
+void PadControl::ContactDown(UINT contact, int cell, UINT level) {
+    if (contact == kPointerContact || cell < 0 || cell >= kCells) {
+        return;
+    }
+    Contact* slot = SlotFor(contact);
+    if (slot == nullptr) {
+        return;
+    }
+    Hold(slot, contact, cell, false, level);
 }
 
 void PadControl::ContactUp(UINT contact) {
-    if (contact == 0) {
-        return;
-    }
-    for (Contact& c : contacts) {
-        if (c.id == contact) {
-            c.id = 0;
-            c.cell = -1;
-            c.finger = false;
-            Invalidate();
-            return;
-        }
+    if (contact != kPointerContact) {
+        Release(contact);
     }
 }
 
 int PadControl::GetContactCell(UINT contact) const {
-    for (const Contact& c : contacts) {
-        if (contact != 0 && c.id == contact) {
-            return c.cell;
-        }
-    }
-    return -1;
+    const Contact* c = Find(contact);
+    return c != nullptr ? c->cell : -1;
 }
 
 bool PadControl::IsCellPressed(int cell) const {
     if (cell < 0) {
         return false;
     }
-    if (cell == pressedCell) {
-        return true;
-    }
     for (const Contact& c : contacts) {
-        if (c.id != 0 && c.cell == cell) {
+        if (c.held && c.cell == cell) {
             return true;
         }
     }

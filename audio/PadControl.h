@@ -12,6 +12,13 @@ const wchar_t* PadLabel(int cell);
 
 class PadControl : public Control {
 public:
+    // Everything that presses the pad is a contact with an id of its own, one range per kind of
+    // input so that they never meet.
+    static constexpr UINT kPointerContact = 0;      // the pointer: the mouse, or the first finger
+    static constexpr UINT kKeyContacts = 0x100;     // + the key's set-1 scancode (0..0xFF)
+    static constexpr UINT kFingerContacts = 0x200;  // + the finger's TOUCHINPUT id (0..0xFF)
+    static constexpr UINT kMidiContacts = 0x300;    // + the note (0..127)
+
     PadControl(HINSTANCE instance, HWND window, int id);
 
     void SetBackImage(HBITMAP image) { backImage = image; }
@@ -30,33 +37,31 @@ public:
     void DrawCell(HDC dc, const RECT& cell, bool pressed, const wchar_t* label);
 
     void Paint(HDC dc) override;
+    // The pointer's stroke; `state` tells whether the pad holds it.
     int OnTouchDown(HWND window, int reserved, int x, int y) override;
     int OnTouchUp(HWND window, int reserved, int x, int y) override;
     int OnTouchMove(HWND window, int reserved, int x, int y) override;
 
-    // Presses that do not come through the pointer: a key, a MIDI note, a finger after the first.
-    // Each contact (any id but 0, which is the pointer) holds one cell at a time; `level` 0..127
-    // scales the word it plays (127 is the level a tap gives). Pressing a held contact again moves
-    // it to the new cell; releasing an unknown contact does nothing.
-    //
-    // Contact ids, one range per kind of input so that they never meet:
-    static constexpr UINT kKeyContacts = 0x100;     // + the key's set-1 scancode (0..0xFF)
-    static constexpr UINT kFingerContacts = 0x200;  // + the finger's TOUCHINPUT id (0..0xFF)
-    static constexpr UINT kMidiContacts = 0x300;    // + the note (0..127)
+    // A stroke follows a point (the pointer, each finger): it plays the cell it lands on and each
+    // cell it slides onto, at a tap's level, until it leaves the cells; once it leaves the pad
+    // the pad lets it go. On the border the pad holds it but plays nothing.
+    // StrokeDown returns 1 when the pad took the stroke, StrokeMove 1 while it held it, and
+    // StrokeUp 1 when it held it and the lift is over the pad.
+    int StrokeDown(UINT contact, int x, int y);
+    int StrokeMove(UINT contact, int x, int y);
+    int StrokeUp(UINT contact, int x, int y);
+    // A press at a cell (a key, a MIDI note): `level` 0..127 scales the word it plays (127 is
+    // the level a tap gives). Pressing a held contact again moves it to the new cell; the
+    // pointer's contact and cells off the pad are ignored. Releasing an unknown contact does
+    // nothing.
     void ContactDown(UINT contact, int cell, UINT level);
     void ContactUp(UINT contact);
-    // A finger contact, followed as the pointer is: it plays the cell it lands on and each cell
-    // it slides onto until it leaves the cells, and the word plays at a tap's level. FingerDown
-    // returns 1 when the finger landed on the pad (which then holds it), else 0.
-    int FingerDown(UINT contact, int x, int y);
-    void FingerMove(UINT contact, int x, int y);
-    void FingerUp(UINT contact) { ContactUp(contact); }
     // The cell a contact holds, or -1.
     int GetContactCell(UINT contact) const;
-    // True while the pointer or any contact holds the cell.
+    // True while any contact holds the cell.
     bool IsCellPressed(int cell) const;
 
-    int GetPressedCell() const { return pressedCell; }
+    int GetPressedCell() const { return GetContactCell(kPointerContact); }
     const RECT& GetGridRect() const { return gridRect; }
     const RECT& GetFrameRect() const { return frameRect; }
     int GetCellWidth() const { return cellWidth; }
@@ -64,7 +69,6 @@ public:
     int GetHighVoice() const { return highVoice; }
 
 protected:
-    int pressedCell;
     RECT gridRect;
     RECT frameRect;
     int cellWidth;
@@ -76,12 +80,13 @@ protected:
     int highVoice;
     SoundBank* soundBank;
 
-    // Ten fingers, sixteen keys and sixteen notes at once.
+    // The pointer, ten fingers, sixteen keys and sixteen notes at once.
     static constexpr int kMaxContacts = 48;
     struct Contact {
-        UINT id;  // 0: a free slot
-        int cell;
-        bool finger;  // a stroke, held even while it is on no cell
+        bool held;
+        UINT id;
+        int cell;     // -1: held on no cell
+        bool stroke;  // follows a point
     };
     Contact contacts[kMaxContacts];
 
@@ -89,4 +94,11 @@ private:
     bool InGrid(int x, int y) const;
     // The contact's slot, or a free one for it (null when all are taken).
     Contact* SlotFor(UINT contact);
+    // The held stroke of that id, or null.
+    Contact* StrokeOf(UINT contact);
+    const Contact* Find(UINT contact) const;
+    // Holds `cell` (or no cell, -1) with the slot and plays its word at `level`.
+    void Hold(Contact* slot, UINT contact, int cell, bool stroke, UINT level);
+    // Lets the contact go; true when it was held.
+    bool Release(UINT contact);
 };

@@ -14,6 +14,9 @@ public:
     void SetOverlayStyle(int value) { overlayStyle = value; }
     void SetShowOverlay(int value) { showOverlay = value; }
     void SetOverlayMargins(int l, int t, int r, int b);
+    // What a completed touch does, for a key or a switch: Released, then Clicked, to the
+    // control's window.
+    void Click() { CompletePress(window); }
 
     void Paint(HDC hdc) override;
 

@@ -20,12 +20,16 @@ void CheckBox::Paint(HDC hdc) {
     }
 }
 
-int CheckBox::OnTouchDown(HWND target, int, int x, int y) {
-    if (!HitTest(x, y))
-        return 0;
+void CheckBox::Flip(HWND target) {
     state = state ? 0 : 1;
     Invalidate();
     Notify(target, Toggled);
+}
+
+int CheckBox::OnTouchDown(HWND target, int, int x, int y) {
+    if (!HitTest(x, y))
+        return 0;
+    Flip(target);
     return 1;
 }
 

@@ -15,6 +15,9 @@ public:
     void SetShowText(int value) { showText = value; }
     void SetChecked(int value) { state = value; }
     int IsChecked() const { return state; }
+    // What a touch does, for a key or a switch: flips, repaints, and reports Toggled to the
+    // control's window.
+    void Toggle() { Flip(window); }
 
     void Paint(HDC hdc) override;
     int OnTouchDown(HWND window, int reserved, int x, int y) override;
@@ -26,4 +29,7 @@ public:
     int imageStyle;
     int imagePlacement;
     int showText;
+
+private:
+    void Flip(HWND target);
 };

@@ -96,10 +96,7 @@ int Control::OnTouchUp(HWND target, int, int x, int y) {
         Invalidate();
         return 0;
     }
-    state = 0;
-    Notify(target, Released);
-    Invalidate();
-    Notify(target, Clicked);
+    CompletePress(target);
     return 1;
 }
 
@@ -183,6 +180,13 @@ void Control::Notify(HWND target, int code) {
     WPARAM wParam = (static_cast<WPARAM>(static_cast<unsigned>(code) & 0xFFFF) << 16) |
                     (static_cast<unsigned>(id) & 0xFFFF);
     PostMessage(target, WM_COMMAND, wParam, reinterpret_cast<LPARAM>(this));
+}
+
+void Control::CompletePress(HWND target) {
+    state = 0;
+    Notify(target, Released);
+    Invalidate();
+    Notify(target, Clicked);
 }
 
 void Control::DrawImage(HDC hdc, const RECT& r, HBITMAP image, HBITMAP mask, int style,

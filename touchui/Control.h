@@ -129,4 +129,6 @@ public:
 protected:
     // Posts WM_COMMAND with code and id to `target`, the control's address as lParam.
     void Notify(HWND target, int code);
+    // A completed press: lets go, repaints, and reports Released then Clicked to `target`.
+    void CompletePress(HWND target);
 };

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "audio/PadControl.h"
+
 namespace {
 
 TEST(MidiPad, NotesPlayTheCellsOfAFourByFourPadControllerFromTheBottomLeft) {
@@ -46,7 +48,7 @@ TEST(MidiPad, NotesPlayTheCellsOfAFourByFourPadControllerFromTheBottomLeft) {
             EXPECT_EQ(e.down, c.down) << std::hex << c.message;
             EXPECT_EQ(e.cell, c.cell) << std::hex << c.message;
             EXPECT_EQ(e.level, c.level) << std::hex << c.message;
-            EXPECT_EQ(e.contact, kMidiContactBase + ((c.message >> 8) & 0x7F));
+            EXPECT_EQ(e.contact, PadControl::kMidiContacts + ((c.message >> 8) & 0x7F));
         }
     }
 }

@@ -161,15 +161,15 @@ TEST(PadControl, ContactsPressCellsBesideThePointer) {
     EXPECT_FALSE(s.pad.IsCellPressed(0));
     EXPECT_TRUE(s.pad.IsCellPressed(6));
 
-    // Contact 0 is the pointer's and a cell off the pad is none: both are ignored.
-    s.pad.ContactDown(0, 3, 127);
+    // The pointer's contact comes by touch alone, and a cell off the pad is none: both are ignored.
+    s.pad.ContactDown(PadControl::kPointerContact, 3, 127);
     s.pad.ContactDown(8, 16, 127);
     s.pad.ContactDown(8, -1, 127);
     EXPECT_EQ(s.PlaysAfter(), Plays{});
 }
 
-// Each stroke played by the pointer and by a finger contact plays the same words: a finger
-// after the first is followed exactly as the first.
+// Each stroke played by the pointer and by a finger contact plays the same words and is taken,
+// held and let go alike: a finger after the first is followed exactly as the first.
 TEST(PadControl, AFingerContactStrokesAsThePointerDoes) {
     struct Stroke {
         const char* what;
@@ -185,20 +185,21 @@ TEST(PadControl, AFingerContactStrokesAsThePointerDoes) {
     for (const Stroke& stroke : strokes) {
         PadStage s(240, 320, 96);
         const std::vector<POINT>& p = stroke.points;
-        const int pointerTaken = s.Down(p[0].x, p[0].y);
+        std::vector<int> byPointer = {s.Down(p[0].x, p[0].y)};
         for (size_t i = 1; i + 1 < p.size(); ++i) {
-            s.Move(p[i].x, p[i].y);
+            byPointer.push_back(s.Move(p[i].x, p[i].y));
         }
-        s.Up(p.back().x, p.back().y);
-        const Plays byPointer = s.PlaysAfter();
+        byPointer.push_back(s.Up(p.back().x, p.back().y));
+        const Plays playedByPointer = s.PlaysAfter();
 
         const UINT finger = PadControl::kFingerContacts + 3;
-        EXPECT_EQ(s.pad.FingerDown(finger, p[0].x, p[0].y), pointerTaken) << stroke.what;
+        std::vector<int> byFinger = {s.pad.StrokeDown(finger, p[0].x, p[0].y)};
         for (size_t i = 1; i + 1 < p.size(); ++i) {
-            s.pad.FingerMove(finger, p[i].x, p[i].y);
+            byFinger.push_back(s.pad.StrokeMove(finger, p[i].x, p[i].y));
         }
-        s.pad.FingerUp(finger);
-        EXPECT_EQ(s.PlaysAfter(), byPointer) << stroke.what;
+        byFinger.push_back(s.pad.StrokeUp(finger, p.back().x, p.back().y));
+        EXPECT_EQ(byFinger, byPointer) << stroke.what;
+        EXPECT_EQ(s.PlaysAfter(), playedByPointer) << stroke.what;
         EXPECT_EQ(s.pad.GetContactCell(finger), -1) << stroke.what;
     }
 }
@@ -207,18 +208,18 @@ TEST(PadControl, TwoFingersSlideAcrossTwoRowsEachStringingItsOwn) {
     PadStage s(240, 320, 96);
     const UINT a = PadControl::kFingerContacts;
     const UINT b = PadControl::kFingerContacts + 1;
-    s.pad.FingerDown(a, 30, 85);   // cell 0
-    s.pad.FingerDown(b, 30, 135);  // cell 4
+    s.pad.StrokeDown(a, 30, 85);   // cell 0
+    s.pad.StrokeDown(b, 30, 135);  // cell 4
     EXPECT_TRUE(s.pad.IsCellPressed(0));
     EXPECT_TRUE(s.pad.IsCellPressed(4));
     for (int x = 40; x <= 230; x += 10) {
-        s.pad.FingerMove(a, x, 85);
-        s.pad.FingerMove(b, x, 135);
+        s.pad.StrokeMove(a, x, 85);
+        s.pad.StrokeMove(b, x, 135);
     }
     EXPECT_EQ(s.pad.GetContactCell(a), 3);
     EXPECT_EQ(s.pad.GetContactCell(b), 7);
-    s.pad.FingerUp(a);
-    s.pad.FingerUp(b);
+    s.pad.StrokeUp(a, 230, 85);
+    s.pad.StrokeUp(b, 230, 135);
     Plays plays = s.PlaysAfter();  // all in the same instant: their order is the mixer's
     std::sort(plays.begin(), plays.end());
     EXPECT_EQ(plays, (Plays{1, 2, 3, 4, 5, 6, 7, 8}));

@@ -221,6 +221,39 @@ TEST_F(ControlTouch, ACheckBoxLetsTheLiftReachTheControlsAfterIt) {
     EXPECT_EQ(Commands(), (std::vector<Command>{{Released, 32, &b}, {Clicked, 32, &b}}));
 }
 
+// ---- What keys and switches use
+// ------------------------------------------------------------------
+
+// A key acts on a control as a touch does: the same state, the same repaint, the same reports.
+TEST_F(ControlTouch, ToggleAndClickDoWhatTheirTouchesDo) {
+    CheckBox touched(NULL, hwnd(), 36);
+    CheckBox keyed(NULL, hwnd(), 36);
+    for (CheckBox* c : {&touched, &keyed}) {
+        c->SetBounds(0, 270, 120, 50);
+    }
+    Down(touched, 5, 280);
+    const std::vector<Command> byTouch = Commands();
+    keyed.Toggle();
+    window().Pump(10);
+    EXPECT_GE(window().Count(WM_PAINT), 1) << "repainted";
+    std::vector<Command> byKey = Commands();
+    EXPECT_EQ(keyed.IsChecked(), touched.IsChecked());
+    ASSERT_EQ(byKey.size(), 1u);
+    EXPECT_EQ(byKey[0], (Command{Toggled, 36, &keyed}));
+    EXPECT_EQ(byTouch, (std::vector<Command>{{Toggled, 36, &touched}}));
+
+    Button b(NULL, hwnd(), 87);
+    b.SetBounds(90, 266, 60, 54);
+    Down(b, 100, 280);
+    Up(b, 100, 280);
+    EXPECT_EQ(Commands(),
+              (std::vector<Command>{{Pressed, 87, &b}, {Released, 87, &b}, {Clicked, 87, &b}}));
+    b.Click();
+    EXPECT_EQ(b.state, 0);
+    EXPECT_EQ(Commands(), (std::vector<Command>{{Released, 87, &b}, {Clicked, 87, &b}}))
+        << "a completed press";
+}
+
 // ---- Sliders ------------------------------------------------------------------------------------
 
 class SliderTouch : public ControlTouch {

@@ -1,0 +1,47 @@
+// The numbers the program's window sees: control ids (also the WM_COMMAND ids of their
+// notifications), its timers and its own messages.
+#pragma once
+
+#include "platform/win32.h"
+
+enum ControlId {
+    IDC_HOST = 1,
+    IDC_SCREEN_MAIN = 2,
+    IDC_SCREEN_ABOUT = 3,
+    IDC_SCREEN_SETTINGS = 4,
+    IDC_TOP_BAR = 16,
+    IDC_BOTTOM_BAR = 17,
+    IDC_CLOSE = 32,
+    IDC_ABOUT = 33,
+    IDC_SETTINGS = 34,
+    IDC_PAD = 35,
+    IDC_PLAY_BEAT = 36,
+    IDC_VOICE = 37,
+    IDC_BEAT_PROGRESS = 38,
+    IDC_PRODUCT_LINE = 80,
+    IDC_VERSION = 81,
+    IDC_MAKER_LOGO = 82,
+    IDC_WEB_SITE = 83,
+    IDC_EMAIL = 84,
+    IDC_DONATE = 85,
+    IDC_COPYRIGHT = 86,
+    IDC_ABOUT_BACK = 87,
+    IDC_VOLUME_BEAT_CAPTION = 96,
+    IDC_VOLUME_BEAT = 97,
+    IDC_VOLUME_SOUNDS_CAPTION = 98,
+    IDC_VOLUME_SOUNDS = 99,
+    IDC_XBUTTON_CAPTION = 100,
+    IDC_XBUTTON = 101,
+    IDC_ANIMATIONS_CAPTION = 102,
+    IDC_ANIMATIONS = 103,
+    IDC_VIBRATIONS_CAPTION = 104,
+    IDC_VIBRATIONS = 105,
+    IDC_SETTINGS_BACK = 112,
+    IDC_BEAT_PLAYER = 256,
+};
+
+// Timers of the main window.
+enum TimerId { IDT_TRANSITION = 1, IDT_BEAT_PROGRESS = 2, IDT_VIBRATION = 3 };
+
+// Posted by the loader thread to the main window when it has finished.
+#define WM_LOADER_DONE (WM_APP + 1)

@@ -1,0 +1,253 @@
+#include "app/UserInterface.h"
+
+#include "app/AboutPage.h"
+#include "app/BackBuffer.h"
+#include "app/Beat.h"
+#include "app/Ids.h"
+#include "app/MainPage.h"
+#include "app/MidiInput.h"
+#include "app/SettingsPage.h"
+#include "audio/KitLoader.h"
+#include "audio/PadControl.h"
+#include "audio/SoundBank.h"
+#include "audio/WavePlayer.h"
+#include "settings/Settings.h"
+#include "skin/Skin.h"
+#include "touchui/ImageBox.h"
+#include "touchui/Screen.h"
+#include "touchui/ScreenHost.h"
+
+namespace {
+
+const UINT kTransitionPeriodMs = 11;
+const int kTransitionMs = 300;
+
+}  // namespace
+
+UserInterface::UserInterface(HINSTANCE instance_, HWND window_, const App* app_,
+                             const BackBuffer* backBuffer_)
+    : instance(instance_), window(window_), app(app_), backBuffer(backBuffer_) {
+    vibration.SetWindow(window);
+}
+
+UserInterface::~UserInterface() {
+    // The host first, as before the pages it shows.
+    host.reset();
+    pages.clear();
+}
+
+void UserInterface::LoadSettings() {
+    settings = std::make_unique<Settings>();
+    settings->Load();
+}
+
+void UserInterface::LoadSkin() {
+    skin = std::make_unique<Skin>();
+    skin->Load(settings->skinFolder, settings->skinFile);
+}
+
+void UserInterface::LoadSounds() {
+    soundBank = std::make_unique<SoundBank>();
+    // The user's kit, where one is chosen, with the built-in sounds for whatever it lacks.
+    const bool kit = settings->kitFolder[0] != L'\0';
+    const KitLoader kitLoader(settings->kitFolder, settings->soundsFolder);
+    std::unique_ptr<WavePlayer> player;
+    // A path cut short, or one without its folder, would name another file: then there is no beat.
+    wchar_t beatPath[MAX_PATH];
+    if (kit) {
+        player.reset(kitLoader.CreateBeat());
+    } else if (BuildPath(beatPath, MAX_PATH, settings->soundsFolder, L"Pulsor.wav")) {
+        player = std::make_unique<WavePlayer>(beatPath);
+    }
+    beat = std::make_unique<Beat>(window, std::move(player));
+    beat->SetVolume(settings->volumeBeat);
+    if (kit) {
+        kitLoader.LoadWords(soundBank.get());
+    } else {
+        soundBank->Load(settings->soundsFolder);
+    }
+    soundBank->SetVolume(settings->volumeSounds);
+}
+
+void UserInterface::BuildPages() {
+    const int S = GetSystemMetrics(SM_CXSCREEN);
+    const int H = GetSystemMetrics(SM_CYSCREEN);
+    host = std::make_unique<ScreenHost>(instance, window, IDC_HOST, IDT_TRANSITION,
+                                        kTransitionPeriodMs);
+    host->SetBounds(0, 0, S, H);
+    host->CreateSurfaces();
+
+    topBar = std::make_unique<ImageBox>(instance, window, IDC_TOP_BAR);
+    Page::Place(topBar.get(), 0, 0, 240, 54);
+    Page::SetPicture(topBar.get(), skin->GetImage(PicTopBar));
+    bottomBar = std::make_unique<ImageBox>(instance, window, IDC_BOTTOM_BAR);
+    Page::Place(bottomBar.get(), 0, H - ScaleY(54), 240, 54);
+    Page::SetPicture(bottomBar.get(), skin->GetImage(PicBotBar));
+
+    mainPage = AddPage<MainPage>();
+    AddPage<AboutPage>();
+    settingsPage = AddPage<SettingsPage>();
+}
+
+template <class T>
+T* UserInterface::AddPage() {
+    auto page = std::make_unique<T>(*this);
+    T* added = page.get();
+    host->AddScreen(page->GetScreen());  // hidden until shown
+    pages.push_back(std::move(page));
+    return added;
+}
+
+void UserInterface::ShowPage(int screenId) {
+    host->ShowScreen(screenId);
+}
+
+void UserInterface::ChangePage(int screenId, int transitionKind) {
+    if (AnimationsOn()) {
+        host->ShowScreenAnimated(screenId, transitionKind, kTransitionMs,
+                                 backBuffer ? backBuffer->GetDC() : nullptr);
+    } else {
+        host->ShowScreen(screenId);
+    }
+}
+
+Page* UserInterface::GetShownPage() const {
+    for (const std::unique_ptr<Page>& page : pages) {
+        if (page->IsShown()) {
+            return page.get();
+        }
+    }
+    return nullptr;
+}
+
+bool UserInterface::CloseButtonCloses() const {
+    return settingsPage->CloseButtonCloses();
+}
+
+bool UserInterface::AnimationsOn() const {
+    return settingsPage->AnimationsOn();
+}
+
+bool UserInterface::VibrationsOn() const {
+    return settingsPage->VibrationsOn();
+}
+
+void UserInterface::Paint(HDC dc) {
+    host->PaintIfVisible(dc);
+}
+
+void UserInterface::Felt(int taken) {
+    // The running state is the switch's, not the saved setting's.
+    if (taken && VibrationsOn()) {
+        vibration.Pulse(Vibration::kTouchPulseMs);
+    }
+}
+
+void UserInterface::TouchDown(int x, int y) {
+    Felt(host->TouchDown(window, 0, x, y));
+}
+
+void UserInterface::TouchUp(int x, int y) {
+    host->TouchUp(window, 0, x, y);
+}
+
+void UserInterface::TouchMove(int x, int y) {
+    host->TouchMove(window, 0, x, y);
+}
+
+void UserInterface::OnFingers(const TOUCHINPUT* inputs, UINT count, const RECT& windowRect) {
+    for (UINT i = 0; i < count; ++i) {
+        const TOUCHINPUT& in = inputs[i];
+        // The primary finger is the pointer too; taking it here as well would play twice.
+        if ((in.dwFlags & TOUCHEVENTF_PRIMARY) || in.dwID > 0xFF) {
+            continue;
+        }
+        const UINT contact = PadControl::kFingerContacts + in.dwID;
+        const int x = TOUCH_COORD_TO_PIXEL(in.x) - windowRect.left;
+        const int y = TOUCH_COORD_TO_PIXEL(in.y) - windowRect.top;
+        if (in.dwFlags & TOUCHEVENTF_UP) {
+            for (const std::unique_ptr<Page>& page : pages) {
+                page->OnFingerUp(contact, x, y);
+            }
+        } else if (in.dwFlags & TOUCHEVENTF_DOWN) {
+            if (Page* shown = GetShownPage()) {
+                Felt(shown->OnFingerDown(contact, x, y));
+            }
+        } else if (in.dwFlags & TOUCHEVENTF_MOVE) {
+            for (const std::unique_ptr<Page>& page : pages) {
+                page->OnFingerMove(contact, x, y);
+            }
+        }
+    }
+}
+
+void UserInterface::OnKey(UINT message, WPARAM virtualKey, LPARAM lParam) {
+    const UINT scancode = (static_cast<UINT>(lParam) >> 16) & 0x1FF;
+    if (message == WM_KEYUP) {
+        for (const std::unique_ptr<Page>& page : pages) {
+            page->OnKeyUp(scancode);
+        }
+        return;
+    }
+    // A held key repeats; only its first down counts.
+    if (static_cast<UINT>(lParam) & 0x40000000u) {
+        return;
+    }
+    if (Page* shown = GetShownPage()) {
+        shown->OnKeyDown(static_cast<UINT>(virtualKey), scancode);
+    }
+}
+
+void UserInterface::ReleaseKeys() {
+    for (const std::unique_ptr<Page>& page : pages) {
+        page->ReleaseKeys();
+    }
+}
+
+void UserInterface::OnMidiData(DWORD message) {
+    MidiPadEvent event;
+    if (!DecodeMidiPadMessage(message, settings->midiBaseNote, settings->midiChannel, &event)) {
+        return;
+    }
+    // Not a touch of the device: no vibration.
+    PadControl* pad = mainPage->GetPad();
+    if (event.down) {
+        pad->ContactDown(event.contact, event.cell, event.level);
+    } else {
+        pad->ContactUp(event.contact);
+    }
+}
+
+void UserInterface::OnCommand(WPARAM wParam, LPARAM lParam) {
+    const int id = LOWORD(wParam);
+    const int code = HIWORD(wParam);
+    if (beat && beat->OnCommand(id, code)) {
+        return;
+    }
+    for (const std::unique_ptr<Page>& page : pages) {
+        if (page->OnCommand(id, code, lParam)) {
+            return;
+        }
+    }
+}
+
+void UserInterface::SaveSettings() {
+    settingsPage->StoreInto(*settings);
+    settings->Save();
+}
+
+void UserInterface::ReleaseSounds() {
+    soundBank.reset();
+    if (mainPage) {
+        mainPage->GetPad()->SetSoundBank(nullptr);
+    }
+    beat.reset();
+}
+
+void UserInterface::ReleaseSkin() {
+    skin.reset();
+}
+
+void UserInterface::ReleaseHost() {
+    host.reset();
+}

@@ -1,6 +1,7 @@
 // Start-up: everything slow runs once on the loader thread while the window shows the splash.
 #include <new>
 
+#include "app/CallOutput.h"
 #include "app/Globals.h"
 #include "app/SplashScreen.h"
 #include "audio/KitLoader.h"
@@ -72,6 +73,7 @@ DWORD WINAPI LoaderThreadProc(LPVOID) {
     if (g_settings) {
         g_settings->Load();
     }
+    StartCallOutput();
 
     Sleep(kStepPauseMs);
     ReportProgress(L"Loading Skin...", 40);

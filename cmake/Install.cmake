@@ -44,7 +44,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER Harrowmint)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libsdl2-2.0-0, libpng16-16, libfreetype6, libfontconfig1, libsndfile1, libsoxr0, libebur128-1, libasound2, libjack-jackd2-0 | libjack-0.125, libx11-6")
+    "libsdl2-2.0-0, libpng16-16, libfreetype6, libfontconfig1, libsndfile1, libsoxr0, libebur128-1, libasound2, libjack-jackd2-0 | libjack-0.125, libx11-6, libpulse0")
 # A sans face for the labels, and the donation button's browser launcher; pulsor-make-kit's
 # speech synthesiser and sound tool.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, xdg-utils, espeak-ng, sox")

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config clang
     libsdl2-dev libsdl2-mixer-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
-    libx11-dev
+    libx11-dev libpulse-dev
     libsndfile1-dev libsamplerate0-dev libsoxr-dev libebur128-dev libasound2-dev
     googletest libgtest-dev libbenchmark-dev
     xvfb xdotool x11-xserver-utils pulseaudio pulseaudio-utils imagemagick time sox espeak-ng

@@ -5,6 +5,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/kernel/Clock.h"
+#include "platform/wave/CallOutput.h"
 #include "platform/wave/Output.h"
 #include "platform/wave/WaveOut.h"
 
@@ -60,6 +62,7 @@ bool StartAudio(const DeviceOptions& options, std::string* error) {
         if (error) {
             *error = reason;
         }
+        SetCallOutputUnavailable("no sound output: " + reason);
         s.mixer.reset();
         s.notices.reset();
         return false;
@@ -73,6 +76,14 @@ bool StartAudio(const DeviceOptions& options, std::string* error) {
     link.notifierPollNs = std::max<TimeNs>(
         kNsPerMs, static_cast<TimeNs>(config.periodFrames) * 1000000000u / kDeviceRate);
     AttachOutput(link);
+    // The sound server plays on the wall clock; virtual time would run ahead of it (or lag).
+    if (Clock::Instance().IsVirtual()) {
+        SetCallOutputUnavailable(
+            "the call output runs on the wall clock, which a headless run keeps only with "
+            "--real-time");
+    } else {
+        AttachCallOutput(s.mixer.get(), config.periodFrames, options.call);
+    }
     return true;
 }
 
@@ -88,6 +99,8 @@ void StopAudio() {
     if (!s.backend) {
         return;
     }
+    // First: nothing of the call output stays on the server, whatever happens next.
+    DetachCallOutput();
     CloseAllVoices();
     s.backend->stop();
     DetachOutput();

@@ -13,9 +13,11 @@ namespace platform::wave {
 // falling back to the null output in real time with one warning line on stderr.
 //
 // Opens the output the options choose and starts the mixer. Returns false with a one-line reason
-// when it cannot; waveOutGetNumDevs() is then 0 and the program runs silent.
+// when it cannot; waveOutGetNumDevs() is then 0 and the program runs silent. On the wall clock
+// the call output (CallOutput.h) may then be turned on; --call turns it on when asked to.
 bool StartAudio(const DeviceOptions& options, std::string* error);
-// Stops the output and finalises a recording. Open voices are closed.
+// Turns the call output off (nothing of it stays on the sound server), stops the output and
+// finalises a recording. Open voices are closed.
 void StopAudio();
 
 }  // namespace platform::wave

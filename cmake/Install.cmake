@@ -21,6 +21,9 @@ file(CREATE_LINK ../${PULSOR_INSTALL_DIR}/pulsor-make-kit ${PULSOR_MAKE_KIT_LINK
 install(FILES ${PULSOR_MAKE_KIT_LINK} DESTINATION bin)
 
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/pulsor.desktop DESTINATION share/applications)
+# What software centres show (AppStream); `appstreamcli validate --no-net` checks it.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/example.harrowmint.pulsor.metainfo.xml
+        DESTINATION share/metainfo)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/pulsor.1 ${CMAKE_SOURCE_DIR}/packaging/pulsor-make-kit.1
         DESTINATION share/man/man1)
 # The licence, in Debian's machine-readable form where Debian looks for it.

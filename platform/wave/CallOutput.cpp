@@ -40,6 +40,8 @@ constexpr size_t kChunkFrames = 1024;
 constexpr TimeNs kRetryNs = 2000 * kNsPerMs;
 // How far the user's voice lags in the call (module-loopback's own default is 200 ms).
 constexpr int kLoopbackLatencyMs = 20;
+// A sink that has rendered further ahead than this is restarted.
+constexpr uint64_t kRestartAboveUs = 50000;
 // -80 dBFS: a pause, where the stream may shed what it holds beyond its lead.
 constexpr float kSilence = 1e-4f;
 
@@ -107,6 +109,14 @@ std::string TokenOf(const std::string& argument) {
     return argument.substr(from, end == std::string::npos ? std::string::npos : end - from);
 }
 
+// Text from the server (a source's name or description) inside a quoted module argument.
+std::string Unquoted(std::string text) {
+    text.erase(std::remove_if(text.begin(), text.end(),
+                              [](char ch) { return ch == '"' || ch == '\'' || ch == '\\'; }),
+               text.end());
+    return text;
+}
+
 std::string Properties(const CallState& c, const std::string& description) {
     return "'device.description=\"" + description + "\" " + kCallMark + "=" + c.token + "'";
 }
@@ -158,10 +168,10 @@ void MixMicrophone(CallState& c, const PulseClient::Source* source, const std::s
     // It does not follow the default elsewhere: where the microphone goes, the loopback ends,
     // and the writer looks for the next one (never the call's own source, which would echo).
     const std::string argument =
-        "source=\"" + source->name + "\" sink=" + kCallSinkName +
+        "source=\"" + Unquoted(source->name) + "\" sink=" + kCallSinkName +
         " latency_msec=" + std::to_string(kLoopbackLatencyMs) +
         " source_dont_move=true sink_dont_move=true sink_input_properties='media.name=\"" +
-        source->description + "\" " + kCallMark + "=" + c.token +
+        Unquoted(source->description) + "\" " + kCallMark + "=" + c.token +
         "' source_output_properties='media.name=\"Pulsor microphone\" " + kCallMark + "=" +
         c.token + "'";
     std::string error;
@@ -228,6 +238,14 @@ bool Establish(CallState& c, std::string* error) {
         UnloadAll(c);
         return false;
     }
+    // PulseAudio's new null sink rendered ahead by its longest block (2 s) before this stream
+    // asked for 2 ms, and would only hear it once that has passed; restarted, it follows the
+    // stream. (PipeWire's does not run ahead, and its remap source stops hearing a sink that was
+    // suspended.)
+    uint64_t ahead = 0;
+    if (c.client->SinkLatency(kCallSinkName, &ahead) && ahead > kRestartAboveUs) {
+        c.client->RestartSink(kCallSinkName);
+    }
     if (c.wantMicrophone) {
         MixMicrophone(c, haveMicrophone ? &microphone : nullptr, noMicrophone);
     }
@@ -268,7 +286,10 @@ void Maintain(CallState& c) {
     }
 }
 
-// With the session locked: what the ring holds into the stream, at the call's level.
+// With the session locked: what the ring holds into the stream, at the call's level. The stream
+// starts once it holds `leadFrames` (again after running dry), so it does not run dry between two
+// periods; in a pause it sheds what it gained beyond that (the local output's clock may run a
+// little faster than the server's).
 void Feed(CallState& c, std::vector<float>& chunk) {
     size_t room = c.client->Room();
     size_t held = kBufferFrames - std::min<size_t>(room, kBufferFrames);
@@ -280,11 +301,10 @@ void Feed(CallState& c, std::vector<float>& chunk) {
             chunk[i] *= gain;
             peak = std::max(peak, std::fabs(chunk[i]));
         }
-        // In a pause the stream sheds what it gained on the room's clock (the local output's
-        // clock may run a little faster than the server's).
-        if (peak < kSilence && held > c.leadFrames + c.periodFrames + kRequestFrames) {
+        if (peak < kSilence && held > c.leadFrames) {
             continue;
         }
+        // A server that fell behind loses the oldest sound, not the call's timing.
         const size_t skip = frames > room ? frames - room : 0;
         if (!c.client->Write(chunk.data() + skip * 2, frames - skip)) {
             Lose(c, "the sound server went away");

@@ -282,6 +282,43 @@ bool PulseClient::UnloadModule(uint32_t index) {
     return Await(pa_context_unload_module(context_, index, done, &success)) && success;
 }
 
+bool PulseClient::SinkLatency(const std::string& name, uint64_t* latencyUs) {
+    if (!loop_) {
+        return false;
+    }
+    Locked locked(loop_);
+    struct Query {
+        uint64_t* latency;
+        bool found;
+    } query{latencyUs, false};
+    auto each = [](pa_context*, const pa_sink_info* info, int eol, void* data) {
+        auto* q = static_cast<Query*>(data);
+        if (eol == 0 && info) {
+            *q->latency = info->latency;
+            q->found = true;
+        }
+    };
+    return Await(pa_context_get_sink_info_by_name(context_, name.c_str(), each, &query)) &&
+           query.found;
+}
+
+bool PulseClient::RestartSink(const std::string& name) {
+    if (!loop_) {
+        return false;
+    }
+    Locked locked(loop_);
+    int success = 0;
+    auto done = [](pa_context*, int ok, void* data) { *static_cast<int*>(data) &= ok; };
+    bool ok = true;
+    for (int suspend : {1, 0}) {
+        success = 1;
+        ok = Await(pa_context_suspend_sink_by_name(context_, name.c_str(), suspend, done,
+                                                   &success)) &&
+             success && ok;
+    }
+    return ok;
+}
+
 bool PulseClient::AwaitDevice(bool sink, const std::string& name, std::string* error) {
     if (!loop_) {
         *error = "not connected";

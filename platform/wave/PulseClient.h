@@ -52,6 +52,12 @@ public:
     bool LoadModule(const std::string& name, const std::string& argument, uint32_t* index,
                     std::string* error);
     bool UnloadModule(uint32_t index);
+    // How far ahead of the present the sink has rendered, in microseconds; false when unknown.
+    bool SinkLatency(const std::string& name, uint64_t* latencyUs);
+    // Suspends the sink and resumes it: a PulseAudio null sink then renders from now on in blocks
+    // of its clients' latency, where it may have rendered seconds ahead while none asked for
+    // less.
+    bool RestartSink(const std::string& name);
     // Until the server lists a sink (or source) of that name: PipeWire makes a module's devices
     // a moment after it has answered the load.
     bool AwaitDevice(bool sink, const std::string& name, std::string* error);

@@ -432,11 +432,12 @@ CallStatus SetCallOutput(const CallRequest& request) {
         c.writer = std::thread(WriterLoop);
     }
     std::lock_guard<std::mutex> lock(c.session);
-    if (c.client && c.wantMicrophone != request.microphone) {
+    if (c.wantMicrophone != request.microphone) {
+        // A lost server comes back with the microphone as asked now.
         c.wantMicrophone = request.microphone;
-        if (c.wantMicrophone) {
+        if (c.client && c.wantMicrophone) {
             DefaultMicrophone(c);
-        } else if (c.loopbackModule != kNoModule) {
+        } else if (c.client && c.loopbackModule != kNoModule) {
             c.client->UnloadModule(c.loopbackModule);
             c.loopbackModule = kNoModule;
         }

@@ -22,6 +22,9 @@
 
 #include "e2e_app/E2eSupport.h"
 #include "e2e_soak/SoakSupport.h"
+#include "platform/kernel/Clock.h"
+#include "platform/wave/Audio.h"
+#include "platform/win32.h"
 
 using namespace e2e;
 
@@ -374,6 +377,53 @@ TEST_P(Call, AKilledPulsorsModulesAreClearedByTheNextStart) {
     }
     EXPECT_EQ(soak::Reap(next).status, 0) << run_.Errors();
     EXPECT_TRUE(server_->PulsorModules().empty());
+}
+
+// The settings row's path, in this process: the call output follows each SndSetCallOutput at once
+// (the microphone added and taken away while on), says why when it cannot, and leaves nothing.
+TEST_P(Call, SwitchingFollowsEachCall) {
+    ASSERT_TRUE(server_->MakeSineMicrophone());
+    platform::Clock::Instance().SetVirtual(false);
+    platform::DeviceOptions options;
+    options.headless = true;
+    std::string error;
+    ASSERT_TRUE(platform::wave::StartAudio(options, &error)) << error;
+    auto set = [](DWORD mode, BOOL microphone) {
+        SNDCALL call{};
+        call.mode = mode;
+        call.volume = 80;
+        call.withMicrophone = microphone;
+        SndSetCallOutput(&call);
+        return call;
+    };
+    auto loopbacks = [this] {
+        const std::vector<std::string> modules = server_->PulsorModules();
+        return std::count_if(modules.begin(), modules.end(), [](const std::string& line) {
+            return line.find("module-loopback") != std::string::npos;
+        });
+    };
+    EXPECT_FALSE(set(SNDCALL_AS_STARTED, TRUE).on) << "on without --call";
+    EXPECT_TRUE(server_->PulsorModules().empty());
+    SNDCALL call = set(SNDCALL_ON, FALSE);
+    EXPECT_TRUE(call.on && !call.microphoneMixed && call.reason[0] == L'\0');
+    EXPECT_EQ(server_->SourcesNamed(kSource), 1);
+    EXPECT_EQ(loopbacks(), 0);
+    call = set(SNDCALL_ON, TRUE);
+    EXPECT_TRUE(call.on && call.microphoneMixed);
+    EXPECT_EQ(loopbacks(), 1);
+    call = set(SNDCALL_ON, FALSE);
+    EXPECT_EQ(loopbacks(), 0);
+    EXPECT_TRUE(call.on);
+    call = set(SNDCALL_OFF, TRUE);
+    EXPECT_FALSE(call.on);
+    EXPECT_TRUE(server_->PulsorModules().empty());
+    EXPECT_TRUE(set(SNDCALL_ON, TRUE).on);
+    EXPECT_EQ(server_->SourcesNamed(kSource), 1);
+    platform::wave::StopAudio();  // as the program ends
+    EXPECT_TRUE(server_->PulsorModules().empty());
+    call = set(SNDCALL_ON, TRUE);
+    EXPECT_FALSE(call.on);
+    EXPECT_STREQ(call.reason, L"the sound output has stopped");
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, Call, ::testing::Values(Server::PulseAudio, Server::PipeWire),

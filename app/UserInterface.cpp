@@ -3,6 +3,7 @@
 #include "app/AboutPage.h"
 #include "app/BackBuffer.h"
 #include "app/Beat.h"
+#include "app/CallOutput.h"
 #include "app/Ids.h"
 #include "app/MainPage.h"
 #include "app/MidiInput.h"
@@ -39,6 +40,8 @@ UserInterface::~UserInterface() {
 void UserInterface::LoadSettings() {
     settings = std::make_unique<Settings>();
     settings->Load();
+    callOutput = std::make_unique<CallOutput>(*settings);
+    callOutput->Start();
 }
 
 void UserInterface::LoadSkin() {

@@ -14,6 +14,7 @@ class App;
 class AboutPage;
 class BackBuffer;
 class Beat;
+class CallOutput;
 class ImageBox;
 class MainPage;
 class Page;
@@ -77,6 +78,7 @@ public:
     Settings& GetSettings() { return *settings; }
     SoundBank* GetSoundBank() const { return soundBank.get(); }
     Beat* GetBeat() const { return beat.get(); }
+    CallOutput& GetCallOutput() const { return *callOutput; }
     ImageBox* GetTopBar() const { return topBar.get(); }
     ImageBox* GetBottomBar() const { return bottomBar.get(); }
 
@@ -98,6 +100,7 @@ private:
     Vibration vibration;
 
     std::unique_ptr<Settings> settings;
+    std::unique_ptr<CallOutput> callOutput;
     std::unique_ptr<Skin> skin;
     std::unique_ptr<SoundBank> soundBank;
     std::unique_ptr<Beat> beat;

@@ -21,6 +21,9 @@ file(CREATE_LINK ../${PULSOR_INSTALL_DIR}/pulsor-make-kit ${PULSOR_MAKE_KIT_LINK
 install(FILES ${PULSOR_MAKE_KIT_LINK} DESTINATION bin)
 
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/pulsor.desktop DESTINATION share/applications)
+# What software centres show (AppStream); `appstreamcli validate --no-net` checks it.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/example.harrowmint.pulsor.metainfo.xml
+        DESTINATION share/metainfo)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/pulsor.1 ${CMAKE_SOURCE_DIR}/packaging/pulsor-make-kit.1
         DESTINATION share/man/man1)
 # The licence, in Debian's machine-readable form where Debian looks for it.
@@ -44,7 +47,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER Harrowmint)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libsdl2-2.0-0, libpng16-16, libfreetype6, libfontconfig1, libharfbuzz0b, libfribidi0, libsndfile1, libsoxr0, libebur128-1, libasound2, libjack-jackd2-0 | libjack-0.125, libx11-6")
+    "libsdl2-2.0-0, libpng16-16, libfreetype6, libfontconfig1, libharfbuzz0b, libfribidi0, libsndfile1, libsoxr0, libebur128-1, libasound2, libjack-jackd2-0 | libjack-0.125, libx11-6, libpulse0")
 # A sans face for the labels, and the donation button's browser launcher; pulsor-make-kit's
 # speech synthesiser and sound tool.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, xdg-utils, espeak-ng, sox")

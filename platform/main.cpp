@@ -27,7 +27,7 @@ const char kUsage[] =
     "usage: pulsor [--screen WxH] [--dpi N|X,Y] [--fullscreen] [--headless] [--script FILE]\n"
     "              [--shots DIR] [--record FILE.wav] [--audio-buffer FRAMES] [--no-audio]\n"
     "              [--config-dir DIR] [--real-time] [--taskbar PX] [--kit DIR|NAME]\n"
-    "              [--verbose] [--help] [--version]\n"
+    "              [--call] [--verbose] [--help] [--version]\n"
     "\n"
     "  --screen WxH          size of the emulated screen in pixels (default 480x640,\n"
     "                        at most 4096 on a side)\n"
@@ -45,6 +45,8 @@ const char kUsage[] =
     "  --kit DIR|NAME        play the words of a kit folder (a NAME is looked up in\n"
     "                        $XDG_DATA_HOME/pulsor/kits/), kept for the next runs;\n"
     "                        --kit default goes back to the built-in words\n"
+    "  --call                for this run, be the \"Pulsor microphone\" that call apps can pick\n"
+    "                        (the mix and your microphone; the stored setting is kept)\n"
     "  --verbose             say on stderr which MIDI systems (ALSA sequencer, JACK) the\n"
     "                        \"Pulsor\" input port opened on and what it connected\n"
     "\n"
@@ -132,6 +134,9 @@ bool ParseCommandLine(int argc, char** argv, ParsedCommandLine* parsed, std::str
         } else if (arg == "--real-time") {
             if (!flag(&o.realTime))
                 return false;
+        } else if (arg == "--call") {
+            if (!flag(&o.call))
+                return false;
         } else if (arg == "--verbose") {
             if (!flag(&o.verbose))
                 return false;
@@ -205,6 +210,14 @@ bool ParseCommandLine(int argc, char** argv, ParsedCommandLine* parsed, std::str
     }
     if (!o.recordPath.empty() && o.noAudio) {
         *error = "--record has nothing to record with --no-audio";
+        return false;
+    }
+    if (o.call && o.noAudio) {
+        *error = "--call has nothing to send with --no-audio";
+        return false;
+    }
+    if (o.call && o.headless && !o.realTime) {
+        *error = "--call needs the wall clock: add --real-time to --headless";
         return false;
     }
     if (o.taskBarHeight > o.screenHeight) {

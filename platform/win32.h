@@ -840,6 +840,25 @@ typedef struct tagSNDDECODE {
 LPBYTE SndDecodeFile(LPCWSTR path, SNDDECODE* decode, LPDWORD size);
 void SndFreeImage(LPBYTE image);
 
+// --- Into calls: the mix as a microphone on the sound server ----------------------------------
+#define SNDCALL_OFF 0
+#define SNDCALL_ON 1
+#define SNDCALL_AS_STARTED 2  // on when the device was started with --call, otherwise off
+typedef struct tagSNDCALL {
+    DWORD mode;            // in: SNDCALL_OFF, SNDCALL_ON or SNDCALL_AS_STARTED
+    DWORD volume;          // in: the call's level of the mix, 0..100 (more is 100)
+    BOOL withMicrophone;   // in: the user's default microphone mixed in as well
+    BOOL on;               // out: the "Pulsor microphone" is there, carrying the mix
+    BOOL microphoneMixed;  // out: and the default microphone with it
+    WCHAR reason[128];     // out: why not, where asked for and not so (no sound server,
+                           // --no-audio, no microphone...); empty otherwise
+} SNDCALL;
+// Makes the sound server's source "Pulsor microphone" (what call and streaming apps list as a
+// microphone) follow `call`: made, fed at the call's level, with or without the microphone, or
+// removed. The local output is not touched: nothing playing is cut. Returns TRUE when it is as
+// asked, FALSE with `reason` otherwise. Any thread; takes a few milliseconds on a local server.
+BOOL SndSetCallOutput(SNDCALL* call);
+
 #define CP_UTF8 65001
 #define MB_ERR_INVALID_CHARS 0x00000008
 // As on Win32: the length written (or needed when cchWide is 0), 0 on failure; with

@@ -6,10 +6,13 @@ packages=(
     build-essential cmake ninja-build pkg-config clang
     libsdl2-dev libsdl2-mixer-dev libpng-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
     libharfbuzz-dev libfribidi-dev
-    libx11-dev
+    libx11-dev libpulse-dev
     libsndfile1-dev libsamplerate0-dev libsoxr-dev libebur128-dev libasound2-dev
     googletest libgtest-dev libbenchmark-dev
     xvfb xdotool x11-xserver-utils pulseaudio pulseaudio-utils imagemagick time sox espeak-ng
+    # The call tests run on PipeWire too (pipewire-pulse, with WirePlumber on a session bus of
+    # their own); the package test validates the AppStream file.
+    pipewire pipewire-pulse wireplumber dbus-daemon appstream
     # JACK 2 for the MIDI tests' server; listed with libsdl2-mixer-dev so that one apt command
     # resolves both (installed later, jackd2 would take libsdl2-mixer-dev's JACK 1 away).
     jackd2 libjack-jackd2-dev

@@ -8,6 +8,9 @@ const WCHAR kSettingsKey[] = L"Software\\Harrowmint\\Pulsor\\Settings";
 namespace {
 
 const DWORD kMaxVolume = 100;
+// The call hears the words as loud as the room does: the mix is limited below full scale, and call
+// apps level their input themselves.
+const DWORD kDefaultCallVolume = kMaxVolume;
 const DWORD kDefaultMidiBaseNote = 36;  // the 4x4 pad controllers' own: 36..51
 const DWORD kMaxMidiBaseNote = 127 - 15;
 const DWORD kMaxMidiChannel = 16;
@@ -76,6 +79,9 @@ Settings::Settings()
       xButtonClose(1),
       animationsOn(1),
       vibrationsOn(1),
+      callOutput(0),
+      callVolume(kDefaultCallVolume),
+      callWithMicrophone(1),
       midiBaseNote(kDefaultMidiBaseNote),
       midiChannel(0) {
     appFolder[0] = programPath[0] = skinFolder[0] = skinFile[0] = soundsFolder[0] = L'\0';
@@ -103,6 +109,13 @@ BOOL Settings::Load() {
     vibrationsOn = ReadDword(L"VibrationsOn", 1);
     ReadKitFolder(kitFolder);
 
+    callOutput = ReadDword(L"CallOutput", 0);
+    callVolume = ReadDword(L"CallVolume", kDefaultCallVolume);
+    if (callVolume > kMaxVolume) {
+        callVolume = kMaxVolume;
+    }
+    callWithMicrophone = ReadDword(L"CallWithMicrophone", 1);
+
     // Out of range, a value would leave cells without notes or hear no channel: the default.
     midiBaseNote = ReadDword(L"MidiBaseNote", kDefaultMidiBaseNote);
     if (midiBaseNote > kMaxMidiBaseNote) {
@@ -125,6 +138,9 @@ BOOL Settings::Save() {
     RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"XButtonClose", xButtonClose);
     RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"AnimationsOn", animationsOn);
     RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"VibrationsOn", vibrationsOn);
+    RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"CallOutput", callOutput);
+    RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"CallVolume", callVolume);
+    RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"CallWithMicrophone", callWithMicrophone);
     if (key) {
         RegCloseKey(key);
     }

@@ -1,4 +1,5 @@
-// The five user options, the MIDI pad values, and the folders the skin and sounds are read from.
+// The user's options (the five of the settings page and the three of calls), the MIDI pad values,
+// and the folders the skin and sounds are read from.
 #pragma once
 
 #include "platform/win32.h"
@@ -9,7 +10,7 @@ public:
 
     // Fills the folders from the program's own path and reads the options; always returns 1.
     BOOL Load();
-    // Writes the five options, creating the key when needed; always returns 1.
+    // Writes the options, creating the key when needed; always returns 1.
     BOOL Save();
 
     // Folders end in the platform's path separator, so a file name is simply appended. A path
@@ -29,6 +30,11 @@ public:
     DWORD xButtonClose;  // non-zero: the close button ends the program, 0: minimises it
     DWORD animationsOn;
     DWORD vibrationsOn;
+
+    // Into calls: the mix as the sound server's "Pulsor microphone" (app/CallOutput.h).
+    DWORD callOutput;          // non-zero: on (--call turns it on for one run, leaving this as is)
+    DWORD callVolume;          // 0..100: the call's level of the mix
+    DWORD callWithMicrophone;  // non-zero: the user's default microphone mixed in
 
     // MIDI pads, set by editing the settings file: read at start, never written back, so a stored
     // file keeps only what the user put there.

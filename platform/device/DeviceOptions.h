@@ -20,6 +20,7 @@ struct DeviceOptions {
     std::string recordPath;  // --record FILE.wav
     int audioBufferFrames = 256;
     bool noAudio = false;
+    bool call = false;      // --call: the call output on for this run
     std::string configDir;  // --config-dir DIR
     bool realTime = false;  // headless on the wall clock
     int taskBarHeight = 0;  // headless: height of the emulated task bar (--taskbar PX)

@@ -5,6 +5,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/kernel/Clock.h"
+#include "platform/wave/CallOutput.h"
 #include "platform/wave/Output.h"
 #include "platform/wave/WaveOut.h"
 
@@ -82,6 +84,7 @@ bool StartAudio(const DeviceOptions& options, std::string* error) {
         if (error) {
             *error = reason;
         }
+        SetCallOutputUnavailable("no sound output: " + reason);
         s.mixer.reset();
         s.notices.reset();
         return false;
@@ -95,6 +98,14 @@ bool StartAudio(const DeviceOptions& options, std::string* error) {
     link.notifierPollNs = std::max<TimeNs>(
         kNsPerMs, static_cast<TimeNs>(config.periodFrames) * 1000000000u / kDeviceRate);
     AttachOutput(link);
+    // The sound server plays on the wall clock; virtual time would run ahead of it (or lag).
+    if (Clock::Instance().IsVirtual()) {
+        SetCallOutputUnavailable(
+            "the call output runs on the wall clock, which a headless run keeps only with "
+            "--real-time");
+    } else {
+        AttachCallOutput(s.mixer.get(), config.periodFrames, options.call);
+    }
     return true;
 }
 
@@ -108,6 +119,8 @@ bool StopAudio() {
     AudioState& s = State();
     std::lock_guard<std::mutex> lock(s.mutex);
     if (s.backend) {
+        // First: nothing of the call output stays on the server, whatever happens next.
+        DetachCallOutput();
         CloseAllVoices();
         s.backend->stop();
         DetachOutput();

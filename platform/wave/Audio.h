@@ -17,10 +17,12 @@ namespace platform::wave {
 bool ClaimTake(const std::string& path, std::string* error);
 // Opens the output the options choose and starts the mixer, recording into options.recordPath
 // (claimed now if it was not). Returns false with a one-line reason when it cannot;
-// waveOutGetNumDevs() is then 0 and the program runs silent.
+// waveOutGetNumDevs() is then 0 and the program runs silent. On the wall clock the call output
+// (CallOutput.h) may then be turned on; --call turns it on when asked to.
 bool StartAudio(const DeviceOptions& options, std::string* error);
-// Stops the output and completes the take. Open voices are closed. False when the take is not
-// whole (what it lacks is already on stderr).
+// Turns the call output off (nothing of it stays on the sound server), stops the output and
+// completes the take. Open voices are closed. False when the take is not whole (what it lacks is
+// already on stderr).
 bool StopAudio();
 
 }  // namespace platform::wave

@@ -128,11 +128,13 @@ void Mixer::SetAsleep(bool asleep) {
 }
 
 void Mixer::Render(float* out, int frames) {
-    while (frames > 0) {
-        const int n = std::min(frames, kMaxChunkFrames);
-        RenderChunk(out, n);
-        out += 2 * n;
-        frames -= n;
+    for (int done = 0; done < frames;) {
+        const int n = std::min(frames - done, kMaxChunkFrames);
+        RenderChunk(out + 2 * done, n);
+        done += n;
+    }
+    if (FrameRing* tap = tap_.load(std::memory_order_acquire)) {
+        tap->Push(out, frames);
     }
 }
 

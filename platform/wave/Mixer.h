@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "platform/wave/BoundedQueue.h"
+#include "platform/wave/FrameRing.h"
 #include "platform/wave/Limiter.h"
 #include "platform/win32.h"
 
@@ -117,6 +118,12 @@ public:
     void SetWaker(void (*wake)()) { wake_ = wake; }
     // The output thread: asleep before its last look at HasCommands, awake before rendering.
     void SetAsleep(bool asleep);
+    // Any thread, a hint: the output sleeps, so nothing is rendered until the next command.
+    bool IsAsleep() const { return asleep_.load(std::memory_order_acquire) != 0; }
+
+    // Any thread: every rendered frame is also pushed into `ring` (null: none), for an output
+    // fed beside the device (the call). The ring must outlive the rendering.
+    void SetTap(FrameRing* ring) { tap_.store(ring, std::memory_order_release); }
 
 private:
     void RenderChunk(float* out, int frames);
@@ -135,6 +142,7 @@ private:
     std::atomic<uint64_t> quietFrames_{0};
     std::atomic<unsigned> asleep_{0};
     void (*wake_)() = nullptr;
+    std::atomic<FrameRing*> tap_{nullptr};
 };
 
 }  // namespace platform::wave

@@ -94,16 +94,21 @@ TEST_F(SettingsTest, FirstStartUsesTheDefaultsAndWritesNothing) {
     EXPECT_EQ(settings.xButtonClose, 1u);
     EXPECT_EQ(settings.animationsOn, 1u);
     EXPECT_EQ(settings.vibrationsOn, 1u);
+    EXPECT_EQ(settings.callOutput, 0u);
+    EXPECT_EQ(settings.callVolume, 100u);
+    EXPECT_EQ(settings.callWithMicrophone, 1u);
     EXPECT_FALSE(std::filesystem::exists(platform::registry::FilePath()));
 }
 
 TEST_F(SettingsTest, VolumesAboveFullReadAsFullAndOthersAsStored) {
     Store(L"VolumeBeat", 250);
     Store(L"VolumeSounds", 0xFFFFFFFFu);
+    Store(L"CallVolume", 101);
     Settings settings;
     settings.Load();
     EXPECT_EQ(settings.volumeBeat, 100u);
     EXPECT_EQ(settings.volumeSounds, 100u);
+    EXPECT_EQ(settings.callVolume, 100u);
 
     Store(L"VolumeBeat", 0);
     Store(L"VolumeSounds", 37);
@@ -150,6 +155,9 @@ TEST_F(SettingsTest, SavedValuesComeBackOnTheNextStart) {
     closing.xButtonClose = 0;
     closing.animationsOn = 0;
     closing.vibrationsOn = 5;
+    closing.callOutput = 1;
+    closing.callVolume = 40;
+    closing.callWithMicrophone = 0;
     closing.Save();
 
     platform::registry::Unload();
@@ -160,6 +168,9 @@ TEST_F(SettingsTest, SavedValuesComeBackOnTheNextStart) {
     EXPECT_EQ(next.xButtonClose, 0u);
     EXPECT_EQ(next.animationsOn, 0u);
     EXPECT_EQ(next.vibrationsOn, 5u);
+    EXPECT_EQ(next.callOutput, 1u);
+    EXPECT_EQ(next.callVolume, 40u);
+    EXPECT_EQ(next.callWithMicrophone, 0u);
 }
 
 TEST_F(SettingsTest, FoldersLieBesideTheProgram) {

@@ -38,6 +38,20 @@ inline bool IsGreen(uint32_t p) {
     return Green(p) > 80 && Green(p) > Red(p) + 20 && Blue(p) < 80;
 }
 
+// What a shell command prints on stdout.
+inline std::string Output(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        size_t n;
+        while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) {
+            out.append(chunk, n);
+        }
+        pclose(pipe);
+    }
+    return out;
+}
+
 // A fresh folder for one run: config/, shots/, and the script.
 class PulsorRun {
 public:

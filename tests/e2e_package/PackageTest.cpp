@@ -20,20 +20,6 @@ bool Succeeds(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// Output of a shell command (stdout only).
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char chunk[4096];
-        size_t n;
-        while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) {
-            out.append(chunk, n);
-        }
-        pclose(pipe);
-    }
-    return out;
-}
-
 std::string Status() {
     return Output("dpkg-query -W -f='${Status}' pulsor 2>/dev/null");
 }
@@ -118,7 +104,7 @@ TEST_F(Package, InstallsRunsFromUsrBinAndRemovesCleanly) {
     EXPECT_NE(control.find("Maintainer: Harrowmint"), std::string::npos) << control;
     for (const char* library :
          {"libsdl2-2.0-0", "libpng16-16", "libfreetype6", "libfontconfig1", "libharfbuzz0b",
-          "libfribidi0", "libasound2", "libjack-jackd2-0", "libx11-6"}) {
+          "libfribidi0", "libasound2", "libjack-jackd2-0", "libx11-6", "libpulse0"}) {
         EXPECT_NE(control.find(library), std::string::npos) << library << " in\n" << control;
     }
 
@@ -150,6 +136,17 @@ TEST_F(Package, InstallsRunsFromUsrBinAndRemovesCleanly) {
     EXPECT_NE(desktop.find("\nExec=pulsor\n"), std::string::npos) << desktop;
     EXPECT_NE(desktop.find("\nIcon=pulsor\n"), std::string::npos) << desktop;
     EXPECT_NE(desktop.find("\nCategories=AudioVideo;Audio;\n"), std::string::npos) << desktop;
+    const char kMetainfo[] = "/usr/share/metainfo/example.harrowmint.pulsor.metainfo.xml";
+    ASSERT_TRUE(fs::is_regular_file(kMetainfo));
+    const std::string metainfo = PulsorRun::ReadText(kMetainfo);
+    EXPECT_NE(metainfo.find("<launchable type=\"desktop-id\">pulsor.desktop</launchable>"),
+              std::string::npos)
+        << metainfo;
+    if (Succeeds("command -v appstreamcli")) {
+        // Offline: the screenshots' addresses are checked for form, not fetched.
+        EXPECT_TRUE(Succeeds(std::string("appstreamcli validate --no-net ") + kMetainfo))
+            << Output(std::string("appstreamcli validate --no-net ") + kMetainfo + " 2>&1");
+    }
     if (Succeeds("command -v man")) {
         EXPECT_TRUE(Succeeds("man -w pulsor")) << "man does not find the page";
     }
@@ -176,6 +173,7 @@ TEST_F(Package, InstallsRunsFromUsrBinAndRemovesCleanly) {
     EXPECT_FALSE(fs::exists("/usr/lib/pulsor")) << "something of the package is left";
     EXPECT_FALSE(fs::exists(fs::symlink_status("/usr/bin/pulsor")));
     EXPECT_FALSE(fs::exists("/usr/share/applications/pulsor.desktop"));
+    EXPECT_FALSE(fs::exists(kMetainfo));
     EXPECT_FALSE(fs::exists("/usr/share/icons/hicolor/64x64/apps/pulsor.png"));
     EXPECT_FALSE(fs::exists("/usr/share/doc/pulsor"));
 }

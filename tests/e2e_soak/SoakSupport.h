@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace soak {
@@ -18,11 +19,15 @@ struct Outcome {
 };
 
 // Starts `program` with `args`, its output into `log`; the donation button's browser is `true`.
-// `asan` is added to the AddressSanitizer options of a sanitizer build.
+// `asan` is added to the AddressSanitizer options of a sanitizer build; `env` to its environment.
 inline pid_t Spawn(const std::string& program, const std::vector<std::string>& args,
-                   const std::string& log, const std::string& asan = "") {
+                   const std::string& log, const std::string& asan = "",
+                   const std::vector<std::pair<std::string, std::string>>& env = {}) {
     const pid_t pid = fork();
     if (pid == 0) {
+        for (const auto& [name, value] : env) {
+            setenv(name.c_str(), value.c_str(), 1);
+        }
         const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out >= 0) {
             dup2(out, STDOUT_FILENO);

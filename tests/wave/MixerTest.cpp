@@ -353,3 +353,36 @@ TEST_F(MixerTest, QuietFramesCountOnlyWhileNothingIsLeftToPlayAndPostsWakeASleep
     Render(256);
     EXPECT_FALSE(mixer_.HasCommands());
 }
+
+namespace {
+
+// The call output's feed: every rendered frame, in order, also longer renders than a chunk; what
+// does not fit the ring is dropped and counted, never written over what waits.
+TEST_F(MixerTest, TheTapGetsEveryRenderedFrameUntilItIsFull) {
+    FrameRing ring(8192);
+    MixerVoice* v = NewVoice(Pcm(1, 48000, 16));
+    std::vector<int> ramp(6000);
+    for (size_t i = 0; i < ramp.size(); ++i) {
+        ramp[i] = static_cast<int>(i);
+    }
+    const auto data = wavetest::S16(ramp);
+    Post(Command::Write, v, &data, 1);
+    mixer_.SetTap(&ring);
+    std::vector<float> rendered = Render(kMaxChunkFrames + 100);
+    const std::vector<float> more = Render(256);
+    rendered.insert(rendered.end(), more.begin(), more.end());
+    ASSERT_EQ(ring.Available(), rendered.size() / 2);
+    std::vector<float> tapped(rendered.size());
+    EXPECT_EQ(ring.Pop(tapped.data(), rendered.size()), rendered.size() / 2);
+    EXPECT_EQ(tapped, rendered);
+
+    Render(8192);
+    Render(256);  // no room left: dropped whole
+    EXPECT_EQ(ring.Available(), 8192u);
+    EXPECT_EQ(ring.Dropped(), 256u);
+    mixer_.SetTap(nullptr);
+    Render(256);
+    EXPECT_EQ(ring.Dropped(), 256u);
+}
+
+}  // namespace

@@ -1,0 +1,434 @@
+#include "platform/wave/PulseClient.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <unistd.h>
+
+#include <functional>
+
+namespace platform::wave {
+
+namespace {
+
+// A local server answers in milliseconds; one that takes longer is not coming back.
+constexpr pa_usec_t kAnswerWithinUs = 2 * PA_USEC_PER_SEC;
+constexpr pa_sample_spec kSpec = {PA_SAMPLE_FLOAT32LE, 48000, 2};
+constexpr size_t kFrameBytes = sizeof(float) * 2;
+
+class Locked {
+public:
+    explicit Locked(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
+    ~Locked() { pa_threaded_mainloop_unlock(loop_); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+
+private:
+    pa_threaded_mainloop* loop_;
+};
+
+struct Deadline {
+    pa_threaded_mainloop* loop;
+    bool passed = false;
+};
+
+void OnDeadline(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* data) {
+    auto* deadline = static_cast<Deadline*>(data);
+    deadline->passed = true;
+    pa_threaded_mainloop_signal(deadline->loop, 0);
+}
+
+// With the loop locked: waits for the loop's signals until `ready` or the deadline.
+bool WaitFor(pa_threaded_mainloop* loop, pa_context* context, const std::function<bool()>& ready) {
+    Deadline deadline{loop};
+    pa_time_event* timer =
+        pa_context_rttime_new(context, pa_rtclock_now() + kAnswerWithinUs, OnDeadline, &deadline);
+    while (!ready() && !deadline.passed) {
+        pa_threaded_mainloop_wait(loop);
+    }
+    if (timer) {
+        pa_threaded_mainloop_get_api(loop)->time_free(timer);
+    }
+    return ready();
+}
+
+void SignalContext(pa_context*, void* loop) {
+    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+}
+void SignalStream(pa_stream*, void* loop) {
+    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+}
+void SignalOperation(pa_operation*, void* loop) {
+    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+}
+
+pa_proplist* MakeProperties(const PulseClient::Properties& properties) {
+    pa_proplist* list = pa_proplist_new();
+    for (const auto& [key, value] : properties) {
+        pa_proplist_sets(list, key.c_str(), value.c_str());
+    }
+    return list;
+}
+
+}  // namespace
+
+bool PulseClient::Connect(const Properties& properties, std::string* error) {
+    Disconnect();
+    loop_ = pa_threaded_mainloop_new();
+    if (!loop_) {
+        *error = "cannot start libpulse's main loop";
+        return false;
+    }
+    pa_proplist* list = MakeProperties(properties);
+    context_ = pa_context_new_with_proplist(pa_threaded_mainloop_get_api(loop_), "Pulsor", list);
+    pa_proplist_free(list);
+    if (!context_) {
+        *error = "cannot make a libpulse context";
+        Disconnect();
+        return false;
+    }
+    pa_context_set_state_callback(context_, SignalContext, loop_);
+    // Without a server there is nothing to be a microphone on: never start one.
+    if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0 ||
+        pa_threaded_mainloop_start(loop_) < 0) {
+        *error = "no sound server: " + ContextError();
+        Disconnect();
+        return false;
+    }
+    pa_threaded_mainloop_set_name(loop_, "pulsor-call");
+    bool ready = false;
+    {
+        Locked locked(loop_);
+        WaitFor(loop_, context_, [this] {
+            return !PA_CONTEXT_IS_GOOD(pa_context_get_state(context_)) ||
+                   pa_context_get_state(context_) == PA_CONTEXT_READY;
+        });
+        ready = pa_context_get_state(context_) == PA_CONTEXT_READY;
+        if (!ready) {
+            *error = "no sound server: " + ContextError();
+        }
+    }
+    if (!ready) {
+        Disconnect();
+    }
+    return ready;
+}
+
+void PulseClient::Disconnect() {
+    if (!loop_) {
+        return;
+    }
+    {
+        Locked locked(loop_);
+        if (stream_) {
+            pa_stream_set_state_callback(stream_, nullptr, nullptr);
+            pa_stream_disconnect(stream_);
+            pa_stream_unref(stream_);
+            stream_ = nullptr;
+        }
+        if (context_) {
+            pa_context_set_state_callback(context_, nullptr, nullptr);
+            pa_context_disconnect(context_);
+            pa_context_unref(context_);
+            context_ = nullptr;
+        }
+    }
+    pa_threaded_mainloop_stop(loop_);
+    pa_threaded_mainloop_free(loop_);
+    loop_ = nullptr;
+}
+
+bool PulseClient::Connected() {
+    if (!loop_) {
+        return false;
+    }
+    Locked locked(loop_);
+    return pa_context_get_state(context_) == PA_CONTEXT_READY;
+}
+
+std::string PulseClient::ContextError() const {
+    const int code = context_ ? pa_context_errno(context_) : PA_ERR_INTERNAL;
+    return pa_strerror(code == PA_OK ? PA_ERR_CONNECTIONTERMINATED : code);
+}
+
+bool PulseClient::Await(pa_operation* operation) {
+    if (!operation) {
+        return false;
+    }
+    pa_operation_set_state_callback(operation, SignalOperation, loop_);
+    const bool finished = WaitFor(loop_, context_, [operation] {
+        return pa_operation_get_state(operation) != PA_OPERATION_RUNNING;
+    });
+    if (!finished) {
+        pa_operation_cancel(operation);  // its callback, pointing at the caller's data, never runs
+    }
+    const bool done = pa_operation_get_state(operation) == PA_OPERATION_DONE;
+    pa_operation_set_state_callback(operation, nullptr, nullptr);
+    pa_operation_unref(operation);
+    return done;
+}
+
+bool PulseClient::ListModules(std::vector<Module>* modules, std::string* error) {
+    modules->clear();
+    if (!loop_) {
+        *error = "not connected";
+        return false;
+    }
+    Locked locked(loop_);
+    auto each = [](pa_context*, const pa_module_info* info, int eol, void* data) {
+        if (eol == 0 && info) {
+            static_cast<std::vector<Module>*>(data)->push_back(
+                {info->index, info->name ? info->name : "", info->argument ? info->argument : ""});
+        }
+    };
+    if (!Await(pa_context_get_module_info_list(context_, each, modules))) {
+        *error = "cannot list the server's modules: " + ContextError();
+        return false;
+    }
+    return true;
+}
+
+bool PulseClient::ListClientProperty(const char* key, std::vector<std::string>* values,
+                                     std::string* error) {
+    values->clear();
+    if (!loop_) {
+        *error = "not connected";
+        return false;
+    }
+    Locked locked(loop_);
+    struct Query {
+        const char* key;
+        std::vector<std::string>* values;
+    } query{key, values};
+    auto each = [](pa_context*, const pa_client_info* info, int eol, void* data) {
+        auto* q = static_cast<Query*>(data);
+        if (eol == 0 && info && info->proplist) {
+            if (const char* value = pa_proplist_gets(info->proplist, q->key)) {
+                q->values->push_back(value);
+            }
+        }
+    };
+    if (!Await(pa_context_get_client_info_list(context_, each, &query))) {
+        *error = "cannot list the server's clients: " + ContextError();
+        return false;
+    }
+    return true;
+}
+
+bool PulseClient::DefaultSource(Source* source, std::string* error) {
+    *source = Source();
+    if (!loop_) {
+        *error = "not connected";
+        return false;
+    }
+    Locked locked(loop_);
+    std::string name;
+    auto server = [](pa_context*, const pa_server_info* info, void* data) {
+        if (info && info->default_source_name) {
+            *static_cast<std::string*>(data) = info->default_source_name;
+        }
+    };
+    if (!Await(pa_context_get_server_info(context_, server, &name))) {
+        *error = "cannot ask the server for its default source: " + ContextError();
+        return false;
+    }
+    bool found = false;
+    struct Query {
+        Source* source;
+        bool* found;
+    } query{source, &found};
+    auto each = [](pa_context*, const pa_source_info* info, int eol, void* data) {
+        auto* q = static_cast<Query*>(data);
+        if (eol == 0 && info) {
+            q->source->name = info->name ? info->name : "";
+            q->source->description = info->description ? info->description : "";
+            q->source->monitor = info->monitor_of_sink != PA_INVALID_INDEX;
+            *q->found = true;
+        }
+    };
+    // A lookup of a name that is not there fails; that is the answer "none".
+    if (name.empty() ||
+        !Await(pa_context_get_source_info_by_name(context_, name.c_str(), each, &query)) ||
+        !found) {
+        *error = "the sound server has no microphone";
+        return false;
+    }
+    return true;
+}
+
+bool PulseClient::LoadModule(const std::string& name, const std::string& argument, uint32_t* index,
+                             std::string* error) {
+    *index = PA_INVALID_INDEX;
+    if (!loop_) {
+        *error = "not connected";
+        return false;
+    }
+    Locked locked(loop_);
+    auto loaded = [](pa_context*, uint32_t at, void* data) { *static_cast<uint32_t*>(data) = at; };
+    if (!Await(pa_context_load_module(context_, name.c_str(), argument.c_str(), loaded, index)) ||
+        *index == PA_INVALID_INDEX) {
+        *error = "the sound server did not load " + name + ": " + ContextError();
+        return false;
+    }
+    return true;
+}
+
+bool PulseClient::UnloadModule(uint32_t index) {
+    if (!loop_) {
+        return false;
+    }
+    Locked locked(loop_);
+    int success = 0;
+    auto done = [](pa_context*, int ok, void* data) { *static_cast<int*>(data) = ok; };
+    return Await(pa_context_unload_module(context_, index, done, &success)) && success;
+}
+
+bool PulseClient::SinkLatency(const std::string& name, uint64_t* latencyUs) {
+    if (!loop_) {
+        return false;
+    }
+    Locked locked(loop_);
+    struct Query {
+        uint64_t* latency;
+        bool found;
+    } query{latencyUs, false};
+    auto each = [](pa_context*, const pa_sink_info* info, int eol, void* data) {
+        auto* q = static_cast<Query*>(data);
+        if (eol == 0 && info) {
+            *q->latency = info->latency;
+            q->found = true;
+        }
+    };
+    return Await(pa_context_get_sink_info_by_name(context_, name.c_str(), each, &query)) &&
+           query.found;
+}
+
+bool PulseClient::RestartSink(const std::string& name) {
+    if (!loop_) {
+        return false;
+    }
+    Locked locked(loop_);
+    int success = 0;
+    auto done = [](pa_context*, int ok, void* data) { *static_cast<int*>(data) &= ok; };
+    bool ok = true;
+    for (int suspend : {1, 0}) {
+        success = 1;
+        ok = Await(pa_context_suspend_sink_by_name(context_, name.c_str(), suspend, done,
+                                                   &success)) &&
+             success && ok;
+    }
+    return ok;
+}
+
+bool PulseClient::AwaitDevice(bool sink, const std::string& name, std::string* error) {
+    if (!loop_) {
+        *error = "not connected";
+        return false;
+    }
+    const pa_usec_t until = pa_rtclock_now() + kAnswerWithinUs;
+    for (;;) {
+        {
+            Locked locked(loop_);
+            bool found = false;
+            auto sinkInfo = [](pa_context*, const pa_sink_info* info, int eol, void* data) {
+                *static_cast<bool*>(data) |= eol == 0 && info;
+            };
+            auto sourceInfo = [](pa_context*, const pa_source_info* info, int eol, void* data) {
+                *static_cast<bool*>(data) |= eol == 0 && info;
+            };
+            Await(sink ? pa_context_get_sink_info_by_name(context_, name.c_str(), sinkInfo, &found)
+                       : pa_context_get_source_info_by_name(context_, name.c_str(), sourceInfo,
+                                                            &found));
+            if (found) {
+                return true;
+            }
+            if (pa_context_get_state(context_) != PA_CONTEXT_READY || pa_rtclock_now() > until) {
+                *error = "the sound server did not make " + name;
+                return false;
+            }
+        }
+        usleep(5000);
+    }
+}
+
+bool PulseClient::OpenPlayback(const std::string& sink, const Properties& properties,
+                               uint32_t requestFrames, uint32_t bufferFrames, uint32_t startFrames,
+                               std::string* error) {
+    ClosePlayback();
+    if (!loop_) {
+        *error = "not connected";
+        return false;
+    }
+    Locked locked(loop_);
+    pa_proplist* list = MakeProperties(properties);
+    stream_ = pa_stream_new_with_proplist(context_, "Pulsor", &kSpec, nullptr, list);
+    pa_proplist_free(list);
+    if (!stream_) {
+        *error = "cannot make a stream: " + ContextError();
+        return false;
+    }
+    pa_stream_set_state_callback(stream_, SignalStream, loop_);
+    pa_buffer_attr attr;
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.tlength = static_cast<uint32_t>(bufferFrames * kFrameBytes);
+    attr.prebuf = static_cast<uint32_t>(startFrames * kFrameBytes);
+    attr.minreq = static_cast<uint32_t>(requestFrames * kFrameBytes);
+    attr.fragsize = static_cast<uint32_t>(-1);
+    // Early requests: the sink's latency is the request size, whatever the buffer holds, so the
+    // buffer's fill is this program's to keep small. Never moved to another sink (where it would
+    // be heard, not sent): it fails instead.
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_EARLY_REQUESTS | PA_STREAM_DONT_MOVE);
+    pa_stream* stream = stream_;
+    if (pa_stream_connect_playback(stream_, sink.c_str(), &attr, flags, nullptr, nullptr) < 0 ||
+        !WaitFor(loop_, context_,
+                 [stream] {
+                     return !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)) ||
+                            pa_stream_get_state(stream) == PA_STREAM_READY;
+                 }) ||
+        pa_stream_get_state(stream_) != PA_STREAM_READY) {
+        *error = "cannot play into " + sink + ": " + ContextError();
+        pa_stream_set_state_callback(stream_, nullptr, nullptr);
+        pa_stream_disconnect(stream_);
+        pa_stream_unref(stream_);
+        stream_ = nullptr;
+        return false;
+    }
+    return true;
+}
+
+size_t PulseClient::Room() {
+    if (!loop_) {
+        return 0;
+    }
+    Locked locked(loop_);
+    if (!stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY) {
+        return 0;
+    }
+    const size_t bytes = pa_stream_writable_size(stream_);
+    return bytes == static_cast<size_t>(-1) ? 0 : bytes / kFrameBytes;
+}
+
+bool PulseClient::Write(const float* frames, size_t count) {
+    if (!loop_) {
+        return false;
+    }
+    if (count == 0) {
+        return true;
+    }
+    Locked locked(loop_);
+    return stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY &&
+           pa_stream_write(stream_, frames, count * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE) == 0;
+}
+
+void PulseClient::ClosePlayback() {
+    if (!loop_ || !stream_) {
+        return;
+    }
+    Locked locked(loop_);
+    pa_stream_set_state_callback(stream_, nullptr, nullptr);
+    pa_stream_disconnect(stream_);
+    pa_stream_unref(stream_);
+    stream_ = nullptr;
+}
+
+}  // namespace platform::wave

@@ -32,9 +32,9 @@ const int kHeight = 640;
 const int kDpi = 192;
 
 std::wstring AssetFolder(const char* name) {
-    const std::filesystem::path source =
-        std::filesystem::path(__FILE__).parent_path().parent_path();
-    return platform::FromUtf8((source / "assets" / name).string()) + L"/";
+    return platform::FromUtf8(
+               (std::filesystem::path(PULSOR_SOURCE_DIR) / "assets" / name).string()) +
+           L"/";
 }
 
 // A headless 480 x 640 screen with the skinned pad placed as the main screen places it.
@@ -135,6 +135,14 @@ void BM_TouchToSound(benchmark::State& state) {
     }
     auto bank = std::make_unique<SoundBank>();
     bank->Load(AssetFolder("Sounds").c_str());
+    // Without its words the loop below would wait for ever for a sound.
+    for (int word = 1; word <= SoundBank::kWords; ++word) {
+        if (!bank->GetSample(word, false) || !bank->GetSample(word, false)->IsPlayable()) {
+            state.SkipWithError("the built-in words did not load");
+            platform::wave::StopAudio();
+            return;
+        }
+    }
     scene.pad->SetSoundBank(bank.get());
 
     double queueTotal = 0;

@@ -28,8 +28,9 @@ const wchar_t kKey[] = L"HKEY_LOCAL_MACHINE\\Software\\Harrowmint\\Pulsor\\Setti
 const char kHeader[] =
     "Windows Registry Editor Version 5.00\n\n"
     "[HKEY_LOCAL_MACHINE\\Software\\Harrowmint\\Pulsor\\Settings]\n";
-// 240x320 at 96 dpi: the settings button, then the Animations switch.
-const char kFlipAnimations[] = "wait 2100\ntap 39 13\nwait 600\ntap 170 212\nwait 100\n";
+// 240x320 at 96 dpi: the settings button, then the Animations switch. The first tap comes well
+// after the splash's two seconds: on the wall clock a loaded machine can keep the splash longer.
+const char kFlipAnimations[] = "wait 3000\ntap 39 13\nwait 600\ntap 170 212\nwait 100\n";
 
 struct Outcome {
     int status = -1;  // exit status, -1 when it died of a signal

@@ -360,7 +360,8 @@ TEST_P(Call, AKilledPulsorsModulesAreClearedByTheNextStart) {
     const std::vector<std::string> stale = server_->PulsorModules();
     ASSERT_GE(stale.size(), 2u) << "the killed program left nothing to clear";
 
-    std::ofstream(run_.Dir() / "script.txt") << "wait 1500\n";
+    // Runs until the test has seen its modules, however slow the start on a loaded machine.
+    std::ofstream(run_.Dir() / "script.txt") << "wait 60000\n";
     const pid_t next = soak::Spawn(
         PULSOR_EXE,
         {"--headless", "--real-time", "--call", "--script", (run_.Dir() / "script.txt").string(),
@@ -378,6 +379,7 @@ TEST_P(Call, AKilledPulsorsModulesAreClearedByTheNextStart) {
     for (const std::string& line : modules) {
         EXPECT_EQ(std::find(stale.begin(), stale.end(), line), stale.end()) << line;
     }
+    kill(next, SIGTERM);
     EXPECT_EQ(soak::Reap(next).status, 0) << run_.Errors();
     EXPECT_TRUE(server_->PulsorModules().empty());
 }

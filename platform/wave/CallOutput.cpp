@@ -75,6 +75,10 @@ struct CallState {
     std::string microphoneReason;  // why the microphone is not mixed in while asked for
     TimeNs nextTry = 0;
     std::string said;  // the last line on stderr, not repeated
+    // The server's defaults before the call's devices were made, held until the next round of
+    // upkeep: a session manager may choose a new device as its default a moment later.
+    std::string userSink;
+    std::string userSource;
 };
 
 CallState& C() {
@@ -202,6 +206,25 @@ void UnloadAll(CallState& c) {
     c.loopbackModule = c.sourceModule = c.sinkModule = kNoModule;
 }
 
+// With the session locked: a default sink or source the server (or its session manager) moved
+// to the call's devices goes back to the user's. The call mix as the default output would send
+// every program's sound into the call; the Pulsor microphone stays default only where there was
+// no other.
+void KeepUserDefaults(CallState& c) {
+    std::string sink;
+    std::string source;
+    std::string error;
+    if (!c.client->Defaults(&sink, &source, &error)) {
+        return;
+    }
+    if (sink == kCallSinkName && !c.userSink.empty() && c.userSink != kCallSinkName) {
+        c.client->SetDefault(true, c.userSink);
+    }
+    if (source == kCallSourceName && !c.userSource.empty() && c.userSource != kCallSourceName) {
+        c.client->SetDefault(false, c.userSource);
+    }
+}
+
 // With the session locked: connects, clears away what a gone Pulsor left, and makes the sink, the
 // microphone, the stream into the sink and (when asked) the loopback.
 bool Establish(CallState& c, std::string* error) {
@@ -222,6 +245,8 @@ bool Establish(CallState& c, std::string* error) {
     PulseClient::Source microphone;
     std::string noMicrophone;
     const bool haveMicrophone = c.client->DefaultSource(&microphone, &noMicrophone);
+    std::string noDefaults;
+    c.client->Defaults(&c.userSink, &c.userSource, &noDefaults);
     const std::string sink = std::string("sink_name=") + kCallSinkName +
                              " format=float32le rate=48000 channels=2 sink_properties=" +
                              Properties(c, "Pulsor call mix");
@@ -246,6 +271,7 @@ bool Establish(CallState& c, std::string* error) {
     if (c.client->SinkLatency(kCallSinkName, &ahead) && ahead > kRestartAboveUs) {
         c.client->RestartSink(kCallSinkName);
     }
+    KeepUserDefaults(c);
     if (c.wantMicrophone) {
         MixMicrophone(c, haveMicrophone ? &microphone : nullptr, noMicrophone);
     }
@@ -268,6 +294,11 @@ void Maintain(CallState& c) {
             Say(c, "call output: the Pulsor microphone is back");
         }
         return;
+    }
+    if (!c.userSink.empty() || !c.userSource.empty()) {
+        KeepUserDefaults(c);
+        c.userSink.clear();
+        c.userSource.clear();
     }
     if (!c.wantMicrophone) {
         return;

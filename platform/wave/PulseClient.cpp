@@ -214,23 +214,48 @@ bool PulseClient::ListClientProperty(const char* key, std::vector<std::string>* 
     return true;
 }
 
-bool PulseClient::DefaultSource(Source* source, std::string* error) {
-    *source = Source();
+bool PulseClient::Defaults(std::string* sink, std::string* source, std::string* error) {
+    sink->clear();
+    source->clear();
     if (!loop_) {
         *error = "not connected";
         return false;
     }
     Locked locked(loop_);
-    std::string name;
+    std::pair<std::string*, std::string*> names{sink, source};
     auto server = [](pa_context*, const pa_server_info* info, void* data) {
+        auto* n = static_cast<std::pair<std::string*, std::string*>*>(data);
+        if (info && info->default_sink_name) {
+            *n->first = info->default_sink_name;
+        }
         if (info && info->default_source_name) {
-            *static_cast<std::string*>(data) = info->default_source_name;
+            *n->second = info->default_source_name;
         }
     };
-    if (!Await(pa_context_get_server_info(context_, server, &name))) {
-        *error = "cannot ask the server for its default source: " + ContextError();
+    if (!Await(pa_context_get_server_info(context_, server, &names))) {
+        *error = "cannot ask the server for its defaults: " + ContextError();
         return false;
     }
+    return true;
+}
+
+bool PulseClient::SetDefault(bool sink, const std::string& name) {
+    if (!loop_) {
+        return false;
+    }
+    Locked locked(loop_);
+    return Await(sink ? pa_context_set_default_sink(context_, name.c_str(), nullptr, nullptr)
+                      : pa_context_set_default_source(context_, name.c_str(), nullptr, nullptr));
+}
+
+bool PulseClient::DefaultSource(Source* source, std::string* error) {
+    *source = Source();
+    std::string sinkName;
+    std::string name;
+    if (!Defaults(&sinkName, &name, error)) {
+        return false;
+    }
+    Locked locked(loop_);
     bool found = false;
     struct Query {
         Source* source;

@@ -49,6 +49,10 @@ public:
     bool ListClientProperty(const char* key, std::vector<std::string>* values, std::string* error);
     // The server's default source; false with the reason when it has none.
     bool DefaultSource(Source* source, std::string* error);
+    // The names of the server's default sink and source (empty where it has none).
+    bool Defaults(std::string* sink, std::string* source, std::string* error);
+    // Makes the named sink (or source) the server's default.
+    bool SetDefault(bool sink, const std::string& name);
     bool LoadModule(const std::string& name, const std::string& argument, uint32_t* index,
                     std::string* error);
     bool UnloadModule(uint32_t index);

@@ -231,6 +231,7 @@ private:
 struct Take {
     soak::Outcome outcome;
     std::vector<float> call;  // what the Pulsor microphone gave a recorder
+    std::string defaults;     // the server's default sink and source just before the signal
 };
 
 class Call : public ::testing::TestWithParam<Server::Kind> {
@@ -284,6 +285,12 @@ protected:
                      : -1;
         if (signal) {
             std::this_thread::sleep_until(appearedAt + std::chrono::milliseconds(endAfterMs));
+            std::istringstream info(server_->Pactl("info"));
+            for (std::string line; std::getline(info, line);) {
+                if (line.rfind("Default S", 0) == 0) {
+                    take.defaults += line + "\n";
+                }
+            }
             kill(pulsor, signal);
         }
         take.outcome = soak::Reap(pulsor);
@@ -352,6 +359,10 @@ TEST_P(Call, TheMicrophoneIsMixedInAndSigtermLeavesNothing) {
     EXPECT_NEAR(Crossings(take.call, word - 9600, 4800), 880, 60);
     EXPECT_TRUE(server_->PulsorModules().empty()) << server_->PulsorModules()[0];
     EXPECT_EQ(server_->SourcesNamed(kSource), 0);
+    // The user's own devices stay the defaults while the call's exist.
+    EXPECT_NE(take.defaults.find(std::string("Default Source: ") + kSine), std::string::npos)
+        << take.defaults;
+    EXPECT_EQ(take.defaults.find("Default Sink: pulsor_call"), std::string::npos) << take.defaults;
 }
 
 // A Pulsor killed outright leaves its modules; the next start clears them and makes one source.

@@ -10,7 +10,10 @@ enum ControlNotify {
     Clicked = 4,
     Toggled = 5,
     ValueChanged = 8,
-    Cancelled = 9,  // a touch the control took was withdrawn (a scrolling panel took it over)
+    Cancelled = 9,        // a touch the control took was withdrawn (a scrolling panel took it over)
+    TextChanged = 11,     // typing changed a text field
+    Entered = 12,         // Enter in a text field
+    FocusRequested = 13,  // a tap on a text field
 };
 
 // Image roles shared by buttons, check boxes and image boxes.

@@ -11,6 +11,7 @@ enum ControlNotify {
     Toggled = 5,
     ValueChanged = 8,
     Cancelled = 9,        // a touch the control took was withdrawn (a scrolling panel took it over)
+    Scrolled = 10,        // a drag moved a panel's content
     TextChanged = 11,     // typing changed a text field
     Entered = 12,         // Enter in a text field
     FocusRequested = 13,  // a tap on a text field

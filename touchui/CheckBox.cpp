@@ -30,13 +30,23 @@ int CheckBox::OnTouchDown(HWND target, int, int x, int y) {
     if (!HitTest(x, y))
         return 0;
     Flip(target);
+    flippedByTouch = true;
     return 1;
 }
 
 int CheckBox::OnTouchUp(HWND, int, int, int) {
+    flippedByTouch = false;
     return 0;
 }
 
 int CheckBox::OnTouchMove(HWND, int, int, int) {
     return 0;
+}
+
+void CheckBox::CancelTouch(HWND target) {
+    if (!flippedByTouch)
+        return;
+    flippedByTouch = false;
+    Flip(target);
+    Notify(target, Cancelled);
 }

@@ -24,6 +24,8 @@ public:
     // Lifts and moves pass on to the controls after it.
     int OnTouchUp(HWND window, int reserved, int x, int y) override;
     int OnTouchMove(HWND window, int reserved, int x, int y) override;
+    // Flips back what the touch-down flipped: Toggled, then Cancelled.
+    void CancelTouch(HWND window) override;
 
     StateImages images;  // normal (off), active (on), disabled
     int imageStyle;
@@ -32,4 +34,6 @@ public:
 
 private:
     void Flip(HWND target);
+
+    bool flippedByTouch = false;  // from the touch-down until its lift
 };

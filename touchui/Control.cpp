@@ -109,6 +109,14 @@ int Control::OnTouchMove(HWND target, int, int x, int y) {
     return 1;
 }
 
+void Control::CancelTouch(HWND target) {
+    if (!state)
+        return;
+    state = 0;
+    Invalidate();
+    Notify(target, Cancelled);
+}
+
 void Control::PaintIfVisible(HDC hdc) {
     if (visible)
         Paint(hdc);

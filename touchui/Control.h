@@ -10,6 +10,11 @@ enum ControlNotify {
     Clicked = 4,
     Toggled = 5,
     ValueChanged = 8,
+    Cancelled = 9,        // a touch the control took was withdrawn (a scrolling panel took it over)
+    Scrolled = 10,        // a drag moved a panel's content
+    TextChanged = 11,     // typing changed a text field
+    Entered = 12,         // Enter in a text field
+    FocusRequested = 13,  // a tap on a text field
 };
 
 // Image roles shared by buttons, check boxes and image boxes.
@@ -63,6 +68,10 @@ public:
     virtual int OnTouchDown(HWND window, int reserved, int x, int y);
     virtual int OnTouchUp(HWND window, int reserved, int x, int y);
     virtual int OnTouchMove(HWND window, int reserved, int x, int y);
+    // Withdraws the touch this control took at its last touch-down, before the lift: the control
+    // is left as it was before that touch and reports Cancelled to `window`. Base behaviour: a
+    // press is dropped without Released or Clicked. Nothing happens when the control holds none.
+    virtual void CancelTouch(HWND window);
 
     // Draws image (with its mask for style 2) into rect. Style: 1 single image, 2 image with mask;
     // placement: 1 centred at natural size, 2 stretched. Any other style or placement draws

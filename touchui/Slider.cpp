@@ -54,8 +54,12 @@ void Slider::SetValue(int v, int repaint) {
             snapped = v;
     }
     value = static_cast<int>(snapped);
-    std::swprintf(text, TextCapacity, L"%d %%", GetPercent());
+    FormatText();
     RepaintIf(repaint);
+}
+
+void Slider::FormatText() {
+    std::swprintf(text, TextCapacity, L"%d %%", GetPercent());
 }
 
 int Slider::GetPercent() const {
@@ -140,6 +144,7 @@ int Slider::OnTouchDown(HWND target, int, int x, int y) {
     state = HitTest(x, y) ? 1 : 0;
     if (!state)
         return 0;
+    valueBeforeTouch = value;
     Notify(target, Pressed);
     SetValueFromX(x, 1);
     Notify(target, ValueChanged);
@@ -168,4 +173,16 @@ int Slider::OnTouchUp(HWND target, int, int x, int) {
     SetValueFromX(x, 1);
     Notify(target, Clicked);
     return 1;
+}
+
+void Slider::CancelTouch(HWND target) {
+    if (readOnly || !state)
+        return;
+    state = 0;
+    // Put back as it was, not through SetValue: snapping may have been switched since.
+    value = valueBeforeTouch;
+    FormatText();
+    Invalidate();
+    Notify(target, ValueChanged);
+    Notify(target, Cancelled);
 }

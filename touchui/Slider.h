@@ -31,6 +31,8 @@ public:
     int OnTouchDown(HWND window, int reserved, int x, int y) override;
     int OnTouchUp(HWND window, int reserved, int x, int y) override;
     int OnTouchMove(HWND window, int reserved, int x, int y) override;
+    // Back to the value from before the touch: ValueChanged, then Cancelled.
+    void CancelTouch(HWND window) override;
 
     int minimum;
     int maximum;
@@ -49,4 +51,7 @@ public:
 
 private:
     void RepaintIf(int repaint) const;
+    void FormatText();
+
+    int valueBeforeTouch = 0;
 };

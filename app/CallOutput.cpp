@@ -8,9 +8,14 @@ void CallOutput::Start() {
 }
 
 const SNDCALL& CallOutput::SetOn(bool on) {
-    settings.callOutput = on ? 1 : 0;
     mode = on ? SNDCALL_ON : SNDCALL_OFF;
-    return Apply();
+    Apply();
+    // What the switch then shows is what is kept: one that could not come on stays off.
+    if (!call.on) {
+        mode = SNDCALL_OFF;
+    }
+    settings.callOutput = call.on ? 1 : 0;
+    return call;
 }
 
 const SNDCALL& CallOutput::Apply() {

@@ -14,8 +14,9 @@ public:
     // After the settings are loaded: on when "CallOutput" is set, or for this run when the device
     // was started with --call (the stored value stays as it is).
     void Start();
-    // The settings row's switch: stores "CallOutput" and applies it; from then on the switch alone
-    // decides, --call or not.
+    // The settings row's switch: applies it and stores "CallOutput" as it turned out (an output
+    // that cannot come on stays off, with the reason); from then on the switch alone decides,
+    // --call or not.
     const SNDCALL& SetOn(bool on);
     // Applies the settings' "CallVolume" and "CallWithMicrophone" as they are now, the output on
     // or off as last decided. The answer says whether it is on, with the microphone, and otherwise

@@ -66,6 +66,7 @@ protected:
     static constexpr UINT kFormatCentred = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS;
     static constexpr UINT kFormatTop = DT_CENTER | DT_SINGLELINE | DT_END_ELLIPSIS;
     static constexpr UINT kFormatWords = DT_CENTER | DT_WORDBREAK | DT_WORD_ELLIPSIS;
+    static constexpr UINT kFormatLines = DT_WORDBREAK | DT_WORD_ELLIPSIS;
     static constexpr COLORREF kGradientTop = RGB(165, 251, 49);
     static constexpr COLORREF kGradientBottom = RGB(51, 102, 0);
     // Transitions towards a page and back to the main one.

@@ -1,6 +1,9 @@
 #include "app/SettingsPage.h"
 
+#include <string>
+
 #include "app/Beat.h"
+#include "app/CallOutput.h"
 #include "app/Ids.h"
 #include "app/StackRows.h"
 #include "app/UserInterface.h"
@@ -11,6 +14,7 @@
 #include "touchui/CheckBox.h"
 #include "touchui/ImageBox.h"
 #include "touchui/Label.h"
+#include "touchui/ScrollPanel.h"
 #include "touchui/Slider.h"
 
 SettingsPage::SettingsPage(UserInterface& ui_)
@@ -24,7 +28,11 @@ SettingsPage::SettingsPage(UserInterface& ui_)
       animationsCaption(Make<Label>(IDC_ANIMATIONS_CAPTION)),
       animations(Make<CheckBox>(IDC_ANIMATIONS)),
       vibrationsCaption(Make<Label>(IDC_VIBRATIONS_CAPTION)),
-      vibrations(Make<CheckBox>(IDC_VIBRATIONS)) {
+      vibrations(Make<CheckBox>(IDC_VIBRATIONS)),
+      callCaption(Make<Label>(IDC_CALL_CAPTION)),
+      call(Make<CheckBox>(IDC_CALL)),
+      callState(Make<Label>(IDC_CALL_STATE)),
+      rows(Make<ScrollPanel>(IDC_SETTINGS_ROWS)) {
     const Settings& settings = ui.GetSettings();
     const int H = screenHeight;
 
@@ -67,12 +75,31 @@ SettingsPage::SettingsPage(UserInterface& ui_)
             switches[i]->SetBounds(ScaleX(120) + ScaleX(100) - w, row.y, w, row.h);
         }
     }
+    // Into calls, below the rows above: it scrolls into view where the screen ends first.
+    const int yCall = vibrations->GetTop() + vibrations->GetHeight() + ScaleY(8);
+    SetupCaption(callCaption.get(), yCall, 120, L"Into calls:");
+    SetupSwitch(call.get(), yCall, 0);
+    Place(callState.get(), 0, yCall + ScaleY(30), 240, 36);
+    SetupLabel(callState.get(), ui.GetSkin().GetFont(Font12Medium), kFormatLines, L"");
+    SetMargins(callState.get(), 15, 1, 15, 1);
+    ShowCallState(ui.GetCallOutput().State());
+
+    // The rows between the bars; each keeps the place it was given on the screen.
+    const int panelTop = ScaleY(54);
+    rows->SetBounds(0, panelTop, screenWidth, H - ScaleY(54) - panelTop);
+    rows->SetIndicatorColors(kGradientTop, kGradientBottom);
+    Control* const inRows[] = {
+        volumeBeatCaption.get(), volumeBeat.get(), volumeSoundsCaption.get(), volumeSounds.get(),
+        xButtonCaption.get(),    xButton.get(),    animationsCaption.get(),   animations.get(),
+        vibrationsCaption.get(), vibrations.get(), callCaption.get(),         call.get(),
+        callState.get()};
+    for (Control* control : inRows) {
+        rows->AddControl(control, control->GetLeft(), control->GetTop() - panelTop,
+                         control->GetWidth(), control->GetHeight());
+    }
     Button* back = MakeWayBack(IDC_SETTINGS_BACK);
 
-    Compose({volumeBeatCaption.get(), volumeBeat.get(), volumeSoundsCaption.get(),
-             volumeSounds.get(), xButtonCaption.get(), xButton.get(), animationsCaption.get(),
-             animations.get(), vibrationsCaption.get(), vibrations.get(), ui.GetTopBar(),
-             ui.GetBottomBar(), back});
+    Compose({rows.get(), ui.GetTopBar(), ui.GetBottomBar(), back});
 }
 
 SettingsPage::~SettingsPage() = default;
@@ -101,6 +128,19 @@ void SettingsPage::SetupSwitch(CheckBox* box, int y, DWORD checked) const {
     Place(box, ScaleX(120), y, 100, 30);
     SetPictures(box, skin.GetImage(ChkSettingsOff), skin.GetImage(ChkSettingsOn));
     box->SetChecked(static_cast<int>(checked));  // as stored: a 5 stays 5, and counts as on
+}
+
+void SettingsPage::ShowCallState(const SNDCALL& state) {
+    call->SetChecked(state.on ? 1 : 0);
+    std::wstring line = state.reason;
+    if (state.on && line.empty()) {
+        line = state.microphoneMixed ? L"Pick \"Pulsor microphone\" in the call app: it hears you "
+                                       L"and Pulsor."
+                                     : L"Pick \"Pulsor microphone\" in the call app.";
+    }
+    callState->SetText(line.c_str());
+    call->Invalidate();
+    callState->Invalidate();
 }
 
 bool SettingsPage::CloseButtonCloses() const {
@@ -135,12 +175,18 @@ bool SettingsPage::OnCommand(int id, int code, LPARAM control) {
                 ui.GetSoundBank()->SetVolume(reinterpret_cast<Slider*>(control)->GetPercent());
             }
             return true;
+        case IDC_CALL:
+            // Each flip, a cancelled one too, is the user's choice of the moment.
+            if (code == Toggled) {
+                ShowCallState(ui.GetCallOutput().SetOn(call->IsChecked() != 0));
+            }
+            return true;
         default:
             return Page::OnCommand(id, code, control);
     }
 }
 
 std::vector<Control*> SettingsPage::FocusOrder() const {
-    return {volumeBeat.get(), volumeSounds.get(), xButton.get(),
-            animations.get(), vibrations.get(),   GetWayBack()};
+    return {volumeBeat.get(), volumeSounds.get(), xButton.get(), animations.get(),
+            vibrations.get(), call.get(),         GetWayBack()};
 }

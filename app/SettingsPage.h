@@ -1,6 +1,8 @@
-// The settings page: the beat and sounds volumes and the three switches (close button closes,
-// animations, touch vibrations) between the bars, and the way back. Escape goes back too. The
-// controls hold the running values; the settings get them when the window closes.
+// The settings page: the beat and sounds volumes, the three switches (close button closes,
+// animations, touch vibrations) and the call output's switch with a line on its state, in rows
+// that scroll between the bars where they do not fit; and the way back. Escape goes back too. The
+// controls hold the running values; the settings get them when the window closes (the call
+// output's choice is stored as it is made).
 #pragma once
 
 #include <memory>
@@ -10,6 +12,7 @@
 class Button;
 class CheckBox;
 class Label;
+class ScrollPanel;
 class Settings;
 class Slider;
 
@@ -31,6 +34,8 @@ private:
     void SetupCaption(Label* label, int y, int width, const wchar_t* text) const;
     void SetupVolume(Slider* slider, int y, DWORD value) const;
     void SetupSwitch(CheckBox* box, int y, DWORD checked) const;
+    // The call switch and its line as the call output is now.
+    void ShowCallState(const SNDCALL& call);
 
     std::unique_ptr<Label> volumeBeatCaption;
     std::unique_ptr<Slider> volumeBeat;
@@ -42,4 +47,8 @@ private:
     std::unique_ptr<CheckBox> animations;
     std::unique_ptr<Label> vibrationsCaption;
     std::unique_ptr<CheckBox> vibrations;
+    std::unique_ptr<Label> callCaption;
+    std::unique_ptr<CheckBox> call;
+    std::unique_ptr<Label> callState;
+    std::unique_ptr<ScrollPanel> rows;
 };

@@ -228,6 +228,11 @@ private:
     std::vector<pid_t> pids_;  // stopped last to first
 };
 
+// 240x320 at 96 dpi: the settings page, its rows scrolled to their end, and a touch on the
+// "Into calls" switch.
+const std::string kToCallRow = "wait 3000\ntap 39 13\nwait 600\ndrag 60 250 60 120 400\nwait 300\n";
+const std::string kCallRowScript = kToCallRow + "tap 170 215\nwait 300\n";
+
 struct Take {
     soak::Outcome outcome;
     std::vector<float> call;  // what the Pulsor microphone gave a recorder
@@ -442,6 +447,16 @@ TEST_P(Call, SwitchingFollowsEachCall) {
     EXPECT_STREQ(call.reason, L"the sound output has stopped");
 }
 
+// The settings page's row: below the other switches, scrolled into view; a touch makes the
+// microphone at once, and the choice is kept for the next start.
+TEST_P(Call, TheSettingsRowTurnsItOnAndTheChoiceIsKept) {
+    const Take take = Perform(kCallRowScript + "wait 60000\n",
+                              {"--screen", "240x320", "--dpi", "96"}, SIGTERM, 1500);
+    EXPECT_EQ(take.outcome.status, 0) << run_.Errors();
+    EXPECT_EQ(Stored(L"CallOutput"), 1u);
+    EXPECT_TRUE(server_->PulsorModules().empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, Call, ::testing::Values(Server::PulseAudio, Server::PipeWire),
                          [](const auto& info) {
                              return info.param == Server::PulseAudio ? "PulseAudio" : "PipeWire";
@@ -496,6 +511,35 @@ TEST(CallRefused, OneLineAndNothingElseChanges) {
             EXPECT_GT(Rms(sound.samples, 3000 * 48, 24000), 0.01) << "the tap was not heard";
         }
     }
+}
+
+// Where it cannot come on, the row's switch goes back off and the line under it says why, as
+// stderr does; what is kept is off.
+TEST(CallRefused, TheSettingsRowSaysWhyAndStaysOff) {
+    PulsorRun run("call-row-refused");
+    ASSERT_EQ(run.Start(kToCallRow + "shot before.png\ntap 170 215\nwait 300\nshot after.png\n",
+                        "--no-audio --screen 240x320 --dpi 96"),
+              0)
+        << run.Errors();
+    EXPECT_EQ(
+        run.Errors().rfind("pulsor: no call output: Pulsor runs without sound (--no-audio)\n", 0),
+        0u)
+        << run.Errors();
+    const std::string stored = PulsorRun::ReadText(run.Registry());
+    EXPECT_NE(stored.find("\"CallOutput\"=dword:00000000"), std::string::npos) << stored;
+    // The switch as it was (off); text on the line below it.
+    const Picture before = run.Load("before.png");
+    const Picture after = run.Load("after.png");
+    ASSERT_GT(after.width, 0);
+    int switchChanged = 0;
+    int lineChanged = 0;
+    for (int y = 200; y < 266; ++y) {
+        for (int x = 120; x < 220; ++x) {
+            (y < 230 ? switchChanged : lineChanged) += before.At(x, y) != after.At(x, y);
+        }
+    }
+    EXPECT_EQ(switchChanged, 0);
+    EXPECT_GT(lineChanged, 50);
 }
 
 }  // namespace

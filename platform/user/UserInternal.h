@@ -96,6 +96,16 @@ void RestoreWindow(Window* window);
 void RaiseWindow(Window* window);
 void SetActive(Window* window, bool active);
 
+// A registered window class, with its name as registered.
+struct WindowClass {
+    WNDCLASS info;
+    std::wstring name;
+};
+// Class names are matched ignoring case: a name in the form they are compared in.
+std::wstring FoldedName(LPCWSTR name);
+// The class registered under `name`; false when there is none.
+bool FindWindowClass(LPCWSTR name, WindowClass* found);
+
 // Local top-level windows matching a class (case-insensitive) and title; null matches any.
 std::vector<Window*> FindLocalWindows(LPCWSTR className, LPCWSTR title);
 

@@ -1,7 +1,5 @@
-// Window classes, windows, their geometry and the device sink.
+// Windows, their geometry and the device sink.
 #include <algorithm>
-#include <cwctype>
-#include <map>
 
 #include "platform/device/Device.h"
 #include "platform/gdi/GdiInternal.h"
@@ -10,26 +8,6 @@
 
 namespace platform::user {
 namespace {
-
-struct WindowClass {
-    WNDCLASS info;
-    std::wstring name;
-};
-
-std::mutex gClassMutex;
-std::map<std::wstring, WindowClass>& Classes() {
-    static auto* classes = new std::map<std::wstring, WindowClass>();
-    return *classes;
-}
-ATOM gNextAtom = 0xC000;
-
-std::wstring Folded(LPCWSTR text) {
-    std::wstring s = text ? text : L"";
-    for (wchar_t& c : s) {
-        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-    }
-    return s;
-}
 
 // All live windows, for FindWindow and the device sink. Guarded by WindowLifetimeMutex.
 std::vector<Window*>& AllWindows() {
@@ -218,9 +196,9 @@ void RaiseWindow(Window* window) {
 std::vector<Window*> FindLocalWindows(LPCWSTR className, LPCWSTR title) {
     std::vector<Window*> found;
     std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
-    std::wstring folded = Folded(className);
+    std::wstring folded = FoldedName(className);
     for (Window* w : AllWindows()) {
-        if (className && Folded(w->className.c_str()) != folded) {
+        if (className && FoldedName(w->className.c_str()) != folded) {
             continue;
         }
         if (title && w->title != title) {
@@ -236,45 +214,12 @@ std::vector<Window*> FindLocalWindows(LPCWSTR className, LPCWSTR title) {
 using namespace platform;
 using namespace platform::user;
 
-ATOM RegisterClass(const WNDCLASS* windowClass) {
-    if (!windowClass || !windowClass->lpfnWndProc || !windowClass->lpszClassName ||
-        IS_INTRESOURCE(windowClass->lpszClassName)) {
-        return 0;
-    }
-    std::lock_guard<std::mutex> lock(gClassMutex);
-    std::wstring key = Folded(windowClass->lpszClassName);
-    if (Classes().count(key)) {
-        SetLastError(ERROR_CLASS_ALREADY_EXISTS);
-        return 0;
-    }
-    WindowClass& entry = Classes()[key];
-    entry.info = *windowClass;
-    entry.name = windowClass->lpszClassName;
-    entry.info.lpszClassName = entry.name.c_str();
-    entry.info.lpszMenuName = nullptr;
-    return ++gNextAtom;
-}
-
-BOOL UnregisterClass(LPCWSTR className, HINSTANCE) {
-    if (!className || IS_INTRESOURCE(className)) {
-        return FALSE;
-    }
-    std::lock_guard<std::mutex> lock(gClassMutex);
-    return Classes().erase(Folded(className)) ? TRUE : FALSE;
-}
-
 HWND CreateWindowEx(DWORD, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                     LPVOID param) {
     WindowClass cls;
-    {
-        std::lock_guard<std::mutex> lock(gClassMutex);
-        auto it = className && !IS_INTRESOURCE(className) ? Classes().find(Folded(className))
-                                                          : Classes().end();
-        if (it == Classes().end()) {
-            return nullptr;
-        }
-        cls = it->second;
+    if (!FindWindowClass(className, &cls)) {
+        return nullptr;
     }
     if (parent) {
         return nullptr;

@@ -79,8 +79,10 @@ std::shared_mutex& WindowLifetimeMutex();
 // The calling thread's queue, created on first use.
 std::shared_ptr<MessageQueue> CurrentQueue();
 
-// The window that the device shows (null when none).
+// The window that the device shows (null when none); Locked: the caller holds
+// WindowLifetimeMutex, which keeps it alive.
 Window* DeviceWindow();
+Window* DeviceWindowLocked();
 
 // Posts to a window from any thread; the caller holds WindowLifetimeMutex (shared or exclusive).
 void PostLocked(Window* window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,4 +1,4 @@
-// Windows, their geometry and the device sink.
+// Window classes, windows and their geometry.
 #include <algorithm>
 
 #include "platform/device/Device.h"
@@ -31,105 +31,6 @@ RECT LockedRect(Window* window) {
     return window->rect;
 }
 
-class UserSink : public DeviceSink {
-public:
-    void PenInput(UINT message, int x, int y) override {
-        {
-            std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
-            Window* window = gDeviceWindow;
-            if (!window) {
-                return;
-            }
-            MSG msg{};
-            msg.hwnd = reinterpret_cast<HWND>(window);
-            msg.message = message;
-            msg.wParam = message == WM_LBUTTONUP ? 0 : MK_LBUTTON;
-            msg.lParam = MAKELPARAM(x, y);
-            msg.time = GetTickCount();
-            std::lock_guard<std::mutex> queueLock(window->queue->mutex);
-            msg.pt.x = x + window->rect.left;
-            msg.pt.y = y + window->rect.top;
-            window->queue->input.push_back(msg);
-        }
-        WakeLoops();
-    }
-    void KeyInput(UINT message, UINT virtualKey, UINT scancode, bool repeat) override {
-        // Bits 30 and 31: the key was down before (a repeat, or any up) and is going up.
-        LPARAM lParam = static_cast<LPARAM>(1u | (scancode & 0x1FFu) << 16);
-        if (message == WM_KEYUP) {
-            lParam |= static_cast<LPARAM>(0xC0000000u);
-        } else if (repeat) {
-            lParam |= static_cast<LPARAM>(0x40000000u);
-        }
-        // Keys go to the window with the keyboard focus; with none they go nowhere.
-        PushInput(message, virtualKey, lParam, nullptr, true);
-    }
-    void TouchInput(UINT id, DWORD flags, int x, int y) override {
-        PushInput(WM_TOUCH, 1, 0, &flags, false, id, x, y);
-    }
-    void FocusChanged(bool active) override { PostToDeviceWindow(kFocusMessage, active ? 1 : 0); }
-    void CloseRequested() override { PostToDeviceWindow(WM_CLOSE, 0); }
-    void RaiseRequested() override { PostToDeviceWindow(kRaiseMessage, 0); }
-    void RepaintRequested() override {
-        {
-            std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
-            if (gDeviceWindow) {
-                InvalidateLocked(gDeviceWindow, nullptr, true);
-            }
-        }
-        WakeLoops();
-    }
-
-private:
-    // Queues input for the device window. A touch (flags given) becomes one TOUCHINPUT record
-    // in screen coordinates, for a window that asked for touch input.
-    static void PushInput(UINT message, WPARAM wParam, LPARAM lParam, const DWORD* touchFlags,
-                          bool needsFocus, UINT id = 0, int x = 0, int y = 0) {
-        {
-            std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
-            Window* window = gDeviceWindow;
-            if (!window || (needsFocus && !window->active) || (touchFlags && !window->touch)) {
-                return;
-            }
-            MSG msg{};
-            msg.hwnd = reinterpret_cast<HWND>(window);
-            msg.message = message;
-            msg.wParam = wParam;
-            msg.lParam = lParam;
-            msg.time = GetTickCount();
-            const RECT rect = LockedRect(window);
-            msg.pt.x = x + rect.left;
-            msg.pt.y = y + rect.top;
-            if (touchFlags) {
-                TOUCHINPUT record{};
-                record.x = static_cast<LONG>(msg.pt.x) * 100;
-                record.y = static_cast<LONG>(msg.pt.y) * 100;
-                record.dwID = id;
-                record.dwFlags = *touchFlags;
-                record.dwTime = msg.time;
-                HTOUCHINPUT handle = NewTouchInput(record);
-                if (!handle) {
-                    return;
-                }
-                msg.lParam = reinterpret_cast<LPARAM>(handle);
-            }
-            std::lock_guard<std::mutex> queueLock(window->queue->mutex);
-            window->queue->input.push_back(msg);
-        }
-        WakeLoops();
-    }
-    static void PostToDeviceWindow(UINT message, WPARAM wParam) {
-        {
-            std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
-            if (!gDeviceWindow) {
-                return;
-            }
-            PostLocked(gDeviceWindow, message, wParam, 0);
-        }
-        WakeLoops();
-    }
-};
-
 LRESULT Send(Window* window, UINT message, WPARAM wParam, LPARAM lParam) {
     return window->proc(reinterpret_cast<HWND>(window), message, wParam, lParam);
 }
@@ -158,9 +59,8 @@ Window* DeviceWindow() {
     return gDeviceWindow;
 }
 
-DeviceSink* UserDeviceSink() {
-    static UserSink* sink = new UserSink();
-    return sink;
+Window* DeviceWindowLocked() {
+    return gDeviceWindow;
 }
 
 void SetActive(Window* window, bool active) {

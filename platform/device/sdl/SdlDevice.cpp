@@ -40,8 +40,8 @@ public:
           screenHeight_(options.screenHeight),
           dpiX_(options.dpiX),
           dpiY_(options.dpiY),
-          input_([this](int wx, int wy, bool clamp, int* x,
-                        int* y) { return ToClient(wx, wy, clamp, x, y); },
+          input_([this](int x, int y, bool captured,
+                        POINT* at) { return ToClient(x, y, captured, at); },
                  [this] { ToggleFullScreen(); }) {}
     ~SdlDevice() override { Close(); }
 
@@ -74,7 +74,7 @@ private:
     void RunDeferred();
     void PumpEvent(const SDL_Event& event);
     void ToggleFullScreen();
-    bool ToClient(int windowX, int windowY, bool clamp, int* x, int* y);
+    bool ToClient(int windowX, int windowY, bool clamp, POINT* at);
     void UploadCanvas(const SDL_Rect& area);
     void Render();
     void ChooseFullScreenGeometry();
@@ -197,8 +197,6 @@ bool SdlDevice::Open(DeviceSink* sink, std::string* error) {
         return fail(SDL_GetError());
     windowId_ = SDL_GetWindowID(window_);
     input_.Attach(sink_, window_, windowId_);
-    // Keys are played, not typed: no input method may hold them back for composing text.
-    SDL_StopTextInput();
     waitOnDisplay_ = sdl::WatchDisplay(window_);
     renderer_ = SDL_CreateRenderer(window_, -1, 0);
     if (!renderer_)
@@ -494,7 +492,7 @@ void SdlDevice::Render() {
     SDL_RenderPresent(renderer_);
 }
 
-bool SdlDevice::ToClient(int windowX, int windowY, bool clamp, int* x, int* y) {
+bool SdlDevice::ToClient(int windowX, int windowY, bool clamp, POINT* at) {
     int windowW = 0;
     int windowH = 0;
     SDL_GetWindowSize(window_, &windowW, &windowH);
@@ -524,8 +522,7 @@ bool SdlDevice::ToClient(int windowX, int windowY, bool clamp, int* x, int* y) {
         clientY =
             std::clamp(clientY, std::max(0, -rect.y), std::min(rect.h, screenHeight_ - rect.y) - 1);
     }
-    *x = clientX;
-    *y = clientY;
+    *at = POINT{clientX, clientY};
     return true;
 }
 
@@ -583,15 +580,9 @@ void SdlDevice::PumpEvent(const SDL_Event& event) {
                 break;
             switch (event.window.event) {
                 case SDL_WINDOWEVENT_FOCUS_GAINED:
-                    delivered_ = true;
-                    if (sink_)
-                        sink_->FocusChanged(true);
-                    break;
                 case SDL_WINDOWEVENT_FOCUS_LOST:
-                    input_.FocusLost();
                     delivered_ = true;
-                    if (sink_)
-                        sink_->FocusChanged(false);
+                    input_.FocusChanged(event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED);
                     break;
                 case SDL_WINDOWEVENT_CLOSE:
                     delivered_ = true;

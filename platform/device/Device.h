@@ -18,16 +18,19 @@ namespace platform {
 class DeviceSink {
 public:
     virtual ~DeviceSink() = default;
-    // Pen input in client pixels of the top-level window: WM_LBUTTONDOWN, WM_MOUSEMOVE,
-    // WM_LBUTTONUP with lParam = MAKELPARAM(x, y).
-    virtual void PenInput(UINT message, int x, int y) = 0;
-    // A key, while the window has the keyboard focus: WM_KEYDOWN or WM_KEYUP with its
-    // virtual-key code and its set-1 scancode (KF_EXTENDED added for an extended key); `repeat`
-    // for a down of a key that is already down.
+    // The input calls carry window messages as the InputRouter makes them, for the window to
+    // queue as input.
+    //
+    // The pointer in client pixels of the top-level window: WM_LBUTTONDOWN, WM_MOUSEMOVE or
+    // WM_LBUTTONUP with wParam = `keys` (MK_LBUTTON) and lParam = MAKELPARAM(x, y).
+    virtual void PointerInput(UINT message, WPARAM keys, int x, int y) = 0;
+    // A key, for the window with the keyboard focus: WM_KEYDOWN or WM_KEYUP with its virtual-key
+    // code and its set-1 scancode (KF_EXTENDED added for an extended key); `repeat` for a down of
+    // a key that is already down.
     virtual void KeyInput(UINT message, UINT virtualKey, UINT scancode, bool repeat) = 0;
     // One finger of a touch screen in client pixels: TOUCHEVENTF_DOWN, _MOVE or _UP, with
-    // TOUCHEVENTF_PRIMARY for the finger that also arrives as pen input; `id` stays the same
-    // from its down to its up. Becomes WM_TOUCH.
+    // TOUCHEVENTF_PRIMARY for the finger that is the pointer too; `id` stays the same from its
+    // down to its up. Becomes WM_TOUCH.
     virtual void TouchInput(UINT id, DWORD flags, int x, int y) = 0;
     // The device window gained (true) or lost focus; becomes WM_ACTIVATE.
     virtual void FocusChanged(bool active) = 0;

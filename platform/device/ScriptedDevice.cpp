@@ -78,7 +78,12 @@ bool WriteFramePng(const PresentedFrame& frame, const std::string& path, std::st
 
 ScriptedDevice::ScriptedDevice(std::unique_ptr<Device> inner, Script script,
                                const DeviceOptions& options)
-    : inner_(std::move(inner)), script_(std::move(script)), options_(options) {}
+    : inner_(std::move(inner)),
+      script_(std::move(script)),
+      options_(options),
+      input_([this](int x, int y, bool captured, POINT* client) {
+          return Locate(x, y, captured, client);
+      }) {}
 
 ScriptedDevice::~ScriptedDevice() {
     stop_ = true;
@@ -109,11 +114,13 @@ void ScriptedDevice::Fail(const std::string& error) {
 
 bool ScriptedDevice::Open(DeviceSink* sink, std::string* error) {
     sink_ = sink;
+    input_.Attach(sink);
     return inner_->Open(sink, error);
 }
 
 void ScriptedDevice::Close() {
     sink_ = nullptr;
+    input_.Attach(nullptr);
     inner_->Close();
 }
 
@@ -167,79 +174,31 @@ void ScriptedDevice::Present(const uint32_t* pixels, int width, int height, int 
     StoreFrame(&frame_, pixels, width, height, stride);
 }
 
-bool ScriptedDevice::WindowRect(RECT* rect) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!hasWindow_ || minimized_) {
-        return false;  // the finger touches whatever is there, not this program
+bool ScriptedDevice::Locate(int x, int y, bool captured, POINT* client) {
+    RECT rect;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!hasWindow_ || minimized_) {
+            return false;  // the finger touches whatever is there, not this program
+        }
+        rect = windowRect_;
     }
-    *rect = windowRect_;
+    // A stroke that began inside goes on reaching the window outside it, unclamped.
+    const bool inside = x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
+    if (!inside && !captured) {
+        return false;
+    }
+    *client = POINT{x - rect.left, y - rect.top};
     return true;
 }
 
-void ScriptedDevice::Inject(UINT message, int x, int y) {
-    RECT rect;
-    if (!WindowRect(&rect)) {
-        if (message == WM_LBUTTONUP) {
-            penDown_ = false;
-        }
-        return;
-    }
-    // A stroke that began inside goes on reaching the window outside it, as a captured pen does.
-    const bool inside = x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
-    if (!inside && message == WM_LBUTTONDOWN) {
-        return;
-    }
-    penDown_ = message != WM_LBUTTONUP;
-    if (DeviceSink* sink = sink_) {
-        sink->PenInput(message, x - rect.left, y - rect.top);
-    }
-}
-
 void ScriptedDevice::Key(const ScriptCommand& cmd) {
-    const KeyInfo* key = KeyByName(cmd.name);
-    if (!key) {
-        return;
-    }
-    auto held = std::find(keysDown_.begin(), keysDown_.end(), cmd.name);
-    const bool down = cmd.kind == ScriptCommand::Press;
     // Pressing a held key again is the keyboard's repeat; releasing a key not held is nothing.
-    const bool repeat = down && held != keysDown_.end();
-    if (down && !repeat) {
-        keysDown_.push_back(cmd.name);
-    } else if (!down) {
-        if (held == keysDown_.end()) {
-            return;
-        }
-        keysDown_.erase(held);
-    }
-    RECT rect;
-    if (!WindowRect(&rect)) {
-        return;
-    }
-    if (DeviceSink* sink = sink_) {
-        sink->KeyInput(down ? WM_KEYDOWN : WM_KEYUP, key->virtualKey, key->scancode, repeat);
-    }
-}
-
-void ScriptedDevice::LiftAll() {
-    // As a keyboard and a touch screen do when the focus leaves: their ups would go elsewhere.
-    while (!keysDown_.empty()) {
-        ScriptCommand release;
-        release.kind = ScriptCommand::Release;
-        release.name = keysDown_.back();
-        Key(release);
-    }
-    for (UINT id = 0; id < static_cast<UINT>(Fingers::kMax); ++id) {
-        int64_t n = 0;
-        Fingers::Finger finger;
-        if (fingers_.Slot(id, &n, &finger)) {
-            ScriptCommand up;
-            up.kind = ScriptCommand::Finger;
-            up.args[0] = static_cast<int>(n);
-            up.args[1] = ScriptCommand::FingerUp;
-            up.args[2] = fingerX_[id];
-            up.args[3] = fingerY_[id];
-            Finger(up);
+    if (const KeyInfo* key = KeyByName(cmd.name)) {
+        if (cmd.kind == ScriptCommand::Press) {
+            input_.KeyDown(key->scancode, key->virtualKey, false);
+        } else {
+            input_.KeyUp(key->scancode);
         }
     }
 }
@@ -248,48 +207,16 @@ void ScriptedDevice::Finger(const ScriptCommand& cmd) {
     const int64_t n = cmd.args[0];
     const int x = cmd.args[2];
     const int y = cmd.args[3];
-    RECT rect;
-    const bool reachable = WindowRect(&rect);
-    Fingers::Finger finger;
-    DWORD event;
     switch (cmd.args[1]) {
-        case ScriptCommand::FingerDown: {
-            const bool inside =
-                reachable && x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
-            if (!inside || !fingers_.Down(n, !penDown_, &finger)) {
-                return;
-            }
-            event = TOUCHEVENTF_DOWN;
+        case ScriptCommand::FingerDown:
+            input_.FingerDown(n, x, y);
             break;
-        }
         case ScriptCommand::FingerMove:
-            if (!fingers_.Find(n, &finger)) {
-                return;
-            }
-            event = TOUCHEVENTF_MOVE;
+            input_.FingerMove(n, x, y);
             break;
         default:
-            if (!fingers_.Find(n, &finger)) {
-                return;
-            }
-            fingers_.Up(n);
-            event = TOUCHEVENTF_UP;
+            input_.FingerUp(n, x, y);
             break;
-    }
-    fingerX_[finger.id] = x;
-    fingerY_[finger.id] = y;
-    if (!reachable) {
-        return;
-    }
-    if (DeviceSink* sink = sink_) {
-        sink->TouchInput(finger.id, Fingers::Flags(event, finger), x - rect.left, y - rect.top);
-    }
-    // The primary finger is the pen as well.
-    if (finger.primary) {
-        Inject(event == TOUCHEVENTF_DOWN   ? WM_LBUTTONDOWN
-               : event == TOUCHEVENTF_MOVE ? WM_MOUSEMOVE
-                                           : WM_LBUTTONUP,
-               x, y);
     }
 }
 
@@ -339,38 +266,43 @@ void ScriptedDevice::Run() {
                 at(start + static_cast<TimeNs>(a[0]) * kNsPerMs);
                 break;
             case ScriptCommand::Down:
+                if (at(start)) {
+                    input_.PointerDown(a[0], a[1]);
+                }
+                break;
             case ScriptCommand::Move:
+                if (at(start)) {
+                    input_.PointerMove(a[0], a[1]);
+                }
+                break;
             case ScriptCommand::Up:
                 if (at(start)) {
-                    Inject(cmd.kind == ScriptCommand::Down   ? WM_LBUTTONDOWN
-                           : cmd.kind == ScriptCommand::Move ? WM_MOUSEMOVE
-                                                             : WM_LBUTTONUP,
-                           a[0], a[1]);
+                    input_.PointerUp(a[0], a[1]);
                 }
                 break;
             case ScriptCommand::Tap:
                 if (at(start)) {
-                    Inject(WM_LBUTTONDOWN, a[0], a[1]);
+                    input_.PointerDown(a[0], a[1]);
                 }
                 if (at(start + 50 * kNsPerMs)) {
-                    Inject(WM_LBUTTONUP, a[0], a[1]);
+                    input_.PointerUp(a[0], a[1]);
                 }
                 break;
             case ScriptCommand::Drag: {
                 const int duration = a[4];
                 if (at(start)) {
-                    Inject(WM_LBUTTONDOWN, a[0], a[1]);
+                    input_.PointerDown(a[0], a[1]);
                 }
                 for (int ms = 10; ms < duration && !stop_; ms += 10) {
                     if (at(start + static_cast<TimeNs>(ms) * kNsPerMs)) {
                         const int64_t f = ms;
-                        Inject(WM_MOUSEMOVE, a[0] + static_cast<int>((a[2] - a[0]) * f / duration),
-                               a[1] + static_cast<int>((a[3] - a[1]) * f / duration));
+                        input_.PointerMove(a[0] + static_cast<int>((a[2] - a[0]) * f / duration),
+                                           a[1] + static_cast<int>((a[3] - a[1]) * f / duration));
                     }
                 }
                 if (at(start + static_cast<TimeNs>(duration) * kNsPerMs)) {
-                    Inject(WM_MOUSEMOVE, a[2], a[3]);
-                    Inject(WM_LBUTTONUP, a[2], a[3]);
+                    input_.PointerMove(a[2], a[3]);
+                    input_.PointerUp(a[2], a[3]);
                 }
                 break;
             }
@@ -398,12 +330,7 @@ void ScriptedDevice::Run() {
             case ScriptCommand::Activate:
             case ScriptCommand::Deactivate:
                 if (at(start)) {
-                    if (cmd.kind == ScriptCommand::Deactivate) {
-                        LiftAll();
-                    }
-                    if (DeviceSink* sink = sink_) {
-                        sink->FocusChanged(cmd.kind == ScriptCommand::Activate);
-                    }
+                    input_.FocusChanged(cmd.kind == ScriptCommand::Activate);
                 }
                 break;
             case ScriptCommand::Launch:

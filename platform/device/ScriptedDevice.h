@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/device/Device.h"
-#include "platform/device/Fingers.h"
+#include "platform/device/InputRouter.h"
 #include "platform/device/Script.h"
 
 namespace platform {
@@ -69,12 +69,10 @@ public:
 
 private:
     void Run();
-    void Inject(UINT message, int x, int y);
-    // Where the window is, false when the script's input cannot reach it (gone, minimised).
-    bool WindowRect(RECT* rect);
+    // A screen point on the window (InputRouter::Locate).
+    bool Locate(int x, int y, bool captured, POINT* client);
     void Key(const ScriptCommand& cmd);
     void Finger(const ScriptCommand& cmd);
-    void LiftAll();
     void Launch();
     void Fail(const std::string& error);
 
@@ -84,12 +82,8 @@ private:
     std::atomic<DeviceSink*> sink_{nullptr};
     std::atomic<bool> stop_{false};  // the window is gone: the rest of the script is moot
 
-    // The script thread's own: what its keys, pen and fingers hold.
-    std::vector<std::string> keysDown_;
-    bool penDown_ = false;
-    Fingers fingers_;
-    int fingerX_[Fingers::kMax] = {};  // where each finger was last, in screen pixels
-    int fingerY_[Fingers::kMax] = {};
+    // The script thread's own: what its keys, pointer and fingers hold.
+    InputRouter input_;
 
     mutable std::mutex mutex_;
     PresentedFrame frame_;

@@ -79,8 +79,10 @@ std::shared_mutex& WindowLifetimeMutex();
 // The calling thread's queue, created on first use.
 std::shared_ptr<MessageQueue> CurrentQueue();
 
-// The window that the device shows (null when none).
+// The window that the device shows (null when none); Locked: the caller holds
+// WindowLifetimeMutex, which keeps it alive.
 Window* DeviceWindow();
+Window* DeviceWindowLocked();
 
 // Posts to a window from any thread; the caller holds WindowLifetimeMutex (shared or exclusive).
 void PostLocked(Window* window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -95,6 +97,16 @@ HTOUCHINPUT NewTouchInput(const TOUCHINPUT& record);
 void RestoreWindow(Window* window);
 void RaiseWindow(Window* window);
 void SetActive(Window* window, bool active);
+
+// A registered window class, with its name as registered.
+struct WindowClass {
+    WNDCLASS info;
+    std::wstring name;
+};
+// Class names are matched ignoring case: a name in the form they are compared in.
+std::wstring FoldedName(LPCWSTR name);
+// The class registered under `name`; false when there is none.
+bool FindWindowClass(LPCWSTR name, WindowClass* found);
 
 // Local top-level windows matching a class (case-insensitive) and title; null matches any.
 std::vector<Window*> FindLocalWindows(LPCWSTR className, LPCWSTR title);

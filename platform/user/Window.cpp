@@ -1,7 +1,5 @@
-// Window classes, windows, their geometry and the device sink.
+// Window classes, windows and their geometry.
 #include <algorithm>
-#include <cwctype>
-#include <map>
 
 #include "platform/device/Device.h"
 #include "platform/gdi/GdiInternal.h"
@@ -10,26 +8,6 @@
 
 namespace platform::user {
 namespace {
-
-struct WindowClass {
-    WNDCLASS info;
-    std::wstring name;
-};
-
-std::mutex gClassMutex;
-std::map<std::wstring, WindowClass>& Classes() {
-    static auto* classes = new std::map<std::wstring, WindowClass>();
-    return *classes;
-}
-ATOM gNextAtom = 0xC000;
-
-std::wstring Folded(LPCWSTR text) {
-    std::wstring s = text ? text : L"";
-    for (wchar_t& c : s) {
-        c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-    }
-    return s;
-}
 
 // All live windows, for FindWindow and the device sink. Guarded by WindowLifetimeMutex.
 std::vector<Window*>& AllWindows() {
@@ -52,105 +30,6 @@ RECT LockedRect(Window* window) {
     std::lock_guard<std::mutex> lock(window->queue->mutex);
     return window->rect;
 }
-
-class UserSink : public DeviceSink {
-public:
-    void PenInput(UINT message, int x, int y) override {
-        {
-            std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
-            Window* window = gDeviceWindow;
-            if (!window) {
-                return;
-            }
-            MSG msg{};
-            msg.hwnd = reinterpret_cast<HWND>(window);
-            msg.message = message;
-            msg.wParam = message == WM_LBUTTONUP ? 0 : MK_LBUTTON;
-            msg.lParam = MAKELPARAM(x, y);
-            msg.time = GetTickCount();
-            std::lock_guard<std::mutex> queueLock(window->queue->mutex);
-            msg.pt.x = x + window->rect.left;
-            msg.pt.y = y + window->rect.top;
-            window->queue->input.push_back(msg);
-        }
-        WakeLoops();
-    }
-    void KeyInput(UINT message, UINT virtualKey, UINT scancode, bool repeat) override {
-        // Bits 30 and 31: the key was down before (a repeat, or any up) and is going up.
-        LPARAM lParam = static_cast<LPARAM>(1u | (scancode & 0x1FFu) << 16);
-        if (message == WM_KEYUP) {
-            lParam |= static_cast<LPARAM>(0xC0000000u);
-        } else if (repeat) {
-            lParam |= static_cast<LPARAM>(0x40000000u);
-        }
-        // Keys go to the window with the keyboard focus; with none they go nowhere.
-        PushInput(message, virtualKey, lParam, nullptr, true);
-    }
-    void TouchInput(UINT id, DWORD flags, int x, int y) override {
-        PushInput(WM_TOUCH, 1, 0, &flags, false, id, x, y);
-    }
-    void FocusChanged(bool active) override { PostToDeviceWindow(kFocusMessage, active ? 1 : 0); }
-    void CloseRequested() override { PostToDeviceWindow(WM_CLOSE, 0); }
-    void RaiseRequested() override { PostToDeviceWindow(kRaiseMessage, 0); }
-    void RepaintRequested() override {
-        {
-            std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
-            if (gDeviceWindow) {
-                InvalidateLocked(gDeviceWindow, nullptr, true);
-            }
-        }
-        WakeLoops();
-    }
-
-private:
-    // Queues input for the device window. A touch (flags given) becomes one TOUCHINPUT record
-    // in screen coordinates, for a window that asked for touch input.
-    static void PushInput(UINT message, WPARAM wParam, LPARAM lParam, const DWORD* touchFlags,
-                          bool needsFocus, UINT id = 0, int x = 0, int y = 0) {
-        {
-            std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
-            Window* window = gDeviceWindow;
-            if (!window || (needsFocus && !window->active) || (touchFlags && !window->touch)) {
-                return;
-            }
-            MSG msg{};
-            msg.hwnd = reinterpret_cast<HWND>(window);
-            msg.message = message;
-            msg.wParam = wParam;
-            msg.lParam = lParam;
-            msg.time = GetTickCount();
-            const RECT rect = LockedRect(window);
-            msg.pt.x = x + rect.left;
-            msg.pt.y = y + rect.top;
-            if (touchFlags) {
-                TOUCHINPUT record{};
-                record.x = static_cast<LONG>(msg.pt.x) * 100;
-                record.y = static_cast<LONG>(msg.pt.y) * 100;
-                record.dwID = id;
-                record.dwFlags = *touchFlags;
-                record.dwTime = msg.time;
-                HTOUCHINPUT handle = NewTouchInput(record);
-                if (!handle) {
-                    return;
-                }
-                msg.lParam = reinterpret_cast<LPARAM>(handle);
-            }
-            std::lock_guard<std::mutex> queueLock(window->queue->mutex);
-            window->queue->input.push_back(msg);
-        }
-        WakeLoops();
-    }
-    static void PostToDeviceWindow(UINT message, WPARAM wParam) {
-        {
-            std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
-            if (!gDeviceWindow) {
-                return;
-            }
-            PostLocked(gDeviceWindow, message, wParam, 0);
-        }
-        WakeLoops();
-    }
-};
 
 LRESULT Send(Window* window, UINT message, WPARAM wParam, LPARAM lParam) {
     return window->proc(reinterpret_cast<HWND>(window), message, wParam, lParam);
@@ -180,9 +59,8 @@ Window* DeviceWindow() {
     return gDeviceWindow;
 }
 
-DeviceSink* UserDeviceSink() {
-    static UserSink* sink = new UserSink();
-    return sink;
+Window* DeviceWindowLocked() {
+    return gDeviceWindow;
 }
 
 void SetActive(Window* window, bool active) {
@@ -218,9 +96,9 @@ void RaiseWindow(Window* window) {
 std::vector<Window*> FindLocalWindows(LPCWSTR className, LPCWSTR title) {
     std::vector<Window*> found;
     std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
-    std::wstring folded = Folded(className);
+    std::wstring folded = FoldedName(className);
     for (Window* w : AllWindows()) {
-        if (className && Folded(w->className.c_str()) != folded) {
+        if (className && FoldedName(w->className.c_str()) != folded) {
             continue;
         }
         if (title && w->title != title) {
@@ -236,45 +114,12 @@ std::vector<Window*> FindLocalWindows(LPCWSTR className, LPCWSTR title) {
 using namespace platform;
 using namespace platform::user;
 
-ATOM RegisterClass(const WNDCLASS* windowClass) {
-    if (!windowClass || !windowClass->lpfnWndProc || !windowClass->lpszClassName ||
-        IS_INTRESOURCE(windowClass->lpszClassName)) {
-        return 0;
-    }
-    std::lock_guard<std::mutex> lock(gClassMutex);
-    std::wstring key = Folded(windowClass->lpszClassName);
-    if (Classes().count(key)) {
-        SetLastError(ERROR_CLASS_ALREADY_EXISTS);
-        return 0;
-    }
-    WindowClass& entry = Classes()[key];
-    entry.info = *windowClass;
-    entry.name = windowClass->lpszClassName;
-    entry.info.lpszClassName = entry.name.c_str();
-    entry.info.lpszMenuName = nullptr;
-    return ++gNextAtom;
-}
-
-BOOL UnregisterClass(LPCWSTR className, HINSTANCE) {
-    if (!className || IS_INTRESOURCE(className)) {
-        return FALSE;
-    }
-    std::lock_guard<std::mutex> lock(gClassMutex);
-    return Classes().erase(Folded(className)) ? TRUE : FALSE;
-}
-
 HWND CreateWindowEx(DWORD, LPCWSTR className, LPCWSTR windowName, DWORD style, int x, int y,
                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                     LPVOID param) {
     WindowClass cls;
-    {
-        std::lock_guard<std::mutex> lock(gClassMutex);
-        auto it = className && !IS_INTRESOURCE(className) ? Classes().find(Folded(className))
-                                                          : Classes().end();
-        if (it == Classes().end()) {
-            return nullptr;
-        }
-        cls = it->second;
+    if (!FindWindowClass(className, &cls)) {
+        return nullptr;
     }
     if (parent) {
         return nullptr;

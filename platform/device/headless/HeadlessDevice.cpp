@@ -6,7 +6,11 @@
 
 namespace platform {
 
-HeadlessDevice::HeadlessDevice(const DeviceOptions& options) : options_(options) {}
+HeadlessDevice::HeadlessDevice(const DeviceOptions& options)
+    : options_(options), input_([](int x, int y, bool, POINT* client) {
+          *client = POINT{x, y};  // a test points at the window itself
+          return true;
+      }) {}
 
 bool HeadlessDevice::Open(DeviceSink* sink, std::string* error) {
     if (options_.screenWidth <= 0 || options_.screenHeight <= 0 || options_.dpiX <= 0 ||
@@ -17,11 +21,13 @@ bool HeadlessDevice::Open(DeviceSink* sink, std::string* error) {
         return false;
     }
     sink_ = sink;
+    input_.Attach(sink);
     return true;
 }
 
 void HeadlessDevice::Close() {
     sink_ = nullptr;
+    input_.Attach(nullptr);
 }
 
 void HeadlessDevice::WindowCreated(const wchar_t* title, HICON) {
@@ -82,15 +88,17 @@ bool HeadlessDevice::Vibrate(bool on) {
 }
 
 void HeadlessDevice::Pen(UINT message, int x, int y) {
-    if (DeviceSink* sink = sink_) {
-        sink->PenInput(message, x, y);
+    if (message == WM_LBUTTONDOWN) {
+        input_.PointerDown(x, y);
+    } else if (message == WM_MOUSEMOVE) {
+        input_.PointerMove(x, y);
+    } else if (message == WM_LBUTTONUP) {
+        input_.PointerUp(x, y);
     }
 }
 
 void HeadlessDevice::SetFocus(bool active) {
-    if (DeviceSink* sink = sink_) {
-        sink->FocusChanged(active);
-    }
+    input_.FocusChanged(active);
 }
 
 void HeadlessDevice::RequestClose() {

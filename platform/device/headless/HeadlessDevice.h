@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/device/Device.h"
+#include "platform/device/InputRouter.h"
 #include "platform/device/ScriptedDevice.h"
 
 namespace platform {
@@ -46,7 +47,8 @@ public:
     void FullScreenChanged(DWORD shfsState) override;
     bool Vibrate(bool on) override;
 
-    // The finger (client coordinates of the window) and the focus, as a test moves them.
+    // The pointer (WM_LBUTTONDOWN, WM_MOUSEMOVE or WM_LBUTTONUP at a point in client
+    // coordinates of the window) and the focus, as a test moves them. One thread.
     void Pen(UINT message, int x, int y);
     void SetFocus(bool active);
     void RequestClose();
@@ -73,6 +75,7 @@ private:
     const DeviceOptions options_;
     std::atomic<DeviceSink*> sink_{nullptr};
     std::atomic<bool> woken_{false};
+    InputRouter input_;
 
     mutable std::mutex mutex_;
     Frame frame_;

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "Spawn.h"
 #include "Take.h"
+#include "tests/support/Spawn.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ RunResult RunPulsor(const std::string& script, const std::vector<std::string>& o
 
     RunResult result;
     const auto start = std::chrono::steady_clock::now();
-    const pid_t child = SpawnQuiet(args);
+    const pid_t child = spawn::Start(args, spawn::Quiet());
     int status = 0;
     struct rusage usage {};
     if (child < 0 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||

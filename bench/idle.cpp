@@ -28,7 +28,7 @@
 #include "platform/wave/Mixer.h"
 #include "platform/wave/Output.h"
 
-#include "Spawn.h"
+#include "tests/support/Spawn.h"
 
 namespace {
 
@@ -76,7 +76,7 @@ void BM_IdleCpu(benchmark::State& state) {
     }
     std::vector<double> shares;
     for (auto _ : state) {
-        const pid_t child = SpawnQuiet(args);
+        const pid_t child = spawn::Start(args, spawn::Quiet());
         std::this_thread::sleep_for(std::chrono::seconds(kSettleSeconds));
         for (int i = 0; i < kWindows; ++i) {
             const double before = CpuSeconds(child);

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "Spawn.h"
 #include "Take.h"
+#include "tests/support/Spawn.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ bool RunPulsor(const fs::path& dir, const std::string& script, int period, const
                                      "--config-dir",   (dir / "config").string(),
                                      "--audio-buffer", std::to_string(period),
                                      "--record",       wav.string()};
-    const pid_t child = SpawnQuiet(args);
+    const pid_t child = spawn::Start(args, spawn::Quiet());
     int status = 0;
     return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
            WEXITSTATUS(status) == 0;

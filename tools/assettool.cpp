@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/shell/PngEncoder.h"
+
 namespace {
 
 [[noreturn]] void Fail(const std::string& what) {
@@ -59,29 +61,29 @@ Image ReadFlattened(const char* path) {
     return out;
 }
 
-void WritePng(const char* path, const Image& image) {
+void WriteFile(const char* path, const std::vector<uint8_t>& bytes) {
     FILE* f = std::fopen(path, "wb");
-    if (!f) {
+    if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) {
         Fail(std::string("cannot write ") + path);
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
+    std::fclose(f);
+}
+
+// The smallest file libpng makes: the installed pictures are read on every start.
+void WritePng(const char* path, const Image& image) {
+    platform::shell::PngImage png;
+    png.width = image.width;
+    png.height = image.height;
+    for (int y = 0; y < image.height; ++y) {
+        png.rows.push_back(image.rgb.data() + static_cast<size_t>(y) * image.width * 3);
+    }
+    png.compressionLevel = 9;
+    png.tryEveryFilter = true;
+    std::vector<uint8_t> encoded;
+    if (!platform::shell::EncodePng(png, &encoded)) {
         Fail(std::string("libpng failed on ") + path);
     }
-    png_init_io(png, f);
-    png_set_compression_level(png, 9);
-    png_set_filter(png, 0, PNG_ALL_FILTERS);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
-                 static_cast<png_uint_32>(image.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < image.height; ++y) {
-        png_write_row(png, image.rgb.data() + static_cast<size_t>(y) * image.width * 3);
-    }
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    std::fclose(f);
+    WriteFile(path, encoded);
 }
 
 // Pixels that a viewer would read as the key colour but that the key test would not match.
@@ -148,11 +150,7 @@ void WriteWav(const char* path, const std::vector<int16_t>& samples, unsigned ra
     for (int16_t s : samples) {
         Put16(b, static_cast<uint16_t>(s));
     }
-    FILE* f = std::fopen(path, "wb");
-    if (!f || std::fwrite(b.data(), 1, b.size(), f) != b.size()) {
-        Fail(std::string("cannot write ") + path);
-    }
-    std::fclose(f);
+    WriteFile(path, b);
 }
 
 std::vector<int16_t> ToPcm(const std::vector<double>& x, double peakTarget) {

@@ -2,7 +2,6 @@
 
 #include "platform/midi/Midi.h"
 
-#include <png.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +11,7 @@
 
 #include "platform/device/Keys.h"
 #include "platform/kernel/Files.h"
+#include "platform/shell/PngEncoder.h"
 
 extern char** environ;
 
@@ -30,15 +30,6 @@ void StoreFrame(PresentedFrame* frame, const uint32_t* pixels, int width, int he
     ++frame->serial;
 }
 
-namespace {
-
-void AppendPng(png_structp png, png_bytep data, png_size_t length) {
-    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-    out->insert(out->end(), data, data + length);
-}
-
-}  // namespace
-
 bool WriteFramePng(const PresentedFrame& frame, const std::string& path, std::string* reason) {
     if (frame.width <= 0 || frame.height <= 0) {
         *reason = "nothing to write";
@@ -46,30 +37,8 @@ bool WriteFramePng(const PresentedFrame& frame, const std::string& path, std::st
     }
     // Made in memory first, so that the file is written whole or not at all.
     std::vector<uint8_t> encoded;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    std::vector<png_byte> row(static_cast<size_t>(frame.width) * 3);
-    bool ok = false;
-    if (info && setjmp(png_jmpbuf(png)) == 0) {
-        png_set_write_fn(png, &encoded, AppendPng, nullptr);
-        png_set_IHDR(png, info, static_cast<png_uint_32>(frame.width),
-                     static_cast<png_uint_32>(frame.height), 8, PNG_COLOR_TYPE_RGB,
-                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        for (int y = 0; y < frame.height; ++y) {
-            for (int x = 0; x < frame.width; ++x) {
-                const uint32_t p = frame.At(x, y);
-                row[x * 3] = static_cast<png_byte>(p >> 16);
-                row[x * 3 + 1] = static_cast<png_byte>(p >> 8);
-                row[x * 3 + 2] = static_cast<png_byte>(p);
-            }
-            png_write_row(png, row.data());
-        }
-        png_write_end(png, nullptr);
-        ok = true;
-    }
-    png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-    if (!ok) {
+    if (!shell::EncodeRgbPng(frame.pixels.data(), frame.width, frame.height,
+                             static_cast<size_t>(frame.width) * sizeof(uint32_t), &encoded)) {
         *reason = "cannot encode the picture";
         return false;
     }

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "platform/kernel/WideString.h"
+
 namespace platform::gdi {
 
 namespace {
@@ -44,11 +46,6 @@ hb_font_funcs_t* AdvanceFuncs() {
         return f;
     }();
     return funcs;
-}
-
-uint32_t CodePoint(wchar_t c) {
-    const auto u = uint32_t(c);
-    return u > 0x10FFFF || (u >= 0xD800 && u < 0xE000) ? 0xFFFD : u;
 }
 
 // Characters that take the face of the one before them: marks, joiners, selectors, and the
@@ -199,12 +196,12 @@ int Pixels(int64_t v26) {
 }  // namespace
 
 bool IsRightToLeft(std::wstring_view text) {
-    const auto lowerSide = [](wchar_t c) { return CodePoint(c) < kFirstRightToLeft; };
+    const auto lowerSide = [](wchar_t c) { return ToCodePoint(c) < kFirstRightToLeft; };
     if (std::all_of(text.begin(), text.end(), lowerSide)) {
         return false;
     }
     std::vector<FriBidiChar> chars(text.size());
-    std::transform(text.begin(), text.end(), chars.begin(), CodePoint);
+    std::transform(text.begin(), text.end(), chars.begin(), ToCodePoint);
     std::vector<FriBidiCharType> types(text.size());
     fribidi_get_bidi_types(chars.data(), FriBidiStrIndex(chars.size()), types.data());
     return fribidi_get_par_direction(types.data(), FriBidiStrIndex(types.size())) ==
@@ -217,7 +214,7 @@ const ShapedText& ShapeLine(FontFace& face, std::wstring_view text, bool rtl) {
         return *found;
     }
     std::vector<uint32_t> chars(text.size());
-    std::transform(text.begin(), text.end(), chars.begin(), CodePoint);
+    std::transform(text.begin(), text.end(), chars.begin(), ToCodePoint);
     std::vector<Run> runs = Itemise(face, chars, Levels(chars, rtl));
 
     ShapedText shaped;

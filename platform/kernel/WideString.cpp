@@ -12,9 +12,6 @@ bool IsValidCodePoint(char32_t c) {
 }
 
 void AppendUtf8(std::string* out, char32_t c) {
-    if (!IsValidCodePoint(c)) {
-        c = kReplacement;
-    }
     if (c < 0x80) {
         out->push_back(static_cast<char>(c));
     } else if (c < 0x800) {
@@ -80,7 +77,7 @@ std::string ToUtf8(std::wstring_view text) {
     std::string out;
     out.reserve(text.size());
     for (wchar_t ch : text) {
-        AppendUtf8(&out, static_cast<char32_t>(ch));
+        AppendUtf8(&out, ToCodePoint(ch));
     }
     return out;
 }
@@ -113,6 +110,37 @@ bool FromUtf8Strict(std::string_view text, std::wstring* out) {
     }
     *out = std::move(result);
     return true;
+}
+
+std::u16string ToUtf16(std::wstring_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (wchar_t ch : text) {
+        const char32_t c = ToCodePoint(ch);
+        if (c >= 0x10000) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(c));
+        }
+    }
+    return out;
+}
+
+std::wstring FromUtf16(std::u16string_view text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = kReplacement;
+        }
+        out.push_back(static_cast<wchar_t>(c));
+    }
+    return out;
 }
 
 }  // namespace platform

@@ -1,6 +1,5 @@
 #include "platform/registry/RegistryStore.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,6 +11,7 @@
 
 #include "platform/kernel/HomeFolder.h"
 #include "platform/kernel/WideString.h"
+#include "platform/registry/DefaultBrowser.h"
 #include "platform/registry/RegistryDisk.h"
 #include "platform/registry/RegistryFile.h"
 
@@ -19,8 +19,6 @@ namespace platform::registry {
 namespace {
 
 constexpr const char* kFileName = "registry.reg";
-const std::wstring kBrowserKey =
-    L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Shell\\Rai\\:DEFBROWSER";
 
 struct State {
     std::mutex mutex;
@@ -189,51 +187,6 @@ bool SaveLocked(State& state) {
     return true;
 }
 
-// The browser the desktop opens pages with: $BROWSER's first command, else xdg-open, as a full
-// path when it is found on the PATH.
-bool DefaultBrowser(std::wstring* out) {
-    std::string program;
-    if (const char* browser = std::getenv("BROWSER"); browser && browser[0]) {
-        program = browser;
-        program = program.substr(0, program.find(':'));
-        const size_t start = program.find_first_not_of(" \t");
-        program = start == std::string::npos ? "" : program.substr(start);
-        program = program.substr(0, program.find_first_of(" \t"));
-    }
-    const bool fromEnvironment = !program.empty();
-    if (!fromEnvironment) {
-        program = "xdg-open";
-    }
-    if (program.find('/') == std::string::npos) {
-        const char* path = std::getenv("PATH");
-        std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
-        std::string found;
-        size_t begin = 0;
-        while (found.empty() && begin <= dirs.size()) {
-            size_t end = dirs.find(':', begin);
-            if (end == std::string::npos) {
-                end = dirs.size();
-            }
-            const std::string dir = end > begin ? dirs.substr(begin, end - begin) : ".";
-            const std::string candidate = dir + "/" + program;
-            struct stat st;
-            if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-                access(candidate.c_str(), X_OK) == 0) {
-                found = candidate;
-            }
-            begin = end + 1;
-        }
-        if (found.empty() && !fromEnvironment) {
-            return false;
-        }
-        if (!found.empty()) {
-            program = found;
-        }
-    }
-    *out = FromUtf8(program);
-    return true;
-}
-
 // The value when it is of the `wanted` type (kTypeDword or kTypeString).
 Result Get(HKEY root, const std::wstring& key, const std::wstring& name, uint32_t wanted,
            Value* out) {
@@ -375,12 +328,9 @@ Result GetString(HKEY root, const std::wstring& key, const std::wstring& name,
                  std::wstring* value) {
     Value v;
     const Result result = Get(root, key, name, kTypeString, &v);
-    if (result == Result::NotFound && root == HKEY_LOCAL_MACHINE && name == L"1") {
-        std::wstring fullName;
-        if (Contents::KeyName(root, key, &fullName) && Contents::SameName(fullName, kBrowserKey) &&
-            DefaultBrowser(value)) {
-            return Result::Ok;
-        }
+    if (result == Result::NotFound && IsDefaultBrowserValue(root, key, name) &&
+        FindDefaultBrowser(value)) {
+        return Result::Ok;
     }
     if (result != Result::Ok) {
         return result;

@@ -1,4 +1,5 @@
-// The message queue and loop, timers, invalidation and painting.
+// The message queue and loop: posting, getting, peeking and dispatching messages; due timers and
+// pending paints are taken from here too (set in Timers, Paint).
 #include <algorithm>
 
 #include "platform/device/Device.h"
@@ -22,11 +23,6 @@ struct Filter {
         return (min == 0 && max == 0) || (message >= min && message <= max);
     }
 };
-
-RECT ClientOf(const Window* window) {
-    return RECT{0, 0, window->rect.right - window->rect.left,
-                window->rect.bottom - window->rect.top};
-}
 
 // Finds the next message by priority; under q.mutex. Returns false when there is none, with the
 // earliest timer deadline in *nextDue.
@@ -136,21 +132,6 @@ bool GetMessageUntil(const Filter& filter, TimeNs deadline, MSG* msg) {
     }
 }
 
-void UnionInto(RECT* acc, bool* any, const RECT& r) {
-    if (r.left >= r.right || r.top >= r.bottom) {
-        return;
-    }
-    if (!*any) {
-        *acc = r;
-        *any = true;
-        return;
-    }
-    acc->left = std::min(acc->left, r.left);
-    acc->top = std::min(acc->top, r.top);
-    acc->right = std::max(acc->right, r.right);
-    acc->bottom = std::max(acc->bottom, r.bottom);
-}
-
 }  // namespace
 
 std::shared_ptr<MessageQueue> CurrentQueue() {
@@ -176,22 +157,6 @@ void PostLocked(Window* window, UINT message, WPARAM wParam, LPARAM lParam) {
     msg.time = GetTickCount();
     std::lock_guard<std::mutex> lock(window->queue->mutex);
     window->queue->posted.push_back(msg);
-}
-
-void InvalidateLocked(Window* window, const RECT* rect, bool erase) {
-    std::lock_guard<std::mutex> lock(window->queue->mutex);
-    RECT client = ClientOf(window);
-    RECT area = client;
-    if (rect) {
-        area.left = std::max(rect->left, client.left);
-        area.top = std::max(rect->top, client.top);
-        area.right = std::min(rect->right, client.right);
-        area.bottom = std::min(rect->bottom, client.bottom);
-    }
-    bool any = window->invalid;
-    UnionInto(&window->invalidRect, &any, area);
-    window->invalid = any;
-    window->erase = window->erase || (any && erase);
 }
 
 bool PumpMessagesUntil(TimeNs deadline, int* exitCode) {
@@ -308,161 +273,4 @@ void PostQuitMessage(int exitCode) {
         q->quitCode = exitCode;
     }
     WakeLoops();
-}
-
-BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
-    {
-        std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
-        Window* window = LookupAs<Window>(hwnd);
-        if (!window) {
-            return FALSE;
-        }
-        InvalidateLocked(window, rect, erase != FALSE);
-    }
-    WakeLoops();
-    return TRUE;
-}
-
-BOOL ValidateRect(HWND hwnd, const RECT* rect) {
-    std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
-    Window* window = LookupAs<Window>(hwnd);
-    if (!window) {
-        return FALSE;
-    }
-    std::lock_guard<std::mutex> queueLock(window->queue->mutex);
-    // The invalid region is kept as its bounding box: a part validates it only when it covers it.
-    const RECT& r = window->invalidRect;
-    if (!rect || (rect->left <= r.left && rect->top <= r.top && rect->right >= r.right &&
-                  rect->bottom >= r.bottom)) {
-        window->invalid = false;
-        window->erase = false;
-    }
-    return TRUE;
-}
-
-BOOL UpdateWindow(HWND hwnd) {
-    Window* window = LookupAs<Window>(hwnd);
-    if (!window) {
-        return FALSE;
-    }
-    bool invalid;
-    {
-        std::lock_guard<std::mutex> lock(window->queue->mutex);
-        invalid = window->invalid;
-    }
-    if (invalid) {
-        window->proc(hwnd, WM_PAINT, 0, 0);
-    }
-    return TRUE;
-}
-
-HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
-    Window* window = LookupAs<Window>(hwnd);
-    if (!window || !paint) {
-        return nullptr;
-    }
-    *paint = PAINTSTRUCT{};
-    bool erase;
-    {
-        std::lock_guard<std::mutex> lock(window->queue->mutex);
-        paint->rcPaint = window->invalid ? window->invalidRect : RECT{0, 0, 0, 0};
-        erase = window->erase;
-        window->invalid = false;
-        window->erase = false;
-    }
-    paint->hdc = gdi::CreateSurfaceDC(window->surface);
-    if (!paint->hdc) {
-        return nullptr;
-    }
-    paint->fErase =
-        erase && !window->proc(hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(paint->hdc), 0);
-    return paint->hdc;
-}
-
-BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint) {
-    Window* window = LookupAs<Window>(hwnd);
-    if (!window || !paint) {
-        return FALSE;
-    }
-    if (paint->hdc) {
-        DeleteDC(paint->hdc);
-    }
-    Device* device = window == DeviceWindow() ? CurrentDevice() : nullptr;
-    if (device && window->visible && !window->iconic) {
-        int width = 0;
-        int height = 0;
-        int stride = 0;
-        const uint32_t* pixels = gdi::BitmapPixels(window->surface, &width, &height, &stride);
-        RECT client;
-        {
-            std::lock_guard<std::mutex> lock(window->queue->mutex);
-            client = ClientOf(window);
-        }
-        if (pixels) {
-            device->Present(pixels, std::min<int>(width, client.right),
-                            std::min<int>(height, client.bottom), stride);
-        }
-    }
-    return TRUE;
-}
-
-HDC GetDC(HWND hwnd) {
-    if (!hwnd) {
-        // The screen: a DC with the device's capabilities; what is drawn into it goes nowhere.
-        return gdi::CreateScreenDC();
-    }
-    Window* window = LookupAs<Window>(hwnd);
-    return window ? gdi::CreateSurfaceDC(window->surface) : nullptr;
-}
-
-int ReleaseDC(HWND, HDC dc) {
-    return dc && DeleteDC(dc) ? 1 : 0;
-}
-
-UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
-    std::shared_ptr<MessageQueue> q = CurrentQueue();
-    if (hwnd) {
-        Window* window = LookupAs<Window>(hwnd);
-        if (!window) {
-            return 0;
-        }
-        q = window->queue;
-    }
-    // Win32's floor: a timer never fires more often than every 10 ms.
-    const TimeNs period = static_cast<TimeNs>(std::max<UINT>(elapse, 10)) * kNsPerMs;
-    const TimeNs due = Clock::Instance().Now() + period;
-    {
-        std::lock_guard<std::mutex> lock(q->mutex);
-        if (!hwnd) {
-            static std::atomic<UINT_PTR> nextId{0x7000};  // thread timers get ids of their own
-            id = ++nextId;
-        }
-        for (Timer& t : q->timers) {
-            if (t.window == hwnd && t.id == id) {
-                t = Timer{hwnd, id, period, due, proc};
-                return hwnd ? (id ? id : 1) : id;
-            }
-        }
-        q->timers.push_back(Timer{hwnd, id, period, due, proc});
-    }
-    return hwnd ? (id ? id : 1) : id;
-}
-
-BOOL KillTimer(HWND hwnd, UINT_PTR id) {
-    std::shared_ptr<MessageQueue> q = CurrentQueue();
-    if (hwnd) {
-        Window* window = LookupAs<Window>(hwnd);
-        if (!window) {
-            return FALSE;
-        }
-        q = window->queue;
-    }
-    std::lock_guard<std::mutex> lock(q->mutex);
-    auto it = std::find_if(q->timers.begin(), q->timers.end(),
-                           [&](const Timer& t) { return t.window == hwnd && t.id == id; });
-    if (it == q->timers.end()) {
-        return FALSE;
-    }
-    q->timers.erase(it);
-    return TRUE;
 }

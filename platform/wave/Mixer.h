@@ -114,6 +114,12 @@ public:
     uint64_t QuietFrames() const { return quietFrames_.load(std::memory_order_relaxed); }
     // Any thread, a hint: a command waits for the next render.
     bool HasCommands() const { return !commands_.LooksEmpty(); }
+    // Any thread, a hint: nothing has played for kIdleAfterSeconds and no command waits, so an
+    // output may go to sleep.
+    bool IsIdle() const {
+        return QuietFrames() >= kIdleAfterSeconds * deviceRate_ && !HasCommands();
+    }
+    static constexpr uint64_t kIdleAfterSeconds = 2;
     // Called on the posting thread by each Post while the output sleeps. Set before rendering.
     void SetWaker(void (*wake)()) { wake_ = wake; }
     // The output thread: asleep before its last look at HasCommands, awake before rendering.

@@ -13,9 +13,6 @@ namespace platform::wave {
 
 namespace {
 
-// On the wall clock the output sleeps once nothing has played for this long, until the next
-// command; the first word after the pause still lands on the next period boundary.
-constexpr uint64_t kIdleAfterSeconds = 2;
 // While asleep, a recording (or tap) is brought up to date with silence this often, so that it
 // keeps its timeline and waking never has much to write before the word.
 constexpr TimeNs kSilenceStepNs = 100 * kNsPerMs;
@@ -109,12 +106,13 @@ void Loop() {
     NullState& n = N();
     Clock& clock = Clock::Instance();
     const Schedule schedule(clock.Now(), n.mixer->DeviceRate());
-    // Virtual time keeps rendering every period: a run must step the clock exactly as before.
+    // On the wall clock the output sleeps while the mixer is idle, until the next command; the
+    // first word after the pause still lands on the next period boundary. Virtual time keeps
+    // rendering every period: a run must step the clock exactly as before.
     const bool mayIdle = !clock.IsVirtual() || n.idleInVirtualTime;
-    const uint64_t idleAfter = kIdleAfterSeconds * n.mixer->DeviceRate();
     uint64_t rendered = 0;
     for (;;) {
-        if (mayIdle && n.mixer->QuietFrames() >= idleAfter && !n.mixer->HasCommands()) {
+        if (mayIdle && n.mixer->IsIdle()) {
             if (Doze(n, schedule, &rendered)) {
                 return;
             }

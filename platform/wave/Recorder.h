@@ -3,10 +3,11 @@
 #pragma once
 
 #include <atomic>
-#include <cstdint>
+#include <memory>
 #include <thread>
 #include <vector>
 
+#include "platform/wave/FrameRing.h"
 #include "platform/wave/WavWriter.h"
 
 namespace platform::wave {
@@ -28,13 +29,10 @@ public:
 
 private:
     void Run();
-    size_t Drain();
+    void Drain();
 
-    static constexpr size_t kCapacity = size_t{1} << 19;  // samples: over 4 s of 48 kHz stereo
-    std::vector<float> ring_;
-    std::atomic<size_t> head_{0};  // written by Push
-    std::atomic<size_t> tail_{0};  // written by the writer thread
-    std::atomic<uint64_t> lostFrames_{0};
+    static constexpr size_t kCapacityFrames = size_t{1} << 18;  // over 4 s at 48 kHz
+    std::unique_ptr<FrameRing> ring_;
     std::atomic<bool> stop_{false};
     WavWriter* take_ = nullptr;
     std::vector<float> chunk_;

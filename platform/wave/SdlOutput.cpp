@@ -28,7 +28,6 @@ namespace platform::wave {
 namespace {
 
 constexpr TimeNs kCheckNs = 250 * kNsPerMs;
-constexpr uint64_t kIdleAfterSeconds = 2;
 
 struct SdlState {
     std::atomic<SDL_AudioDeviceID> device{0};
@@ -105,9 +104,7 @@ void Wake() {
 // A take being recorded is fed from the callback, so the output stays awake for its timeline.
 bool Quiet() {
     SdlState& a = A();
-    const Mixer& m = *a.mixer;
-    return !a.recording.load() && m.QuietFrames() >= kIdleAfterSeconds * m.DeviceRate() &&
-           !m.HasCommands();
+    return !a.recording.load() && a.mixer->IsIdle();
 }
 
 // Sleeps until a command, a removal, the output's stop or `until`. Returns true when it stopped.

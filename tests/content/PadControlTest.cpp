@@ -11,9 +11,9 @@
 #include "content/GoldenImage.h"
 #include "content/SoundStage.h"
 #include "graphics/Drawing.h"
-#include "platform/gdi/GdiInternal.h"
 #include "platform/kernel/WideString.h"
 #include "skin/Skin.h"
+#include "support/PixelSurface.h"
 #include "touchui/Control.h"
 
 using content_test::AssetFolder;
@@ -366,11 +366,8 @@ TEST(PadControl, PadTooSmallForCellsFindsNoCell) {
     EXPECT_EQ(pad.TouchMove(window.Handle(), 0, 12, 12), 1);
     EXPECT_EQ(pad.GetPressedCell(), -1);
 
-    const HBITMAP surface = platform::gdi::CreateBitmap32(20, 20);
-    const HDC dc = platform::gdi::CreateSurfaceDC(surface);
-    pad.PaintIfVisible(dc);  // sixteen empty cells, nothing to see and nothing to fail
-    DeleteDC(dc);
-    DeleteObject(surface);
+    pixels::Surface surface(20, 20, pixels::Surface::WindowDc);
+    pad.PaintIfVisible(surface.dc);  // sixteen empty cells, nothing to see and nothing to fail
 }
 
 TEST(PadControl, CellAtCoversTheGridAndNothingElse) {
@@ -428,15 +425,10 @@ content_test::Picture PaintPad(int width, int height, int dpi) {
                   grid.top + pad.GetCellHeight() * 3 / 2);
     EXPECT_EQ(pad.GetPressedCell(), 5);
 
-    const HBITMAP surface = platform::gdi::CreateBitmap32(width, height);
-    const HDC dc = platform::gdi::CreateSurfaceDC(surface);
-    FillSolidRect(dc, 0, 0, width, height, RGB(0, 0, 0));
-    pad.PaintIfVisible(dc);
-    DeleteDC(dc);
-
-    const content_test::Picture picture = content_test::PictureOf(surface);
-    DeleteObject(surface);
-    return picture;
+    pixels::Surface surface(width, height, pixels::Surface::WindowDc);
+    surface.Fill(0u);
+    pad.PaintIfVisible(surface.dc);
+    return content_test::PictureOf(surface.bitmap);
 }
 
 // Without pictures the labels are still drawn: white ones, and the pressed one black on black.
@@ -450,16 +442,15 @@ TEST(PadControlPaint, WithoutPicturesOnlyTheLabelsShow) {
     pad.TouchDown(window.Handle(), 0, 100, 120);
     ASSERT_EQ(pad.GetPressedCell(), 5);
 
-    const HBITMAP surface = platform::gdi::CreateBitmap32(240, 320);
-    const HDC dc = platform::gdi::CreateSurfaceDC(surface);
-    pad.PaintIfVisible(dc);
+    pixels::Surface surface(240, 320, pixels::Surface::WindowDc);
+    pad.PaintIfVisible(surface.dc);
     // Each cell's label lies in its text rectangle; count the lit pixels there and elsewhere.
     const RECT grid = pad.GetGridRect();
     int litOutside = 0;
     std::vector<int> litInCell(16, 0);
     for (int y = 0; y < 320; ++y) {
         for (int x = 0; x < 240; ++x) {
-            if (GetPixel(dc, x, y) == RGB(0, 0, 0)) {
+            if ((surface.At(x, y) & 0x00FFFFFF) == 0) {
                 continue;
             }
             const int cell = pad.CellAt(x - grid.left, y - grid.top);
@@ -472,8 +463,6 @@ TEST(PadControlPaint, WithoutPicturesOnlyTheLabelsShow) {
             }
         }
     }
-    DeleteDC(dc);
-    DeleteObject(surface);
     EXPECT_EQ(litOutside, 0);
     for (int cell = 0; cell < 16; ++cell) {
         if (cell == 5) {

@@ -18,6 +18,7 @@
 
 #include "e2e_app/E2eSupport.h"
 #include "platform/registry/RegistryFile.h"
+#include "support/Spawn.h"
 #include "support/WaveTestFiles.h"
 
 using namespace e2e;
@@ -32,54 +33,25 @@ const char kHeader[] =
 // after the splash's two seconds: on the wall clock a loaded machine can keep the splash longer.
 const char kFlipAnimations[] = "wait 3000\ntap 39 13\nwait 600\ntap 170 212\nwait 100\n";
 
-struct Outcome {
-    int status = -1;  // exit status, -1 when it died of a signal
-    int signal = 0;
-};
+using spawn::Exited;
+using spawn::Outcome;
 
 // The program as a child: `prepare` runs in the child just before exec, stderr goes to `errFd`.
-pid_t Spawn(const std::vector<std::string>& args, int errFd,
-            const std::function<void()>& prepare = {}) {
-    const pid_t pid = fork();
-    if (pid == 0) {
+pid_t Spawn(std::vector<std::string> args, int errFd, const std::function<void()>& prepare = {}) {
+    args.insert(args.begin(), PULSOR_EXE);
+    spawn::Options options;
+    options.prepare = [&] {
         dup2(errFd, STDERR_FILENO);
         if (prepare) {
             prepare();
         }
-        std::vector<char*> argv = {const_cast<char*>(PULSOR_EXE)};
-        for (const std::string& arg : args) {
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-bool Exited(pid_t pid, Outcome* outcome) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) != pid) {
-        return false;
-    }
-    outcome->status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    outcome->signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    return true;
+    };
+    return spawn::Start(args, options);
 }
 
 // Waits at most `seconds`; a child still running then is killed (and reported as SIGKILL).
 Outcome Reap(pid_t pid, int seconds = 30) {
-    Outcome outcome;
-    for (int i = 0; i < seconds * 100; ++i) {
-        if (Exited(pid, &outcome)) {
-            return outcome;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    outcome.signal = SIGKILL;
-    return outcome;
+    return spawn::WaitAtMost(pid, seconds);
 }
 
 bool WaitForFile(const fs::path& path, int seconds = 30) {

@@ -16,6 +16,7 @@
 #include "platform/kernel/Clock.h"
 #include "platform/wave/Audio.h"
 #include "platform/wave/Output.h"
+#include "support/SinkRecording.h"
 #include "support/WaveTestFiles.h"
 
 namespace {
@@ -62,21 +63,6 @@ std::vector<int16_t> Samples(const std::vector<uint8_t>& bytes, size_t from) {
         out.push_back(static_cast<int16_t>(bytes[i] | bytes[i + 1] << 8));
     }
     return out;
-}
-
-pid_t StartRecorder(const std::string& path) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        FILE* out = std::freopen(path.c_str(), "wb", stdout);
-        if (!out) {
-            _exit(127);
-        }
-        const std::string device = std::string(kSink) + ".monitor";
-        execlp("parec", "parec", "-d", device.c_str(), "--latency-msec=20", "--format=s16le",
-               "--rate=48000", "--channels=2", "--raw", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    return pid;
 }
 
 bool StartServer() {
@@ -128,7 +114,7 @@ protected:
     // Plays the word while recording the sink, and checks that the recording holds it.
     void PlayWordAndFindIt() {
         const std::string recording = wavetest::TempDir() + "/monitor.raw";
-        pid_t recorder = StartRecorder(recording);
+        const pid_t recorder = RecordSink(kSink, recording);
         ASSERT_GT(recorder, 0);
         // The sink delivers to its monitor in bursts; wait until some silence has been recorded.
         auto recordedBytes = [&] { return wavetest::ReadFile(recording).size(); };
@@ -149,9 +135,7 @@ protected:
                 clock_.SleepFor(50 * platform::kNsPerMs);
             }
         }
-        kill(recorder, SIGTERM);
-        int status = 0;
-        waitpid(recorder, &status, 0);
+        spawn::Stop(recorder);
         ASSERT_GT(bytesBefore, 0u) << "the recorder gets nothing from the sink's monitor";
 
         auto recorded = wavetest::ReadFile(recording);

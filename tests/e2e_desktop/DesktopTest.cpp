@@ -16,6 +16,7 @@
 
 #include "e2e_app/E2eSupport.h"
 #include "sdl/XSession.h"
+#include "support/SinkRecording.h"
 
 namespace {
 
@@ -76,18 +77,7 @@ double Decibels(double rms, double reference) {
 // the test marks its actions on.
 class Recorder {
 public:
-    explicit Recorder(const fs::path& path) : path_(path) {
-        pid_ = fork();
-        if (pid_ == 0) {
-            if (!std::freopen(path.c_str(), "wb", stdout)) {
-                _exit(127);
-            }
-            const std::string device = std::string(kSink) + ".monitor";
-            execlp("parec", "parec", "-d", device.c_str(), "--latency-msec=20", "--format=s16le",
-                   "--rate=48000", "--channels=2", "--raw", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
+    explicit Recorder(const fs::path& path) : path_(path), pid_(RecordSink(kSink, path.string())) {}
     ~Recorder() { Stop(); }
 
     // Seconds recorded so far.
@@ -98,8 +88,7 @@ public:
     }
     void Stop() {
         if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
+            spawn::Stop(pid_);
             pid_ = -1;
         }
     }

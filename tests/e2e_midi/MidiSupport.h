@@ -2,15 +2,10 @@
 // Pulsor itself), and the words a recording is expected to hold.
 #pragma once
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <functional>
-#include <thread>
 
 #include "e2e_app/E2eSupport.h"
+#include "support/Spawn.h"
 
 namespace e2e {
 
@@ -19,44 +14,20 @@ const int kMidiRate = 48000;
 // Starts args[0] with stdout and stderr into `log`; `prepare` runs in the child before exec.
 inline pid_t Spawn(const std::vector<std::string>& args, const fs::path& log,
                    const std::function<void()>& prepare = {}) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (!std::freopen(log.c_str(), "w", stdout) || dup2(fileno(stdout), 2) < 0) {
-            _exit(127);
-        }
-        if (prepare) {
-            prepare();
-        }
-        std::vector<char*> argv;
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
+    spawn::Options options;
+    options.log = log.string();
+    options.prepare = prepare;
+    return spawn::Start(args, options);
 }
 
 // Its exit status, or -1 when it died of a signal or had to be killed after `seconds`.
 inline int Finish(pid_t pid, int seconds) {
-    int status = 0;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-        if (waitpid(pid, &status, WNOHANG) == pid) {
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    return -1;
+    return spawn::WaitAtMost(pid, seconds).status;
 }
 
 // Stops a server politely, then not.
 inline void Stop(pid_t pid) {
-    kill(pid, SIGTERM);
-    Finish(pid, 5);
+    spawn::Stop(pid);
 }
 
 // The word of pad cell `cell` (low voice) as the mixer plays it, from its first loud sample.

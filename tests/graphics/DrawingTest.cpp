@@ -16,19 +16,8 @@ namespace {
 constexpr uint32_t kMagenta = 0x00FF00FF;
 
 // A bitmap made by formula, not selected anywhere (as the skin holds its images).
-struct Image {
-    Image(int w, int h, uint32_t (*f)(int, int)) {
-        bitmap = platform::gdi::CreateBitmap32(w, h);
-        int stride = 0;
-        uint32_t* bits = platform::gdi::BitmapPixels(bitmap, nullptr, nullptr, &stride);
-        for (int y = 0; y < h; ++y) {
-            for (int x = 0; x < w; ++x) {
-                bits[y * (stride / 4) + x] = f(x, y);
-            }
-        }
-    }
-    ~Image() { DeleteObject(bitmap); }
-    HBITMAP bitmap;
+struct Image : pixels::Surface {
+    Image(int w, int h, uint32_t (*f)(int, int)) : Surface(w, h, NoDc) { Fill(f); }
 };
 
 uint32_t Backdrop(int x, int y) {

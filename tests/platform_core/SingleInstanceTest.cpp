@@ -1,7 +1,6 @@
 // FindWindow and SetForegroundWindow across real processes: this test program starts itself
 // again as the other instance (the child test below, selected through the environment).
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,17 +8,17 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/kernel/WideString.h"
 #include "platform/user/User.h"
+#include "support/Spawn.h"
 #include "support/TestWindow.h"
-
-extern char** environ;
 
 namespace {
 
 constexpr const char* kChildVariable = "PULSOR_INSTANCE_CHILD";
 
 std::wstring Wide(const std::string& s) {
-    return std::wstring(s.begin(), s.end());
+    return platform::FromUtf8(s);
 }
 
 std::string UniqueTitle(const char* what) {
@@ -29,28 +28,13 @@ std::string UniqueTitle(const char* what) {
 // Starts this executable as the child in `mode` ("raise:TITLE", "absent:TITLE", "own:TITLE",
 // "patient:TITLE"); -1 when it cannot.
 pid_t StartChild(const std::string& mode) {
-    std::string self = "/proc/self/exe";
-    std::string filter = "--gtest_filter=SingleInstanceChild.Act";
-    std::string variable = std::string(kChildVariable) + "=" + mode;
-    std::vector<char*> argv = {self.data(), filter.data(), nullptr};
-    std::vector<char*> envp;
-    for (char** e = environ; *e; ++e) {
-        envp.push_back(*e);
-    }
-    envp.push_back(variable.data());
-    envp.push_back(nullptr);
-    pid_t pid;
-    if (posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) {
-        return -1;
-    }
-    return pid;
+    spawn::Options options;
+    options.env = {{kChildVariable, mode}};
+    return spawn::Start({"/proc/self/exe", "--gtest_filter=SingleInstanceChild.Act"}, options);
 }
 
 int Finish(pid_t pid) {
-    int status = 0;
-    while (pid > 0 && waitpid(pid, &status, 0) < 0) {
-    }
-    return pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return spawn::Wait(pid).status;
 }
 
 int RunChild(const std::string& mode) {

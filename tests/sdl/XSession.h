@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/Spawn.h"
+
 namespace sdltest {
 
 // Generous bounds on how long a step may take before the test gives up on it; never an assertion
@@ -37,8 +39,8 @@ public:
         int fds[2];
         if (pipe(fds) != 0)
             return;
-        pid_ = fork();
-        if (pid_ == 0) {
+        spawn::Options options;
+        options.prepare = [&] {
             prctl(PR_SET_PDEATHSIG, SIGKILL);  // not outliving a test that dies
             dup2(fds[1], STDOUT_FILENO);
             if (withStderr)
@@ -57,13 +59,8 @@ public:
             if (const char* given = getenv("ASAN_OPTIONS"))
                 asan = std::string(given) + ":" + asan;
             setenv("ASAN_OPTIONS", asan.c_str(), 1);
-            std::vector<char*> args;
-            for (const auto& arg : argv)
-                args.push_back(const_cast<char*>(arg.c_str()));
-            args.push_back(nullptr);
-            execv(args[0], args.data());
-            _exit(127);
-        }
+        };
+        pid_ = spawn::Start(argv, options);
         close(fds[1]);
         out_ = fds[0];
     }
@@ -159,17 +156,17 @@ public:
         int fds[2];
         if (pipe(fds) != 0)
             return;
-        pid_ = fork();
-        if (pid_ == 0) {
+        const std::string fd = std::to_string(fds[1]);
+        spawn::Options options;
+        options.prepare = [&] {
             prctl(PR_SET_PDEATHSIG, SIGKILL);  // not outliving a test that dies
             close(fds[0]);
-            std::string fd = std::to_string(fds[1]);
             int devnull = open("/dev/null", O_WRONLY);
             dup2(devnull, STDERR_FILENO);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
-                   "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
+        };
+        pid_ = spawn::Start(
+            {"Xvfb", "-displayfd", fd, "-screen", "0", screen, "-nolisten", "tcp", "-noreset"},
+            options);
         close(fds[1]);
         std::string number;
         pollfd pfd{fds[0], POLLIN, 0};

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/gdi/GdiInternal.h"
+#include "platform/shell/PngEncoder.h"
 #include "platform/win32.h"
 
 namespace golden {
@@ -54,37 +55,14 @@ inline Picture PictureOf(HBITMAP bitmap) {
 }
 
 inline bool WritePng(const std::string& path, const Picture& picture) {
+    std::vector<uint8_t> encoded;
+    if (!platform::shell::EncodeRgbPng(picture.pixels.data(), picture.width, picture.height,
+                                       static_cast<size_t>(picture.width) * sizeof(uint32_t),
+                                       &encoded)) {
+        return false;
+    }
     File file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        return false;
-    }
-    std::vector<png_byte> row(static_cast<size_t>(picture.width) * 3);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_init_io(png, file.get());
-    png_set_IHDR(png, info, picture.width, picture.height, 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < picture.height; ++y) {
-        for (int x = 0; x < picture.width; ++x) {
-            const uint32_t p = picture.pixels[static_cast<size_t>(y) * picture.width + x];
-            row[x * 3 + 0] = static_cast<png_byte>(p >> 16);
-            row[x * 3 + 1] = static_cast<png_byte>(p >> 8);
-            row[x * 3 + 2] = static_cast<png_byte>(p);
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return true;
+    return file && std::fwrite(encoded.data(), 1, encoded.size(), file.get()) == encoded.size();
 }
 
 inline bool ReadPng(const std::string& path, Picture* picture) {

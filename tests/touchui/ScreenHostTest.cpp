@@ -7,15 +7,15 @@
 
 #include "graphics/Drawing.h"
 #include "platform/kernel/Clock.h"
-#include "tests/touchui/Pixels.h"
+#include "support/PixelSurface.h"
 #include "tests/touchui/Recording.h"
 #include "touchui/Button.h"
 #include "touchui/Screen.h"
 #include "touchui/ScreenHost.h"
 
+using pixels::PixelOf;
+using pixels::Surface;
 using touchui_test::Command;
-using touchui_test::PixelOf;
-using touchui_test::PixelSurface;
 
 namespace {
 
@@ -72,9 +72,9 @@ protected:
     }
 
     // What the window would show now: the host painted over black.
-    void Show(PixelSurface& target) {
+    void Show(Surface& target) {
         target.Fill(0);
-        host_->PaintIfVisible(target.dc());
+        host_->PaintIfVisible(target.dc);
     }
     // The main page on screen, as the back buffer holds it before a change.
     void ShowMain() {
@@ -93,8 +93,8 @@ protected:
     std::unique_ptr<Screen> main_, about_, settings_;
     std::unique_ptr<Swatch> mainSwatch_, aboutSwatch_, settingsSwatch_;
     std::unique_ptr<Button> mainButton_, aboutButton_;
-    PixelSurface back_{kW, kH};
-    PixelSurface frame_{kW, kH};
+    Surface back_{kW, kH, Surface::WindowDc};
+    Surface frame_{kW, kH, Surface::WindowDc};
 };
 
 TEST_F(Host, AddedScreensAreHiddenUntilOneIsShown) {
@@ -102,7 +102,7 @@ TEST_F(Host, AddedScreensAreHiddenUntilOneIsShown) {
     EXPECT_EQ(about_->GetVisible(), 0);
     EXPECT_EQ(main_->GetParent(), host_.get());
     frame_.Fill(kCanary);
-    host_->PaintIfVisible(frame_.dc());
+    host_->PaintIfVisible(frame_.dc);
     EXPECT_EQ(frame_.At(5, 5), kCanary);
 
     host_->ShowScreen(3);
@@ -130,11 +130,11 @@ TEST_F(Host, PageZeroAndAHiddenHostChangeNothing) {
     host_->ShowScreen(2);
     host_->ShowScreen(0);
     EXPECT_EQ(main_->GetVisible(), 1);
-    host_->ShowScreenAnimated(0, CoverFromTop, 300, back_.dc());
+    host_->ShowScreenAnimated(0, CoverFromTop, 300, back_.dc);
     EXPECT_EQ(main_->GetVisible(), 1);
     host_->SetVisible(0);
     host_->ShowScreen(3);
-    host_->ShowScreenAnimated(4, CoverFromTop, 300, back_.dc());
+    host_->ShowScreenAnimated(4, CoverFromTop, 300, back_.dc);
     EXPECT_EQ(main_->GetVisible(), 1);
     EXPECT_EQ(T(), nullptr);
     EXPECT_EQ(host_->TouchDown(hwnd(), 0, 5, 5), 0);
@@ -143,11 +143,11 @@ TEST_F(Host, PageZeroAndAHiddenHostChangeNothing) {
 
 TEST_F(Host, WithoutKindDurationOrSourceTheChangeIsImmediate) {
     ShowMain();
-    host_->ShowScreenAnimated(3, NoTransition, 300, back_.dc());
+    host_->ShowScreenAnimated(3, NoTransition, 300, back_.dc);
     EXPECT_EQ(about_->GetVisible(), 1);
-    host_->ShowScreenAnimated(4, CoverFromTop, 0, back_.dc());
+    host_->ShowScreenAnimated(4, CoverFromTop, 0, back_.dc);
     EXPECT_EQ(settings_->GetVisible(), 1);
-    host_->ShowScreenAnimated(3, CoverFromTop, -300, back_.dc());
+    host_->ShowScreenAnimated(3, CoverFromTop, -300, back_.dc);
     EXPECT_EQ(about_->GetVisible(), 1);
     host_->ShowScreenAnimated(4, CoverFromTop, 300, NULL);
     EXPECT_EQ(settings_->GetVisible(), 1);
@@ -159,7 +159,7 @@ TEST_F(Host, WithoutKindDurationOrSourceTheChangeIsImmediate) {
 TEST_F(Host, WithoutSurfacesTheChangeIsImmediate) {
     host_->ReleaseSurfaces();
     ShowMain();
-    host_->ShowScreenAnimated(3, CoverFromTop, 300, back_.dc());
+    host_->ShowScreenAnimated(3, CoverFromTop, 300, back_.dc);
     EXPECT_EQ(T(), nullptr);
     EXPECT_EQ(about_->GetVisible(), 1);
 }
@@ -167,7 +167,7 @@ TEST_F(Host, WithoutSurfacesTheChangeIsImmediate) {
 TEST_F(Host, AnAnimatedChangeDropsTheNewPageInAndEndsOnTheTimer) {
     ShowMain();
     Paints();
-    host_->ShowScreenAnimated(3, CoverFromTop, 300, back_.dc());
+    host_->ShowScreenAnimated(3, CoverFromTop, 300, back_.dc);
     ASSERT_NE(T(), nullptr);
     EXPECT_EQ(currentTransition, T());
     EXPECT_EQ(T()->running, 1);
@@ -213,7 +213,7 @@ TEST_F(Host, AnAnimatedChangeDropsTheNewPageInAndEndsOnTheTimer) {
 
 TEST_F(Host, ADurationShorterThanThePeriodEndsAtTheFirstTick) {
     ShowMain();
-    host_->ShowScreenAnimated(4, UncoverUp, 5, back_.dc());
+    host_->ShowScreenAnimated(4, UncoverUp, 5, back_.dc);
     window().Pump(11);
     EXPECT_EQ(T()->progress, 1.0);
     EXPECT_EQ(T()->running, 1);
@@ -228,7 +228,7 @@ TEST_F(Host, TheTickCounterWrappingMidwayKeepsTheProgressRight) {
     // The device clock can start anywhere: 100 ms before the 32-bit millisecond counter wraps.
     platform::Clock::Instance().SetVirtual(true, (0x100000000ull - 100) * platform::kNsPerMs);
     ShowMain();
-    host_->ShowScreenAnimated(3, CoverFromTop, 300, back_.dc());
+    host_->ShowScreenAnimated(3, CoverFromTop, 300, back_.dc);
     EXPECT_EQ(T()->startTick, 0xFFFFFF9Cu);
     window().Pump(150);
     EXPECT_LT(GetTickCount(), 100u);  // wrapped
@@ -241,13 +241,13 @@ TEST_F(Host, TheTickCounterWrappingMidwayKeepsTheProgressRight) {
 
 TEST_F(Host, ANewChangeWhileOneRunsReplacesItAndStartsAfresh) {
     ShowMain();
-    host_->ShowScreenAnimated(3, CoverFromTop, 300, back_.dc());
+    host_->ShowScreenAnimated(3, CoverFromTop, 300, back_.dc);
     window().Pump(100);
     Transition* first = T();
     ASSERT_EQ(first->running, 1);
 
     Show(back_);  // the back buffer now holds a frame of the first change
-    host_->ShowScreenAnimated(2, UncoverUp, 300, back_.dc());
+    host_->ShowScreenAnimated(2, UncoverUp, 300, back_.dc);
     ASSERT_NE(T(), nullptr);
     EXPECT_EQ(currentTransition, T());
     EXPECT_EQ(T()->progress, 0.0);
@@ -266,7 +266,7 @@ TEST_F(Host, ANewChangeWhileOneRunsReplacesItAndStartsAfresh) {
 
 TEST_F(Host, TouchDuringAChangeActsOnTheIncomingPage) {
     ShowMain();
-    host_->ShowScreenAnimated(3, CoverFromTop, 300, back_.dc());
+    host_->ShowScreenAnimated(3, CoverFromTop, 300, back_.dc);
     window().Pump(50);
     EXPECT_EQ(host_->TouchDown(hwnd(), 0, 5, 5), 1);
     EXPECT_EQ(host_->TouchUp(hwnd(), 0, 5, 5), 1);
@@ -287,7 +287,7 @@ TEST_F(Host, TouchAnswersAreThoseOfTheVisiblePage) {
 
 TEST_F(Host, DestroyingTheHostMidwayStopsItsTransition) {
     ShowMain();
-    host_->ShowScreenAnimated(3, FadeIn, 300, back_.dc());
+    host_->ShowScreenAnimated(3, FadeIn, 300, back_.dc);
     window().Pump(50);
     host_.reset();
     EXPECT_EQ(currentTransition, nullptr);

@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <string>
 
-#include "tests/touchui/Pixels.h"
+#include "support/PixelSurface.h"
 #include "touchui/Transition.h"
 
-using touchui_test::PixelSurface;
+using pixels::Surface;
 
 namespace {
 
@@ -75,8 +75,8 @@ protected:
 
     void SetUp() override {
         ASSERT_TRUE(old_.ok() && new_.ok() && target_.ok());
-        old_.FillWith(OldPixel);
-        new_.FillWith(NewPixel);
+        old_.Fill(OldPixel);
+        new_.Fill(NewPixel);
         target_.Fill(kCanary);
     }
 
@@ -84,7 +84,7 @@ protected:
         Transition t(NULL, 1, 11);
         t.SetKind(kind);
         t.progress = progress;
-        t.DrawFrame(target_.dc(), old_.dc(), new_.dc(), rect);
+        t.DrawFrame(target_.dc, old_.dc, new_.dc, rect);
     }
     void Draw(int kind, double progress) {
         RECT rect = {0, 0, kW, kH};
@@ -107,9 +107,9 @@ protected:
         return "";
     }
 
-    PixelSurface old_{kW, kH};
-    PixelSurface new_{kW, kH};
-    PixelSurface target_{kW, kH};
+    Surface old_{kW, kH, Surface::WindowDc};
+    Surface new_{kW, kH, Surface::WindowDc};
+    Surface target_{kW, kH, Surface::WindowDc};
 };
 
 TEST_F(TransitionFrame, SlidingKindsMatchTheirPictureAtStartMiddleAndEnd) {
@@ -210,17 +210,18 @@ TEST_F(TransitionFrame, UnknownKindsDrawNothing) {
 }
 
 TEST(TransitionFrameFullPage, CoverFromTopAndUncoverUpHalfwayOnAPortraitScreen) {
-    PixelSurface oldPage(240, 320), newPage(240, 320), target(240, 320);
+    Surface oldPage(240, 320, Surface::WindowDc), newPage(240, 320, Surface::WindowDc),
+        target(240, 320, Surface::WindowDc);
     ASSERT_TRUE(oldPage.ok() && newPage.ok() && target.ok());
-    oldPage.FillWith([](int x, int y) { return 0x00A00000u | (y << 8) | (x & 0xFF); });
-    newPage.FillWith([](int x, int y) { return 0x00B00000u | (y << 8) | (x & 0xFF); });
+    oldPage.Fill([](int x, int y) { return 0x00A00000u | (y << 8) | (x & 0xFF); });
+    newPage.Fill([](int x, int y) { return 0x00B00000u | (y << 8) | (x & 0xFF); });
     RECT rect = {0, 0, 240, 320};
     Transition t(NULL, 1, 11);
     t.progress = 0.5;
 
     // The new page drops down: its rows 160..319 fill rows 0..159, the old page stays below.
     t.SetKind(CoverFromTop);
-    t.DrawFrame(target.dc(), oldPage.dc(), newPage.dc(), rect);
+    t.DrawFrame(target.dc, oldPage.dc, newPage.dc, rect);
     for (int y = 0; y < 320; y += 7) {
         for (int x : {0, 117, 239}) {
             uint32_t want = y < 160 ? newPage.At(x, y + 160) : oldPage.At(x, y);
@@ -232,7 +233,7 @@ TEST(TransitionFrameFullPage, CoverFromTopAndUncoverUpHalfwayOnAPortraitScreen) 
 
     // The old page slides up and away: its rows 160..319 in rows 0..159 over the new page.
     t.SetKind(UncoverUp);
-    t.DrawFrame(target.dc(), oldPage.dc(), newPage.dc(), rect);
+    t.DrawFrame(target.dc, oldPage.dc, newPage.dc, rect);
     for (int y = 0; y < 320; y += 7) {
         for (int x : {0, 117, 239}) {
             uint32_t want = y < 160 ? oldPage.At(x, y + 160) : newPage.At(x, y);

@@ -308,7 +308,8 @@ TEST_F(MixerTest, PauseHoldsThePositionAndRestartGoesOn) {
 
 std::atomic<int> gWakes{0};
 
-// An idle output trusts QuietFrames to say nothing is left to play, and the waker to call it back.
+// An idle output trusts QuietFrames and IsIdle to say nothing is left to play, and the waker to
+// call it back.
 TEST_F(MixerTest, QuietFramesCountOnlyWhileNothingIsLeftToPlayAndPostsWakeASleepingOutput) {
     gWakes = 0;
     mixer_.SetWaker([] { ++gWakes; });
@@ -352,6 +353,22 @@ TEST_F(MixerTest, QuietFramesCountOnlyWhileNothingIsLeftToPlayAndPostsWakeASleep
     EXPECT_EQ(gWakes.load(), 1);
     Render(256);
     EXPECT_FALSE(mixer_.HasCommands());
+
+    // Idle from two seconds of quiet on, while no command waits.
+    Post(Command::Reset, v);
+    Render(256);
+    const uint64_t idleAfter = Mixer::kIdleAfterSeconds * 48000;
+    while (mixer_.QuietFrames() + 256 < idleAfter) {
+        EXPECT_FALSE(mixer_.IsIdle());
+        Render(256);
+    }
+    EXPECT_FALSE(mixer_.IsIdle());
+    Render(256);
+    EXPECT_TRUE(mixer_.IsIdle());
+    Post(Command::Restart, v);
+    EXPECT_FALSE(mixer_.IsIdle());
+    Render(256);
+    EXPECT_TRUE(mixer_.IsIdle());
 }
 
 namespace {

@@ -103,3 +103,37 @@ TEST(WideString, Utf8RoundTripAndReplacement) {
     EXPECT_TRUE(platform::FromUtf8Strict("\xe4\xb8\x96", &out));
     EXPECT_EQ(out, L"\u4e16");
 }
+
+// UTF-16 (the registry's hex(1) text) and code points (what shaping and fonts are given): a
+// character beyond the basic plane is a surrogate pair, and what is no character becomes U+FFFD.
+TEST(WideString, Utf16AndCodePoints) {
+    struct Case {
+        std::wstring wide;
+        std::u16string utf16;
+        std::wstring back;  // FromUtf16(utf16)
+    };
+    const auto bad = static_cast<wchar_t>(0xD800);
+    const auto beyond = static_cast<wchar_t>(0x110000);
+    const Case cases[] = {
+        {L"", u"", L""},
+        {L"Gr\u00fc\u00dfe \u4e16", u"Gr\u00fc\u00dfe \u4e16", L"Gr\u00fc\u00dfe \u4e16"},
+        {L"\U0001F600!", u"\xD83D\xDE00!", L"\U0001F600!"},
+        {std::wstring(1, bad) + L"x", u"\xFFFDx", L"\uFFFDx"},
+        {std::wstring(1, beyond), u"\xFFFD", L"\uFFFD"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(platform::ToUtf16(c.wide), c.utf16);
+        EXPECT_EQ(platform::FromUtf16(c.utf16), c.back);
+    }
+    // Surrogates that do not pair up are no characters.
+    EXPECT_EQ(platform::FromUtf16(u"a\xD83D"
+                                  u"b"),
+              L"a\uFFFDb");
+    EXPECT_EQ(platform::FromUtf16(u"\xDE00\xD83D"), L"\uFFFD\uFFFD");
+
+    EXPECT_EQ(platform::ToCodePoint(L'A'), U'A');
+    EXPECT_EQ(platform::ToCodePoint(static_cast<wchar_t>(0x10FFFF)), char32_t(0x10FFFF));
+    EXPECT_EQ(platform::ToCodePoint(bad), char32_t(0xFFFD));
+    EXPECT_EQ(platform::ToCodePoint(beyond), char32_t(0xFFFD));
+    EXPECT_EQ(platform::ToCodePoint(static_cast<wchar_t>(-1)), char32_t(0xFFFD));
+}

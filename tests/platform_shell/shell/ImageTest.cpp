@@ -7,6 +7,7 @@
 #include "platform/gdi/GdiInternal.h"
 #include "platform/kernel/WideString.h"
 #include "platform/shell/PngDecoder.h"
+#include "platform/shell/PngEncoder.h"
 #include "platform/win32.h"
 
 namespace {
@@ -238,4 +239,34 @@ TEST(PngDecoder, DecodesFromMemoryAndKeepsAlphaWhenAsked) {
     HBITMAP bitmap = platform::shell::DecodePngBitmap(data, png.size(), 4);
     EXPECT_NE(bitmap, nullptr);
     DeleteObject(bitmap);
+}
+
+// The shots' and golden pictures' encoding: the pixels of rows `stride` bytes apart, whatever
+// their top byte holds, read back as they were.
+TEST_F(ImageFileTest, RgbPicturesEncodeTheirPixelsExactly) {
+    const int width = 5, height = 3, strideInPixels = 7;
+    std::vector<uint32_t> pixels(static_cast<size_t>(strideInPixels) * height, 0xFFFFFFFFu);
+    std::vector<uint32_t> expected;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            pixels[static_cast<size_t>(y) * strideInPixels + x] = 0xAB000000u | Expected(x, y);
+            expected.push_back(Expected(x, y));
+        }
+    }
+    std::vector<uint8_t> encoded;
+    ASSERT_TRUE(platform::shell::EncodeRgbPng(pixels.data(), width, height,
+                                              strideInPixels * sizeof(uint32_t), &encoded));
+    HBITMAP bitmap = Load(std::string(encoded.begin(), encoded.end()));
+    int w = 0, h = 0;
+    EXPECT_EQ(Pixels(bitmap, &w, &h), expected);
+    EXPECT_EQ(w, width);
+    EXPECT_EQ(h, height);
+    DeleteObject(bitmap);
+
+    EXPECT_FALSE(platform::shell::EncodeRgbPng(pixels.data(), 0, height, 0, &encoded));
+    EXPECT_TRUE(encoded.empty());
+    platform::shell::PngImage missingRows;
+    missingRows.width = 2;
+    missingRows.height = 2;
+    EXPECT_FALSE(platform::shell::EncodePng(missingRows, &encoded));
 }

@@ -1,4 +1,4 @@
-// Builds PNG files of any colour type and depth with libpng, for the decoder's tests.
+// PNG files of any colour type and depth, for the decoder's tests.
 #pragma once
 
 #include <png.h>
@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "platform/shell/PngEncoder.h"
 
 struct PngLayout {
     int width = 4;
@@ -19,40 +21,22 @@ struct PngLayout {
 };
 
 inline std::string EncodePng(const PngLayout& layout) {
-    std::string out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return std::string();
+    platform::shell::PngImage image;
+    image.width = layout.width;
+    image.height = layout.height;
+    image.colorType = layout.colorType;
+    image.bitDepth = layout.bitDepth;
+    image.interlaced = layout.interlaced;
+    for (const png_color& c : layout.palette) {
+        image.palette.push_back({c.red, c.green, c.blue});
     }
-    png_set_write_fn(
-        png, &out,
-        [](png_structp p, png_bytep data, png_size_t length) {
-            static_cast<std::string*>(png_get_io_ptr(p))
-                ->append(reinterpret_cast<char*>(data), length);
-        },
-        nullptr);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(layout.width),
-                 static_cast<png_uint_32>(layout.height), layout.bitDepth, layout.colorType,
-                 layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!layout.palette.empty()) {
-        png_set_PLTE(png, info, layout.palette.data(), static_cast<int>(layout.palette.size()));
-    }
-    if (!layout.transparency.empty()) {
-        png_set_tRNS(png, info, layout.transparency.data(),
-                     static_cast<int>(layout.transparency.size()), nullptr);
-    }
-    png_write_info(png, info);
-    std::vector<png_bytep> rows;
+    image.transparency = layout.transparency;
     for (const auto& row : layout.rows) {
-        rows.push_back(const_cast<png_bytep>(row.data()));
+        image.rows.push_back(row.data());
     }
-    png_write_image(png, rows.data());
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
+    std::vector<uint8_t> encoded;
+    platform::shell::EncodePng(image, &encoded);
+    return std::string(encoded.begin(), encoded.end());
 }
 
 // The CRC-32 a chunk carries over its type and data.

@@ -6,12 +6,10 @@
 
 #include <cmath>
 
-#include "tests/touchui/Pixels.h"
+#include "support/PixelSurface.h"
 #include "tests/touchui/Recording.h"
 
-using touchui_test::PixelBitmap;
-using touchui_test::PixelOf;
-using touchui_test::PixelSurface;
+using pixels::PixelOf;
 using touchui_test::RecordingTest;
 
 namespace {
@@ -25,12 +23,12 @@ protected:
         back_.Fill(kBack);
         meter_.reset(new LevelMeter(NULL, hwnd(), 140));
         meter_->SetBounds(10, 5, 200, 12);
-        meter_->SetBackImage(back_.bitmap());
+        meter_->SetBackImage(back_.bitmap);
     }
     LevelMeter& m() { return *meter_; }
 
-    PixelBitmap back_{1, 1};
-    PixelSurface screen_{220, 20};
+    pixels::Surface back_{1, 1, pixels::Surface::NoDc};
+    pixels::Surface screen_{220, 20, pixels::Surface::WindowDc};
     std::unique_ptr<LevelMeter> meter_;
 };
 
@@ -55,7 +53,7 @@ TEST_F(LevelMeterTest, FillsUpToTheLevelAndMarksThePeak) {
         m().ResetPeak();
         m().SetLevel(c.level);
         screen_.Fill(kCanary);
-        m().Paint(screen_.dc());
+        m().Paint(screen_.dc);
         for (int x = 0; x < 220; ++x) {
             const bool mark = c.markLeft >= 0 && x >= c.markLeft && x < c.markLeft + 2;
             const uint32_t expected = x < 10 || x >= 210 ? kCanary

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/touchui/Pixels.h"
+#include "support/PixelSurface.h"
 #include "tests/touchui/Recording.h"
 #include "touchui/Button.h"
 #include "touchui/CheckBox.h"
@@ -16,10 +16,8 @@
 #include "touchui/Screen.h"
 #include "touchui/Slider.h"
 
+using pixels::PixelOf;
 using touchui_test::Command;
-using touchui_test::PixelBitmap;
-using touchui_test::PixelOf;
-using touchui_test::PixelSurface;
 using touchui_test::RecordingTest;
 
 namespace {
@@ -269,17 +267,17 @@ protected:
         RecordingTest::SetUp();
         panel_.SetBounds(20, 40, 200, 200);
         for (int i = 0; i < 5; ++i) {
-            images_.emplace_back(new PixelBitmap(1, 1));
+            images_.emplace_back(new pixels::Surface(1, 1, pixels::Surface::NoDc));
             images_.back()->Fill(kColours[i]);
             boxes_.emplace_back(new ImageBox(NULL, hwnd(), 90 + i));
-            boxes_.back()->SetImage(images_.back()->bitmap(), ImageNormal);
+            boxes_.back()->SetImage(images_.back()->bitmap, ImageNormal);
             boxes_.back()->SetImagePlacement(2);
             panel_.AddControl(boxes_.back().get(), 0, 60 * i, 180, 50);
         }
     }
     void Paint() {
         screen_.Fill(kCanary);
-        panel_.Paint(screen_.dc());
+        panel_.Paint(screen_.dc);
     }
     // What a column inside the panel should show at a screen row, the indicator aside.
     uint32_t Expected(int y) const {
@@ -288,9 +286,9 @@ protected:
     }
 
     ScrollPanel panel_{NULL, NULL, 150};
-    std::vector<std::unique_ptr<PixelBitmap>> images_;
+    std::vector<std::unique_ptr<pixels::Surface>> images_;
     std::vector<std::unique_ptr<ImageBox>> boxes_;
-    PixelSurface screen_{240, 320};
+    pixels::Surface screen_{240, 320, pixels::Surface::WindowDc};
 };
 
 TEST_F(ScrollPanelPaint, ChildrenAreCutToThePanelAndNothingOutsideIsTouched) {

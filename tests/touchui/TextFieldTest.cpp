@@ -7,13 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/touchui/Pixels.h"
+#include "support/PixelSurface.h"
 #include "tests/touchui/Recording.h"
 #include "touchui/UnicodeText.h"
 
+using pixels::PixelOf;
 using touchui_test::Command;
-using touchui_test::PixelOf;
-using touchui_test::PixelSurface;
 using touchui_test::RecordingTest;
 
 namespace {
@@ -193,10 +192,10 @@ protected:
     // The field painted on a canary background, one row of pixels per y.
     std::vector<std::vector<uint32_t>> Paint() {
         surface_.Fill(kCanary);
-        f().Paint(surface_.dc());
-        std::vector<std::vector<uint32_t>> rows(surface_.height());
-        for (int y = 0; y < surface_.height(); ++y)
-            for (int x = 0; x < surface_.width(); ++x)
+        f().Paint(surface_.dc);
+        std::vector<std::vector<uint32_t>> rows(surface_.h);
+        for (int y = 0; y < surface_.h; ++y)
+            for (int x = 0; x < surface_.w; ++x)
                 rows[y].push_back(surface_.At(x, y));
         return rows;
     }
@@ -230,7 +229,7 @@ protected:
     const TextField& f_const() const { return *field_; }
 
     HFONT font_ = NULL;
-    PixelSurface surface_{130, 40};
+    pixels::Surface surface_{130, 40, pixels::Surface::WindowDc};
 };
 
 TEST_F(TextFieldPaint, TheFrameShowsTheFocusAndNothingSpillsOutOfTheField) {

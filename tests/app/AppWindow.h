@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/Globals.h"
 #include "app/Ids.h"
@@ -20,6 +21,7 @@
 #include "support/TestWindow.h"
 #include "touchui/Screen.h"
 #include "touchui/ScreenHost.h"
+#include "touchui/ScrollPanel.h"
 
 class AppWindowTest : public testing::Test {
 protected:
@@ -75,11 +77,23 @@ protected:
         return *g_ui;
     }
 
+    // The page's controls, those in its scrolling panels too.
+    static std::vector<Control*> ControlsOf(const Page& page) {
+        std::vector<Control*> all;
+        for (Control* control : page.GetScreen()->controls) {
+            all.push_back(control);
+            if (auto* panel = dynamic_cast<ScrollPanel*>(control)) {
+                all.insert(all.end(), panel->GetControls().begin(), panel->GetControls().end());
+            }
+        }
+        return all;
+    }
+
     // The control with `id` on any page.
     template <class T = Control>
     T* Find(int id) const {
         for (const auto& page : g_ui->GetPages()) {
-            for (Control* control : page->GetScreen()->controls) {
+            for (Control* control : ControlsOf(*page)) {
                 if (control->GetId() == id) {
                     return static_cast<T*>(control);
                 }

@@ -30,8 +30,8 @@ const char kHeader[] =
     "Windows Registry Editor Version 5.00\n\n"
     "[HKEY_LOCAL_MACHINE\\Software\\Harrowmint\\Pulsor\\Settings]\n";
 // 240x320 at 96 dpi: the settings button, then the Animations switch. The first tap comes well
-// after the splash's two seconds: on the wall clock a loaded machine can keep the splash longer.
-const char kFlipAnimations[] = "wait 3000\ntap 39 13\nwait 600\ntap 170 212\nwait 100\n";
+// after the splash: on the wall clock a busy machine keeps it up longer than its two seconds.
+const char kFlipAnimations[] = "wait 4000\ntap 39 13\nwait 600\ntap 170 212\nwait 100\n";
 
 using spawn::Exited;
 using spawn::Outcome;

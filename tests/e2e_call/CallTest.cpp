@@ -39,7 +39,7 @@ const char kSource[] = "pulsor_microphone";
 const char kSine[] = "pulsor_test_sine";
 // The first cell of the 480x640 pad: the low voice's first word. On the wall clock a loaded
 // machine (or a sanitizer build) may take longer than the splash's two seconds to load.
-const char kTapScript[] = "wait 3000\ntap 70 170\nwait 1300\n";
+const char kTapScript[] = "wait 4000\ntap 70 170\nwait 1300\n";
 
 std::string Which(const std::string& tool) {
     std::string path = Output("command -v " + tool + " 2>/dev/null");
@@ -230,7 +230,7 @@ private:
 
 // 240x320 at 96 dpi: the settings page, its rows scrolled to their end, and a touch on the
 // "Into calls" switch.
-const std::string kToCallRow = "wait 3000\ntap 39 13\nwait 600\ndrag 60 250 60 120 400\nwait 300\n";
+const std::string kToCallRow = "wait 4000\ntap 39 13\nwait 600\ndrag 60 250 60 120 400\nwait 300\n";
 const std::string kCallRowScript = kToCallRow + "tap 170 215\nwait 300\n";
 
 struct Take {
@@ -354,7 +354,7 @@ TEST_P(Call, WordsReachTheMicrophoneAtTheCallLevelWithoutTheSine) {
 TEST_P(Call, TheMicrophoneIsMixedInAndSigtermLeavesNothing) {
     ASSERT_TRUE(server_->MakeSineMicrophone());
     Store("\"CallOutput\"=dword:00000001\n");
-    const Take take = Perform("wait 3000\ntap 70 170\nwait 60000\n", {}, SIGTERM, 4200);
+    const Take take = Perform("wait 4000\ntap 70 170\nwait 60000\n", {}, SIGTERM, 5200);
     EXPECT_EQ(take.outcome.status, 0) << run_.Errors();
     // The word rises far above the sine (-24 dBFS); before it, the sine alone.
     const size_t word = Onset(take.call, 0, 0.2f);
@@ -498,7 +498,7 @@ TEST(CallRefused, OneLineAndNothingElseChanges) {
             options += " " + option;
         }
         setenv("PULSE_SERVER", "unix:/nonexistent/pulsor-test/native", 1);
-        const int status = run.Start("wait 3000\ntap 70 170\nwait 500\n", options);
+        const int status = run.Start("wait 4000\ntap 70 170\nwait 500\n", options);
         unsetenv("PULSE_SERVER");
         EXPECT_EQ(status, c.status) << run.Errors();
         const std::string errors = run.Errors();
@@ -508,7 +508,7 @@ TEST(CallRefused, OneLineAndNothingElseChanges) {
             const std::string rest = errors.substr(std::strlen(c.said));
             EXPECT_EQ(rest.find("pulsor:"), std::string::npos) << errors;
             const Sound sound = ReadWav(run.Recording().string());
-            EXPECT_GT(Rms(sound.samples, 3000 * 48, 24000), 0.01) << "the tap was not heard";
+            EXPECT_GT(Rms(sound.samples, 4000 * 48, 24000), 0.01) << "the tap was not heard";
         }
     }
 }

@@ -143,7 +143,7 @@ TEST(MidiStuckJack, ALockedJackDatabaseNeverHoldsUpStartPlayingOrClosing) {
 
         // The bottom-left cell, then a picture once its word has played.
         const fs::path script = run.Dir() / "script.txt";
-        std::ofstream(script) << "wait 2100\ntap 34 235\nwait 1500\nshot played.png\n"
+        std::ofstream(script) << "wait 4000\ntap 34 235\nwait 1500\nshot played.png\n"
                               << (c.realTime ? "wait 600000\n" : "");
         std::vector<std::string> args = {PULSOR_EXE,     "--headless",
                                          "--screen",     "240x320",

@@ -404,7 +404,7 @@ TEST_F(PulsorWindow, ALostDisplayClosesItAndSavesFirst) {
         {
             // 240x320 at 96 dpi: the settings button, then the Animations switch.
             std::ofstream script(dir + "/script.txt");
-            script << "wait 3000\ntap 39 13\nwait 600\ntap 170 212\nwait 100\n"
+            script << "wait 4000\ntap 39 13\nwait 600\ntap 170 212\nwait 100\n"
                       "shot changed.png\nwait 600000\n";
         }
         Child pulsor({PULSOR_EXE, "--no-audio", "--screen", "240x320", "--dpi", "96", "--script",

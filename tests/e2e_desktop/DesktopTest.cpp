@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "e2e_app/E2eSupport.h"
-#include "sdl/XSession.h"
 #include "support/SinkRecording.h"
+#include "support/XSession.h"
 
 namespace {
 

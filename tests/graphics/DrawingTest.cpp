@@ -4,8 +4,8 @@
 #include <cstring>
 #include <cwchar>
 
-#include "gdi/GdiTestSupport.h"
 #include "graphics/Drawing.h"
+#include "support/GdiTestSupport.h"
 
 using gditest::kCanary;
 using gditest::Pattern;

@@ -72,7 +72,9 @@ Skin::Skin() {
     }
 }
 
-Skin::~Skin() { Release(); }
+Skin::~Skin() {
+    Release();
+}
 
 void Skin::Release() {
     for (HBITMAP& image : images) {
@@ -95,8 +97,8 @@ bool Skin::Load(LPCWSTR folder, LPCWSTR descriptionFile) {
     for (int i = 0; i < SkinImageCount; ++i) {
         WCHAR path[MAX_PATH];
         // A path that does not fit would load some other file: the slot stays empty instead.
-        images[i] = BuildPath(path, MAX_PATH, folder, kImageFiles[i]) ? SHLoadImageFile(path)
-                                                                      : nullptr;
+        images[i] =
+            BuildPath(path, MAX_PATH, folder, kImageFiles[i]) ? SHLoadImageFile(path) : nullptr;
     }
 
     int dpi = -1;

@@ -1,10 +1,10 @@
 // The real executable, headless: its command line, its scripts and what they produce.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <filesystem>
 
 #include <cstdio>
 #include <fstream>

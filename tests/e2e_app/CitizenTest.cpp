@@ -276,6 +276,13 @@ TEST(Citizen, SettingsFilesThatAreDamagedOrCannotBeWritten) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
+#if defined(__SANITIZE_THREAD__)
+        // ThreadSanitizer's runtime writes half a megabyte to a file of its own before main, so
+        // a file size limit kills the program before it could ignore SIGXFSZ.
+        if (c.fileSizeLimit) {
+            continue;
+        }
+#endif
         PulsorRun run(std::string("settings-") + c.name);
         const fs::path registry = run.Registry();
         c.make(registry);

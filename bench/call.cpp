@@ -107,13 +107,13 @@ void BM_CallPathLatency(benchmark::State& state) {
         state.SkipWithError("the call output does not come on (no sound server?)");
         return;
     }
-    pa_sample_spec spec = {PA_SAMPLE_S16LE, 48000, 2};
+    pa_sample_spec format = {PA_SAMPLE_S16LE, 48000, 2};
     pa_buffer_attr attr = {static_cast<uint32_t>(-1), static_cast<uint32_t>(-1),
                            static_cast<uint32_t>(-1), static_cast<uint32_t>(-1), 48 * 4};
     int code = 0;
     pa_simple* recorder =
         pa_simple_new(nullptr, "bench_call", PA_STREAM_RECORD, "pulsor_microphone", "latency",
-                      &spec, nullptr, &attr, &code);
+                      &format, nullptr, &attr, &code);
     if (!recorder) {
         SetCall(SNDCALL_OFF);
         StopOutput();

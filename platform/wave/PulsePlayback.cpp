@@ -8,7 +8,7 @@ namespace {
 
 using namespace pulse;
 
-constexpr pa_sample_spec kSpec = {PA_SAMPLE_FLOAT32LE, 48000, 2};
+constexpr pa_sample_spec kFormat = {PA_SAMPLE_FLOAT32LE, 48000, 2};
 constexpr size_t kFrameBytes = sizeof(float) * 2;
 
 void SignalStream(pa_stream*, void* loop) {
@@ -27,7 +27,7 @@ bool PulseClient::OpenPlayback(const std::string& sink, const Properties& proper
     }
     Locked locked(loop_);
     pa_proplist* list = MakeProperties(properties);
-    stream_ = pa_stream_new_with_proplist(context_, "Pulsor", &kSpec, nullptr, list);
+    stream_ = pa_stream_new_with_proplist(context_, "Pulsor", &kFormat, nullptr, list);
     pa_proplist_free(list);
     if (!stream_) {
         *error = "cannot make a stream: " + ContextError();

@@ -75,11 +75,16 @@ SettingsPage::SettingsPage(UserInterface& ui_)
             switches[i]->SetBounds(ScaleX(120) + ScaleX(100) - w, row.y, w, row.h);
         }
     }
-    // Into calls, below the rows above: it scrolls into view where the screen ends first.
-    const int yCall = vibrations->GetTop() + vibrations->GetHeight() + ScaleY(8);
+    // Into calls, below the rows above as they are spaced (stacked on a short screen): it scrolls
+    // into view where the screen ends first.
+    const int rowGap = vibrations->GetTop() - animations->GetTop() - animations->GetHeight();
+    const int yCall = vibrations->GetTop() + vibrations->GetHeight() + rowGap;
     SetupCaption(callCaption.get(), yCall, 120, L"Into calls:");
     SetupSwitch(call.get(), yCall, 0);
-    Place(callState.get(), 0, yCall + ScaleY(30), 240, 36);
+    callCaption->SetBounds(callCaption->GetLeft(), yCall, callCaption->GetWidth(),
+                           vibrationsCaption->GetHeight());
+    call->SetBounds(vibrations->GetLeft(), yCall, vibrations->GetWidth(), vibrations->GetHeight());
+    Place(callState.get(), 0, yCall + call->GetHeight(), 240, 36);
     SetupLabel(callState.get(), ui.GetSkin().GetFont(Font12Medium), kFormatLines, L"");
     SetMargins(callState.get(), 15, 1, 15, 1);
     ShowCallState(ui.GetCallOutput().State());

@@ -61,9 +61,13 @@ bool SdlWait::Block(TimeNs now, TimeNs deadline, SDL_Event* event) {
     }
     if (waitOnDisplay_) {
         sdl::WaitOnDisplay(wakeFd_, timeoutMs);
-        wakePending_ = false;
+        // Drained before the flag is cleared: a wake between the two then finds the flag still
+        // set and writes nothing, but what it woke for is already queued, and the caller looks
+        // at the queue next. Cleared first, a wake in between would write, be drained here, and
+        // leave the flag set with nothing to read, so that no later wake would write again.
         uint64_t wakes;
         (void)!read(wakeFd_, &wakes, sizeof wakes);
+        wakePending_ = false;
         return false;
     }
     return timeoutMs < 0 ? SDL_WaitEvent(event) : SDL_WaitEventTimeout(event, timeoutMs);

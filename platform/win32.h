@@ -96,11 +96,14 @@ typedef HWAVEOUT* LPHWAVEOUT;
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
 #define LOBYTE(w) ((BYTE)(((DWORD_PTR)(w)) & 0xff))
-#define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
+#define MAKELONG(a, b)                                                                         \
+    ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) \
+                                                      << 16))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELRESULT(l, h) ((LRESULT)(DWORD)MAKELONG(l, h))
-#define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
+#define RGB(r, g, b) \
+    ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
 #define GetRValue(rgb) (LOBYTE(rgb))
 #define GetGValue(rgb) (LOBYTE(((WORD)(rgb)) >> 8))
 #define GetBValue(rgb) (LOBYTE((rgb) >> 16))
@@ -115,7 +118,7 @@ typedef HWAVEOUT* LPHWAVEOUT;
 #define E_OUTOFMEMORY ((HRESULT)0x8007000EL)
 #define STRSAFE_E_INSUFFICIENT_BUFFER ((HRESULT)0x8007007AL)
 #define HRESULT_FROM_WIN32(x) \
-    ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x) & 0x0000FFFF) | (7 << 16) | 0x80000000)))
+    ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x)&0x0000FFFF) | (7 << 16) | 0x80000000)))
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
 #define ERROR_SUCCESS 0L
@@ -202,9 +205,9 @@ typedef struct _PROCESS_INFORMATION {
 // Starts `application` with argv = application followed by the words of commandLine (quotes
 // honoured); not waited for, and reaped so that no zombie stays.
 BOOL CreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
-                   LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
-                   DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
-                   LPSTARTUPINFO startupInfo, LPPROCESS_INFORMATION processInformation);
+                   LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                   LPVOID environment, LPCWSTR currentDirectory, LPSTARTUPINFO startupInfo,
+                   LPPROCESS_INFORMATION processInformation);
 
 FILE* _wfopen(const wchar_t* fileName, const wchar_t* mode);
 
@@ -694,8 +697,8 @@ typedef struct wavehdr_tag {
     DWORD_PTR reserved;
 } WAVEHDR, *LPWAVEHDR;
 
-typedef void(CALLBACK* LPWAVECALLBACK)(HWAVEOUT, UINT message, DWORD_PTR instance,
-                                       DWORD_PTR param1, DWORD_PTR param2);
+typedef void(CALLBACK* LPWAVECALLBACK)(HWAVEOUT, UINT message, DWORD_PTR instance, DWORD_PTR param1,
+                                       DWORD_PTR param2);
 
 #define WAVE_MAPPER ((UINT)-1)
 #define WAVE_FORMAT_PCM 1
@@ -745,8 +748,8 @@ typedef void(CALLBACK* LPWAVECALLBACK)(HWAVEOUT, UINT message, DWORD_PTR instanc
 //                      on return, its WOM_DONE on its way. Does not wait for the audio thread.
 //   waveOutClose       WAVERR_STILLPLAYING while buffers are queued.
 UINT waveOutGetNumDevs(void);
-MMRESULT waveOutOpen(LPHWAVEOUT waveOut, UINT deviceId, LPCWAVEFORMATEX format,
-                     DWORD_PTR callback, DWORD_PTR instance, DWORD flags);
+MMRESULT waveOutOpen(LPHWAVEOUT waveOut, UINT deviceId, LPCWAVEFORMATEX format, DWORD_PTR callback,
+                     DWORD_PTR instance, DWORD flags);
 MMRESULT waveOutClose(HWAVEOUT waveOut);
 MMRESULT waveOutPrepareHeader(HWAVEOUT waveOut, LPWAVEHDR header, UINT size);
 MMRESULT waveOutUnprepareHeader(HWAVEOUT waveOut, LPWAVEHDR header, UINT size);
@@ -761,8 +764,8 @@ MMRESULT waveOutGetVolume(HWAVEOUT waveOut, LPDWORD volume);
 // --- MIDI input --------------------------------------------------------------------------------
 DECLARE_HANDLE(HMIDIIN);
 typedef HMIDIIN* LPHMIDIIN;
-typedef void(CALLBACK* LPMIDICALLBACK)(HMIDIIN, UINT message, DWORD_PTR instance,
-                                       DWORD_PTR param1, DWORD_PTR param2);
+typedef void(CALLBACK* LPMIDICALLBACK)(HMIDIIN, UINT message, DWORD_PTR instance, DWORD_PTR param1,
+                                       DWORD_PTR param2);
 #define MIM_OPEN 0x3C1
 #define MIM_CLOSE 0x3C2
 #define MIM_DATA 0x3C3
@@ -903,6 +906,8 @@ BOOL NLedSetDevice(UINT deviceId, void* input);
 #define WM_KEYUP 0x0101
 #define VK_BACK 0x08
 #define VK_TAB 0x09
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
 #define VK_RETURN 0x0D
 #define VK_ESCAPE 0x1B
 #define VK_SPACE 0x20
@@ -948,6 +953,34 @@ BOOL RegisterTouchWindow(HWND window, ULONG flags);
 BOOL GetTouchInputInfo(HTOUCHINPUT touch, UINT inputs, PTOUCHINPUT records, int recordSize);
 BOOL CloseTouchInputHandle(HTOUCHINPUT touch);
 
+// --- Typed text (the input panel) --------------------------------------------------------------
+// WM_CHAR: wParam one UTF-16 code unit of typed text (a character outside the BMP comes as its
+// two surrogates, one message each), lParam as the WM_KEYDOWN that made it or 1 for text from an
+// input method. Only the window with the keyboard focus gets them, and only while the input
+// panel is on: typed text then arrives as the keyboard or input method makes it, and
+// TranslateMessage makes WM_CHAR 0x08, 0x0D and 0x1B of Backspace, Return and Escape going
+// down. While it is off keys are only keys.
+#define WM_CHAR 0x0102
+#define SIPF_OFF 0x00000000
+#define SIPF_ON 0x00000001
+// Text input on (a text field has the focus; a phone's on-screen keyboard shows) or off. Off at
+// start.
+BOOL SipShowIM(DWORD flags);
+
+// --- Dropped files -------------------------------------------------------------------------------
+// WM_DROPFILES: wParam an HDROP with the files dropped together and where, posted to a window
+// that asked with DragAcceptFiles. The receiver reads it and gives it back with DragFinish.
+#define WM_DROPFILES 0x0233
+DECLARE_HANDLE(HDROP);
+void DragAcceptFiles(HWND window, BOOL accept);
+// With index 0xFFFFFFFF: how many files. Otherwise file `index`'s full path copied into `file`
+// (at most cchFile units, cut and terminated), returning its length without the terminator; with
+// a null `file`, the length alone. 0 for a bad handle or index.
+UINT DragQueryFileW(HDROP drop, UINT index, LPWSTR file, UINT cchFile);
+// Where they were dropped, in client coordinates of the window; TRUE when that is inside its
+// client area.
+BOOL DragQueryPoint(HDROP drop, LPPOINT point);
+void DragFinish(HDROP drop);
 
 // --- The program's entry point, called by the platform ------------------------------------------
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPWSTR commandLine,

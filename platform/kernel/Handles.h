@@ -19,6 +19,8 @@ enum class HandleType : uint8_t {
     WaveOut,
     Module,
     RemoteWindow,  // a top-level window of another process (single instance)
+    Drop,          // files dropped on a window (WM_DROPFILES)
+    WaveIn,
 };
 
 struct HandleObject {

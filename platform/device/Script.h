@@ -4,6 +4,8 @@
 //   shot NAME.png | activate | deactivate | launch | close
 //   press KEY | release KEY (SDL's scancode names) | finger N down|move|up X Y (N = 1..10)
 //   midi NOTE VELOCITY (a note-on from a controller; velocity 0 is its note-off)
+//   joy N down|up (button N = 1..4 of joystick 1)
+//   `move X Y` with nothing pressed moves the mouse over the window (a hover).
 #pragma once
 
 #include <cstdint>
@@ -29,6 +31,7 @@ struct ScriptCommand {
         Release,  // name: the key
         Finger,   // args: N (1..10), FingerDown/FingerMove/FingerUp, X, Y
         Midi,     // args: note, velocity
+        Joy,      // args: button (1..4), 1 down / 0 up
     };
     enum FingerEvent { FingerDown, FingerMove, FingerUp };
     Kind kind;

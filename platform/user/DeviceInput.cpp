@@ -1,6 +1,7 @@
 // The device sink: how what a device reports becomes messages for the device's window. Input
 // (pointer, keys, fingers) is queued as input, stamped with the tick count and the screen point;
-// focus, close and raise requests are posted; a lost picture invalidates the whole window.
+// joystick buttons are posted to the window that captured the joystick; focus, close and raise
+// requests are posted; a lost picture invalidates the whole window.
 #include "platform/device/Device.h"
 #include "platform/user/User.h"
 #include "platform/user/UserInternal.h"
@@ -29,6 +30,9 @@ public:
         record.dwID = id;
         record.dwFlags = flags;
         PushInput(WM_TOUCH, 1, 0, x, y, &record, false);
+    }
+    void JoystickInput(UINT message, WPARAM buttons, int x, int y) override {
+        PostJoystickMessage(message, buttons, MAKELPARAM(x, y));
     }
     void FocusChanged(bool active) override { PostToDeviceWindow(kFocusMessage, active ? 1 : 0); }
     void CloseRequested() override { PostToDeviceWindow(WM_CLOSE, 0); }

@@ -42,7 +42,7 @@ bool SdlInput::Handle(const SDL_Event& event) {
         case SDL_KEYUP:
             return HandleKey(event.key);
         default:
-            return false;
+            return joysticks_.Handle(event);
     }
 }
 

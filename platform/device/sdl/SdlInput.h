@@ -1,6 +1,8 @@
-// The SDL window's input translated for the InputRouter: the left mouse button, every finger of
-// a touch screen (SDL's own mouse copy of the first finger dropped, so one tap never plays
-// twice) and the keys by position. Used on the UI thread alone, from the device's event loop.
+// The SDL window's input translated for the InputRouter: the left mouse button and the mouse
+// moving over the window, every finger of a touch screen (SDL's own mouse copy of the first
+// finger dropped, so one tap never plays twice), the keys by position, and the buttons of game
+// controllers and joysticks (SdlJoysticks). Used on the UI thread alone, from the device's event
+// loop.
 #pragma once
 
 #include <SDL.h>
@@ -9,6 +11,7 @@
 
 #include "platform/device/Device.h"
 #include "platform/device/InputRouter.h"
+#include "platform/device/sdl/SdlJoysticks.h"
 
 namespace platform {
 
@@ -20,16 +23,18 @@ public:
 
     // The window opened (or closed: null).
     void Attach(DeviceSink* sink, SDL_Window* window, Uint32 windowId);
-    // Mouse, finger and key events of the window; true when something reached the sink.
+    // Mouse, finger, key and joystick events; true when something reached the sink.
     bool Handle(const SDL_Event& event);
     // The window gained or lost the focus (what is pressed goes up on a loss).
     void FocusChanged(bool active) { router_.FocusChanged(active); }
+    SdlJoysticks& Joysticks() { return joysticks_; }
 
 private:
     bool HandleFinger(const SDL_TouchFingerEvent& touch, Uint32 type);
     bool HandleKey(const SDL_KeyboardEvent& key);
 
     InputRouter router_;
+    SdlJoysticks joysticks_{router_};
     std::function<void()> toggleFullScreen_;
     SDL_Window* window_ = nullptr;
     Uint32 windowId_ = 0;

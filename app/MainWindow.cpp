@@ -114,7 +114,7 @@ LRESULT MainWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         case WM_MOUSEMOVE:
         case WM_LBUTTONDOWN:
         case WM_LBUTTONUP:
-            OnPointer(message, lParam);
+            OnPointer(message, wParam, lParam);
             return 0;
         default:
             return DefWindowProc(window, message, wParam, lParam);
@@ -209,10 +209,11 @@ void MainWindow::OnTouch(HWND window, WPARAM wParam, LPARAM lParam) {
     ui->OnFingers(inputs, count, rect);
 }
 
-void MainWindow::OnPointer(UINT message, LPARAM lParam) {
-    // No touch reaches the pages while the loader is still building them.
+void MainWindow::OnPointer(UINT message, WPARAM keys, LPARAM lParam) {
+    // No touch reaches the pages while the loader is still building them, and a mouse moving
+    // with no button down touches nothing: it must never drag.
     UserInterface* ui = Ready();
-    if (!ui) {
+    if (!ui || (message == WM_MOUSEMOVE && !(keys & MK_LBUTTON))) {
         return;
     }
     const int x = LOWORD(lParam);

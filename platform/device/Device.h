@@ -39,6 +39,10 @@ public:
     // Files dropped together (UTF-8 paths) at client point (x, y), `inside` the client area or
     // not; becomes WM_DROPFILES for a window that accepts files.
     virtual void FilesDropped(const std::vector<std::string>& paths, int x, int y, bool inside) = 0;
+    // A joystick button changed: MM_JOY1BUTTONDOWN or MM_JOY1BUTTONUP with wParam its
+    // JOY_BUTTONnCHG and the JOY_BUTTONn flags of the buttons down, and the device's position
+    // (0..0xFFFF). For the window that holds the joystick's capture, if any.
+    virtual void JoystickInput(UINT message, WPARAM buttons, int x, int y) = 0;
     // The device window gained (true) or lost focus; becomes WM_ACTIVATE.
     virtual void FocusChanged(bool active) = 0;
     // The user asked to close the device window; becomes WM_CLOSE.

@@ -148,6 +148,52 @@ bool InputRouter::KeyHeld(UINT scancode) const {
                        [scancode](const HeldKey& k) { return k.scancode == scancode; });
 }
 
+bool InputRouter::JoyButton(int64_t device, UINT button, bool down, int x, int y) {
+    if (button < 1 || button > 4) {
+        return false;
+    }
+    const HeldButton held{device, button};
+    const auto mine = std::find(joyButtons_.begin(), joyButtons_.end(), held);
+    if (down == (mine != joyButtons_.end())) {
+        return false;  // SDL repeats nothing, but a script may
+    }
+    const WPARAM flag = WPARAM{1} << (button - 1);
+    const bool wasDown = (JoyButtonsDown() & flag) != 0;
+    if (down) {
+        joyButtons_.push_back(held);
+    } else {
+        joyButtons_.erase(mine);
+    }
+    const WPARAM now = JoyButtonsDown();
+    if (((now & flag) != 0) == wasDown) {
+        return false;  // another device holds it
+    }
+    if (DeviceSink* sink = sink_) {
+        sink->JoystickInput(down ? MM_JOY1BUTTONDOWN : MM_JOY1BUTTONUP, now | flag << 8, x, y);
+    }
+    return true;
+}
+
+void InputRouter::JoyGone(int64_t device) {
+    std::vector<UINT> held;
+    for (const HeldButton& b : joyButtons_) {
+        if (b.device == device) {
+            held.push_back(b.button);
+        }
+    }
+    for (UINT button : held) {
+        JoyButton(device, button, false, 0x8000, 0x8000);
+    }
+}
+
+WPARAM InputRouter::JoyButtonsDown() const {
+    WPARAM flags = 0;
+    for (const HeldButton& b : joyButtons_) {
+        flags |= WPARAM{1} << (b.button - 1);
+    }
+    return flags;
+}
+
 bool InputRouter::Text(const std::string& utf8) {
     DeviceSink* sink = sink_;
     if (!sink || utf8.empty()) {
@@ -193,8 +239,9 @@ void InputRouter::FocusChanged(bool active) {
 void InputRouter::Pointer(UINT message, POINT at) {
     pointerAt_ = at;
     if (DeviceSink* sink = sink_) {
-        // Moves carry the button whether pressed or hovering, as the program has always had them.
-        sink->PointerInput(message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, at.x, at.y);
+        // Only a hover moves with nothing pressed: a release has let go of the owner already.
+        const bool pressed = message != WM_LBUTTONUP && owner_ != Owner::None;
+        sink->PointerInput(message, pressed ? MK_LBUTTON : 0, at.x, at.y);
     }
 }
 

@@ -11,7 +11,8 @@
 // keeps a slot (its TOUCHINPUT id, 0..9) from its down to its up; a contact that went down on
 // the window keeps reaching it from outside, as a captured pointer does; a key down while it is
 // held is a repeat; when the focus leaves, whatever is held goes up first, since its release
-// would go to another window.
+// would go to another window. Joystick buttons are the capturing window's whatever has the focus:
+// each device's are followed apart, and a button is down while any device holds it.
 //
 // Each kind of input is one entry here and one call of the DeviceSink.
 //
@@ -69,6 +70,12 @@ public:
     // Files dropped together at a device point; one off the window lands where Locate puts a
     // captured contact (the SDL window: the picture's nearest edge).
     bool Drop(const std::vector<std::string>& paths, int x, int y);
+    // Button `button` (1..4) of joystick `device` (any id that stays the same while it is
+    // connected) went down or up, with the device's position (0..0xFFFF each way, centre 0x8000).
+    // A button that another device holds already, or still holds, changes nothing.
+    bool JoyButton(int64_t device, UINT button, bool down, int x, int y);
+    // The device is gone: what it held goes up.
+    void JoyGone(int64_t device);
 
     // The window gained or lost the focus; a loss lifts every key, finger and the pointer first:
     // the keys, the last pressed first, then the fingers by slot, then the mouse.
@@ -95,6 +102,8 @@ private:
     void Pointer(UINT message, POINT at);
     void Touch(int slot, DWORD event);
     void Key(UINT message, const HeldKey& key, bool repeat);
+    // The JOY_BUTTONn flags of the buttons that some device holds.
+    WPARAM JoyButtonsDown() const;
 
     const Locate locate_;
     std::atomic<DeviceSink*> sink_{nullptr};
@@ -102,6 +111,14 @@ private:
     POINT pointerAt_{};  // where the pointer last reached the window
     Finger fingers_[kMaxFingers];
     std::vector<HeldKey> keys_;  // in the order they went down
+    struct HeldButton {
+        int64_t device;
+        UINT button;
+        bool operator==(const HeldButton& other) const {
+            return device == other.device && button == other.button;
+        }
+    };
+    std::vector<HeldButton> joyButtons_;
 };
 
 }  // namespace platform

@@ -39,6 +39,7 @@ const Syntax kSyntax[] = {
     {"midi", ScriptCommand::Midi, 2, false},
     {"type", ScriptCommand::Type, 0, false},
     {"drop", ScriptCommand::Drop, 2, true},
+    {"joy", ScriptCommand::Joy, 2, false},
 };
 
 bool ParseInt(const std::string& word, int* value) {
@@ -244,6 +245,20 @@ bool ParseScript(const std::string& text, const std::string& fileName, int scree
                             std::to_string(screenWidth) + "x" + std::to_string(screenHeight) +
                             " screen");
             }
+            script->push_back(cmd);
+            continue;
+        }
+        if (cmd.kind == ScriptCommand::Joy) {
+            if (given != 2) {
+                return fail("joy takes N down|up");
+            }
+            if (!ParseInt(parts[1], &cmd.args[0]) || cmd.args[0] < 1 || cmd.args[0] > 4) {
+                return fail("joy wants a button from 1 to 4, not '" + parts[1] + "'");
+            }
+            if (parts[2] != "down" && parts[2] != "up") {
+                return fail("joy wants down or up, not '" + parts[2] + "'");
+            }
+            cmd.args[1] = parts[2] == "down" ? 1 : 0;
             script->push_back(cmd);
             continue;
         }

@@ -6,6 +6,8 @@
 //   midi NOTE VELOCITY (a note-on from a controller; velocity 0 is its note-off)
 //   type TEXT (the rest of the line, `#` included, as typed) | drop FILE X Y (a file dropped at a
 //   point; a relative path is taken from the current directory; the rest of the line is the file)
+//   joy N down|up (button N = 1..4 of joystick 1)
+//   `move X Y` with nothing pressed moves the mouse over the window (a hover).
 #pragma once
 
 #include <cstdint>
@@ -33,6 +35,7 @@ struct ScriptCommand {
         Midi,     // args: note, velocity
         Type,     // name: the text, UTF-8
         Drop,     // name: the file's absolute path; args: X, Y
+        Joy,      // args: button (1..4), 1 down / 0 up
     };
     enum FingerEvent { FingerDown, FingerMove, FingerUp };
     Kind kind;

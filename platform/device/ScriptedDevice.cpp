@@ -318,6 +318,12 @@ void ScriptedDevice::Run() {
                     Finger(cmd);
                 }
                 break;
+            case ScriptCommand::Joy:
+                // One joystick, resting in the middle.
+                if (at(start)) {
+                    input_.JoyButton(0, static_cast<UINT>(a[0]), a[1] != 0, 0x8000, 0x8000);
+                }
+                break;
             case ScriptCommand::Close:
                 if (at(start)) {
                     if (DeviceSink* sink = sink_) {

@@ -83,7 +83,7 @@ private:
     std::atomic<DeviceSink*> sink_{nullptr};
     std::atomic<bool> stop_{false};  // the window is gone: the rest of the script is moot
 
-    // The script thread's own: what its keys, pointer and fingers hold.
+    // The script thread's own: what its keys, pointer, fingers and joystick hold.
     InputRouter input_;
 
     mutable std::mutex mutex_;

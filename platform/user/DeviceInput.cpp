@@ -1,7 +1,8 @@
 // The device sink: how what a device reports becomes messages for the device's window. Input
 // (pointer, keys, fingers, typed text) is queued as input, stamped with the tick count and the
-// screen point; dropped files, focus, close and raise requests are posted; a lost picture
-// invalidates the whole window.
+// screen point; joystick buttons are posted to the window that captured the joystick; dropped
+// files, focus, close and raise requests are posted; a lost picture invalidates the whole
+// window.
 #include "platform/device/Device.h"
 #include "platform/kernel/WideString.h"
 #include "platform/user/User.h"
@@ -56,6 +57,9 @@ public:
         }
         WakeLoops();
     }
+    void JoystickInput(UINT message, WPARAM buttons, int x, int y) override {
+        PostJoystickMessage(message, buttons, MAKELPARAM(x, y));
+    }
     void FocusChanged(bool active) override { PostToDeviceWindow(kFocusMessage, active ? 1 : 0); }
     void CloseRequested() override { PostToDeviceWindow(WM_CLOSE, 0); }
     void RaiseRequested() override { PostToDeviceWindow(kRaiseMessage, 0); }
@@ -71,8 +75,8 @@ public:
 
 private:
     // Queues input for the device window at client point (x, y). A touch (`touch` given: its id
-    // and flags) becomes one TOUCHINPUT record in screen coordinates, for a window that asked for
-    // touch input.
+    // and flags) becomes one TOUCHINPUT record in screen coordinates, for a window that asked
+    // for touch input.
     static void PushInput(UINT message, WPARAM wParam, LPARAM lParam, int x, int y,
                           const TOUCHINPUT* touch, bool needsFocus) {
         {

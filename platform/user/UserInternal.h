@@ -91,6 +91,11 @@ void InvalidateLocked(Window* window, const RECT* rect, bool erase);
 // Wakes the loop of whoever owns a queue.
 void WakeLoops();
 
+// Joystick 1's capture: posts a joystick message to the window that holds it (none: dropped);
+// a window being destroyed lets go of it (the caller holds WindowLifetimeMutex exclusively).
+void PostJoystickMessage(UINT message, WPARAM wParam, LPARAM lParam);
+void ForgetJoystickCapture(HWND window);
+
 // Keeps a WM_TOUCH record until CloseTouchInputHandle; returns its handle (null when full).
 HTOUCHINPUT NewTouchInput(const TOUCHINPUT& record);
 

@@ -213,6 +213,7 @@ BOOL DestroyWindow(HWND hwnd) {
     {
         std::unique_lock<std::shared_mutex> lock(WindowLifetimeMutex());
         UnregisterHandle(window);
+        ForgetJoystickCapture(hwnd);
         auto& all = AllWindows();
         all.erase(std::remove(all.begin(), all.end(), window), all.end());
         if (gDeviceWindow == window) {

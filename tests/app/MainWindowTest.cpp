@@ -6,10 +6,12 @@
 #include "app/AppWindow.h"
 #include "app/Display.h"
 #include "app/Vibration.h"
+#include "audio/PadControl.h"
 #include "graphics/Drawing.h"
 #include "platform/user/User.h"
 #include "touchui/Button.h"
 #include "touchui/CheckBox.h"
+#include "touchui/Slider.h"
 
 namespace {
 
@@ -127,6 +129,52 @@ TEST_F(MainWindowTest, NoVibrationForEmptySpaceOrWithTheSwitchOff) {
     g_ui->ShowPage(IDC_SCREEN_MAIN);
     Tap(kCell.x, kCell.y);
     EXPECT_TRUE(window_->Device().Vibrations().empty());
+}
+
+// The mouse moving with no button down (a hover) on every control of a page, before and after a
+// tap: no cell plays, no switch flips, no slider moves, nothing stays pressed.
+TEST_F(MainWindowTest, AHoverTouchesNothing) {
+    Load();
+    PadControl* pad = Find<PadControl>(IDC_PAD);
+    auto hoverOver = [&](int id) {
+        RECT r;
+        Find(id)->GetRect(&r);
+        for (int y = r.top; y < r.bottom; y += 7) {
+            for (int x = r.left; x < r.right; x += 7) {
+                SendMessage(Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+            }
+        }
+        window_->Pump(10);
+    };
+    auto nothingPressed = [&] {
+        for (int cell = 0; cell < 16; ++cell) {
+            if (pad->IsCellPressed(cell)) {
+                return false;
+            }
+        }
+        return pad->GetPressedCell() == -1 && pad->GetState() == 0;
+    };
+    hoverOver(IDC_PAD);
+    EXPECT_TRUE(nothingPressed());
+    SendMessage(Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(kCell.x, kCell.y));
+    EXPECT_FALSE(nothingPressed()) << "a press does press";
+    SendMessage(Handle(), WM_LBUTTONUP, 0, MAKELPARAM(kCell.x, kCell.y));
+    hoverOver(IDC_PAD);
+    EXPECT_TRUE(nothingPressed()) << "after the release";
+    EXPECT_EQ(ShownPage(), IDC_SCREEN_MAIN);
+
+    g_ui->ShowPage(IDC_SCREEN_SETTINGS);
+    for (int id : {IDC_VOLUME_BEAT, IDC_VOLUME_SOUNDS, IDC_VIBRATIONS}) {
+        Control* control = Find(id);
+        const int state = control->GetState();
+        const int percent = id == IDC_VIBRATIONS ? 0 : Find<Slider>(id)->GetPercent();
+        hoverOver(id);
+        EXPECT_EQ(control->GetState(), state) << id;
+        if (id != IDC_VIBRATIONS) {
+            EXPECT_EQ(Find<Slider>(id)->GetPercent(), percent) << id;
+        }
+    }
+    EXPECT_EQ(ShownPage(), IDC_SCREEN_SETTINGS);
 }
 
 TEST_F(MainWindowTest, TouchesKeysAndCommandsWhileLoadingReachNothing) {

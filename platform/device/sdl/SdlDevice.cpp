@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -126,12 +127,14 @@ bool SdlDevice::Open(DeviceSink* sink, std::string* error) {
         !presenter_.Open(window_.Get(), window_.ScreenWidth(), window_.ScreenHeight(), &reason))
         return fail(reason);
     haptics_.Open();
+    input_.Joysticks().Open();
     wait_.Start();
     return true;
 }
 
 void SdlDevice::Close() {
     wait_.Close();
+    input_.Joysticks().Close();
     haptics_.Close();
     presenter_.Close();
     window_.Close(lost_);
@@ -246,6 +249,14 @@ void SdlDevice::PumpEvent(const SDL_Event& event) {
         case SDL_KEYDOWN:
         case SDL_KEYUP:
         case SDL_TEXTINPUT:
+        case SDL_JOYDEVICEADDED:
+        case SDL_JOYDEVICEREMOVED:
+        case SDL_JOYBUTTONDOWN:
+        case SDL_JOYBUTTONUP:
+        case SDL_CONTROLLERDEVICEADDED:
+        case SDL_CONTROLLERDEVICEREMOVED:
+        case SDL_CONTROLLERBUTTONDOWN:
+        case SDL_CONTROLLERBUTTONUP:
             if (input_.Handle(event))
                 delivered_ = true;
             break;
@@ -311,7 +322,10 @@ void SdlDevice::WaitForEvents(TimeNs deadline, const std::function<bool()>& read
         const TimeNs now = Clock::Instance().Now();
         if (now >= deadline)
             return;
-        if (wait_.Block(now, deadline, &event))
+        // Joystick events exist only once SDL has looked at the devices.
+        const TimeNs poll = input_.Joysticks().PollPeriod();
+        const TimeNs until = poll == kNever ? deadline : std::min(deadline, now + poll);
+        if (wait_.Block(now, until, &event))
             PumpEvent(event);
         if (Lost())
             return;

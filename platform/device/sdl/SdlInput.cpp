@@ -49,7 +49,7 @@ bool SdlInput::Handle(const SDL_Event& event) {
         case SDL_DROPCOMPLETE:
             return HandleDrop(event.drop);
         default:
-            return false;
+            return joysticks_.Handle(event);
     }
 }
 

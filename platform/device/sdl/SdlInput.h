@@ -1,7 +1,8 @@
-// The SDL window's input translated for the InputRouter: the left mouse button, every finger of
-// a touch screen (SDL's own mouse copy of the first finger dropped, so one tap never plays
-// twice), the keys by position, typed text, and files dropped together. Used on the UI thread
-// alone, from the device's event loop.
+// The SDL window's input translated for the InputRouter: the left mouse button and the mouse
+// moving over the window, every finger of a touch screen (SDL's own mouse copy of the first
+// finger dropped, so one tap never plays twice), the keys by position, typed text, files dropped
+// together, and the buttons of game controllers and joysticks (SdlJoysticks). Used on the UI
+// thread alone, from the device's event loop.
 #pragma once
 
 #include <SDL.h>
@@ -12,6 +13,7 @@
 
 #include "platform/device/Device.h"
 #include "platform/device/InputRouter.h"
+#include "platform/device/sdl/SdlJoysticks.h"
 
 namespace platform {
 
@@ -23,11 +25,12 @@ public:
 
     // The window opened (or closed: null).
     void Attach(DeviceSink* sink, SDL_Window* window, Uint32 windowId);
-    // Mouse, finger, key, text and drop events of the window; true when something reached the
-    // sink. A drop event's file is the caller's to free.
+    // Mouse, finger, key, text, drop and joystick events; true when something reached the sink.
+    // A drop event's file is the caller's to free.
     bool Handle(const SDL_Event& event);
     // The window gained or lost the focus (what is pressed goes up on a loss).
     void FocusChanged(bool active) { router_.FocusChanged(active); }
+    SdlJoysticks& Joysticks() { return joysticks_; }
 
 private:
     bool HandleFinger(const SDL_TouchFingerEvent& touch, Uint32 type);
@@ -35,6 +38,7 @@ private:
     bool HandleDrop(const SDL_DropEvent& drop);
 
     InputRouter router_;
+    SdlJoysticks joysticks_{router_};
     std::function<void()> toggleFullScreen_;
     SDL_Window* window_ = nullptr;
     Uint32 windowId_ = 0;

@@ -59,6 +59,12 @@ public:
         }
         seen.push_back(line + " " + Point(x, y) + (inside ? "" : " outside"));
     }
+    void JoystickInput(UINT message, WPARAM buttons, int x, int y) override {
+        seen.push_back(std::string(message == MM_JOY1BUTTONDOWN ? "MM_JOY1BUTTONDOWN "
+                                   : message == MM_JOY1BUTTONUP ? "MM_JOY1BUTTONUP "
+                                                                : "? ") +
+                       Hex(static_cast<UINT>(buttons)) + " " + Point(x, y));
+    }
     void FocusChanged(bool active) override { seen.push_back(active ? "focus 1" : "focus 0"); }
     void CloseRequested() override {}
     void RaiseRequested() override {}
@@ -70,8 +76,9 @@ private:
 
 // Runs steps such as "pointer down 20 30", "finger 7 up 20 30", "key down 0x10 Q" (scancode,
 // virtual key), "key auto 0x10 Q" (the keyboard's own repeat), "key up 0x10", "focus lost",
-// "focus gained", "text TEXT", "drop X Y FILE...", "window gone", "window back". A step the router
-// refuses is seen as "ignored: " and the step.
+// "focus gained", "window gone", "window back", "joy 7 down 2 100 200" (device, button,
+// position), "joy 7 gone", "text TEXT", "drop X Y FILE...". A step the router refuses is seen
+// as "ignored: " and the step.
 std::vector<std::string> Route(const std::vector<std::string>& steps) {
     bool reachable = true;
     InputRouter router([&](int x, int y, bool captured, POINT* client) {
@@ -125,6 +132,17 @@ std::vector<std::string> Route(const std::vector<std::string>& steps) {
                 files.push_back(file);
             }
             taken = router.Drop(files, x, y);
+        } else if (device == "joy") {
+            int64_t id = 0;
+            UINT button = 0;
+            int x = 0;
+            int y = 0;
+            in >> id >> what >> button >> x >> y;
+            if (what == "gone") {
+                router.JoyGone(id);
+            } else {
+                taken = router.JoyButton(id, button, what == "down", x, y);
+            }
         } else if (device == "focus") {
             in >> what;
             router.FocusChanged(what == "gained");
@@ -169,13 +187,33 @@ std::vector<T> Joined(std::vector<T> a, const std::vector<T>& b) {
 
 TEST(InputRouter, TurnsDeviceInputIntoTheWindowsMessages) {
     const Case cases[] = {
-        {"the pointer pressed and hovering, in client pixels; pressed, it reaches the window "
-         "from anywhere",
+        {"the pointer hovering (no button) and pressed, in client pixels; pressed, it reaches "
+         "the window from anywhere, hovering only over it",
          {"pointer move 15 25", "pointer move 5 5", "pointer down 20 30", "pointer move 200 300",
-          "pointer up 200 300", "pointer up 20 30"},
-         {"WM_MOUSEMOVE 5,5 MK_LBUTTON", "ignored: pointer move 5 5",
-          "WM_LBUTTONDOWN 10,10 MK_LBUTTON", "WM_MOUSEMOVE 190,280 MK_LBUTTON",
-          "WM_LBUTTONUP 190,280", "ignored: pointer up 20 30"}},
+          "pointer up 200 300", "pointer up 20 30", "pointer move 30 40"},
+         {"WM_MOUSEMOVE 5,5", "ignored: pointer move 5 5", "WM_LBUTTONDOWN 10,10 MK_LBUTTON",
+          "WM_MOUSEMOVE 190,280 MK_LBUTTON", "WM_LBUTTONUP 190,280", "ignored: pointer up 20 30",
+          "WM_MOUSEMOVE 20,20"}},
+        {"a finger is never a hover: the mouse moving while it holds the pointer is ignored, "
+         "and "
+         "after it lifted the mouse hovers again",
+         {"finger 1 down 20 30", "pointer move 25 35", "finger 1 move 22 32", "finger 1 up 22 32",
+          "pointer move 25 35"},
+         {"WM_TOUCH 0 DOWN INRANGE PRIMARY 10,10", "WM_LBUTTONDOWN 10,10 MK_LBUTTON",
+          "ignored: pointer move 25 35", "WM_TOUCH 0 MOVE INRANGE PRIMARY 12,12",
+          "WM_MOUSEMOVE 12,12 MK_LBUTTON", "WM_TOUCH 0 UP PRIMARY 12,12", "WM_LBUTTONUP 12,12",
+          "WM_MOUSEMOVE 15,15"}},
+        {"joystick buttons: the changed one's flag with those down, at the device's position; "
+         "held on two devices it is one button; a device gone lets go; the focus changes "
+         "nothing",
+         {"joy 1 down 1 0 65535", "joy 2 down 2 7 8", "joy 2 down 1 9 9", "focus lost",
+          "joy 1 up 1 5 5", "joy 2 up 1 6 6", "joy 2 up 1 6 6", "joy 3 down 5 0 0",
+          "joy 3 down 4 0 0", "joy 2 gone", "joy 3 gone"},
+         {"MM_JOY1BUTTONDOWN 0x101 0,65535", "MM_JOY1BUTTONDOWN 0x203 7,8",
+          "ignored: joy 2 down 1 9 9", "focus 0", "ignored: joy 1 up 1 5 5",
+          "MM_JOY1BUTTONUP 0x102 6,6", "ignored: joy 2 up 1 6 6", "ignored: joy 3 down 5 0 0",
+          "MM_JOY1BUTTONDOWN 0x80a 0,0", "MM_JOY1BUTTONUP 0x208 32768,32768",
+          "MM_JOY1BUTTONUP 0x800 32768,32768"}},
         {"a press off the window is not the window's, nor its release",
          {"pointer down 5 5", "pointer up 20 30"},
          {"ignored: pointer down 5 5", "ignored: pointer up 20 30"}},
@@ -226,7 +264,8 @@ TEST(InputRouter, TurnsDeviceInputIntoTheWindowsMessages) {
           "WM_LBUTTONDOWN 10,10 MK_LBUTTON", "WM_TOUCH 0 MOVE INRANGE PRIMARY 290,380",
           "WM_MOUSEMOVE 290,380 MK_LBUTTON", "WM_TOUCH 0 UP PRIMARY 290,380",
           "WM_LBUTTONUP 290,380"}},
-        {"a key down while held repeats, so does the keyboard's own repeat; a key goes up as it "
+        {"a key down while held repeats, so does the keyboard's own repeat; a key goes up as "
+         "it "
          "went down; a key not held has no up",
          {"key down 0x10 A", "key down 0x10 A", "key auto 0x1e Q", "key up 0x10", "key up 0x10",
           "key up 0x1e"},

@@ -106,6 +106,32 @@ TEST(ScriptParsing, KeysByTheirScancodeNamesAndNumberedFingers) {
     EXPECT_EQ(ErrorOf("finger 1 down 1\n"), "s.txt:1: finger takes N down|move|up X Y");
 }
 
+TEST(ScriptParsing, JoystickButtons) {
+    Script script;
+    std::string error;
+    ASSERT_TRUE(ParseScript("joy 1 down\njoy 4 up\n", "s.txt", 480, 640, &script, &error)) << error;
+    ASSERT_EQ(script.size(), 2u);
+    EXPECT_EQ(script[0].kind, ScriptCommand::Joy);
+    EXPECT_EQ(script[0].args[0], 1);
+    EXPECT_EQ(script[0].args[1], 1);
+    EXPECT_EQ(script[1].args[0], 4);
+    EXPECT_EQ(script[1].args[1], 0);
+
+    const struct {
+        const char* line;
+        const char* error;
+    } bad[] = {
+        {"joy 1\n", "s.txt:1: joy takes N down|up"},
+        {"joy 0 down\n", "s.txt:1: joy wants a button from 1 to 4, not '0'"},
+        {"joy 5 up\n", "s.txt:1: joy wants a button from 1 to 4, not '5'"},
+        {"joy A down\n", "s.txt:1: joy wants a button from 1 to 4, not 'A'"},
+        {"joy 1 press\n", "s.txt:1: joy wants down or up, not 'press'"},
+    };
+    for (const auto& b : bad) {
+        EXPECT_EQ(ErrorOf(b.line), b.error);
+    }
+}
+
 // Typed text and dropped files take the rest of their line, '#' and spaces included; a relative
 // file is the current directory's.
 TEST(ScriptParsing, TypedTextAndDroppedFilesTakeTheRestOfTheLine) {
@@ -184,8 +210,16 @@ LRESULT CALLBACK LoggingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
             InvalidateRect(hwnd, nullptr, FALSE);
             return 0;
         case WM_MOUSEMOVE:
-            log("move");
+            log(wParam & MK_LBUTTON ? "move" : "hover");
             return 0;
+        case MM_JOY1BUTTONDOWN:
+        case MM_JOY1BUTTONUP: {
+            char buttons[8];
+            std::snprintf(buttons, sizeof buttons, "%03x", static_cast<unsigned>(wParam));
+            log((std::string(message == MM_JOY1BUTTONDOWN ? "joydown " : "joyup ") + buttons)
+                    .c_str());
+            return 0;
+        }
         case WM_LBUTTONUP:
             log("up");
             return 0;
@@ -294,6 +328,7 @@ RunResult RunScript(const std::string& text, const std::string& shotsDir) {
         CreateWindowEx(0, L"PulsorScriptTest", L"Script", WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT,
                        CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
     EXPECT_NE(hwnd, nullptr);
+    EXPECT_EQ(joySetCapture(hwnd, JOYSTICKID1, 10, TRUE), JOYERR_NOERROR);
     SetTimer(hwnd, 1, 25, nullptr);  // competes with the script's input at the same times
     DragAcceptFiles(hwnd, TRUE);
     MSG msg;
@@ -339,6 +374,35 @@ TEST(ScriptRun, TheSameScriptGivesTheSameEventsAndPictures) {
         "up 7,9@175",   "destroy@175",
     };
     EXPECT_EQ(first.log, expected);
+}
+
+TEST(ScriptRun, AMoveWithNothingPressedHoversAndJoystickButtonsReachTheCapture) {
+    const char* text =
+        "wait 10\n"
+        "move 3 4\n"
+        "down 5 5\n"
+        "move 6 6\n"
+        "up 6 6\n"
+        "move 7 7\n"
+        "joy 1 down\n"
+        "joy 2 down\n"
+        "wait 5\n"
+        "joy 1 up\n"
+        "joy 2 up\n";
+    const std::vector<std::string> expected = {
+        "activate 1@0",
+        "hover 3,4@10",
+        "down 5,5@10",
+        "move 6,6@10",
+        "up 6,6@10",
+        "hover 7,7@10",
+        "joydown 101 32768,32768@10",
+        "joydown 203 32768,32768@10",
+        "joyup 102 32768,32768@15",
+        "joyup 200 32768,32768@15",
+        "destroy@15",
+    };
+    EXPECT_EQ(RunScript(text, ::testing::TempDir()).log, expected);
 }
 
 // What a window gets of typed text and dropped files: characters only while text input is on,

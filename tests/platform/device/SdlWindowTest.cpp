@@ -177,12 +177,32 @@ TEST_F(SdlWindow, MouseBecomesPenMessagesInClientPixels) {
             WindowArg() + "30 40 sleep 0.1 mouseup 1");
     EXPECT_EQ(probe->WaitForLine("WM_LBUTTONUP"), "WM_LBUTTONUP 30 40");
     const auto& seen = probe->Seen();
-    EXPECT_TRUE(Contains(seen, "WM_MOUSEMOVE 10 20"));  // hovering counts too
+    EXPECT_TRUE(Contains(seen, "WM_MOUSEMOVE 10 20 hover"));  // no button: a hover
     EXPECT_TRUE(Contains(seen, "WM_LBUTTONDOWN 10 20"));
     EXPECT_TRUE(Contains(seen, "WM_MOUSEMOVE 30 40"));
     auto down = std::find(seen.begin(), seen.end(), "WM_LBUTTONDOWN 10 20");
     auto drag = std::find(seen.begin(), seen.end(), "WM_MOUSEMOVE 30 40");
     EXPECT_LT(down, drag);
+}
+
+// Plugged in while the program runs, pressed, and unplugged with its second button held.
+TEST_F(SdlWindow, GameControllersAndJoysticksAreJoystickOneWhileTheyArePluggedIn) {
+    for (const char* kind : {"controller", "joystick"}) {
+        SCOPED_TRACE(kind);
+        auto probe = StartProbe({"--virtual", kind});
+        ASSERT_EQ(probe->WaitForLine("plugged in"), "plugged in");
+        std::vector<std::string> buttons;
+        for (int i = 0; i < 4; ++i)
+            buttons.push_back(probe->WaitForLine("MM_JOY"));
+        EXPECT_EQ(buttons, (std::vector<std::string>{
+                               "MM_JOY1BUTTONDOWN 0x101 32768 32768",
+                               "MM_JOY1BUTTONUP 0x100 32768 32768",
+                               "MM_JOY1BUTTONDOWN 0x202 32768 32768",
+                               "MM_JOY1BUTTONUP 0x200 32768 32768",
+                           }));
+        ASSERT_TRUE(x_.SendDeleteWindow(window_));
+        EXPECT_EQ(probe->WaitForExit(), 0);
+    }
 }
 
 TEST_F(SdlWindow, OtherButtonsAreNotThePen) {
@@ -292,10 +312,13 @@ TEST_F(SdlWindow, AScriptDrivesTheRealWindowAndShootsWhatItShows) {
     std::string dir = ::testing::TempDir() + "sdl_script_" + std::to_string(getpid());
     ASSERT_EQ(system(("rm -rf " + dir + " && mkdir -p " + dir).c_str()), 0);
     std::ofstream(dir + "/run.txt") << "wait 200\n"
+                                       "move 5 6\n"
                                        "tap 20 30\n"
                                        "drag 100 100 140 120 40\n"
                                        "shot window.png\n";
     auto probe = StartProbe({"--script", dir + "/run.txt", "--shots", dir});
+    // The X pointer resting over the window hovers too; the script's own hover is as it is.
+    EXPECT_EQ(probe->WaitForLine("WM_MOUSEMOVE 5 6"), "WM_MOUSEMOVE 5 6 hover");
     EXPECT_EQ(probe->WaitForLine("WM_LBUTTONDOWN"), "WM_LBUTTONDOWN 20 30");
     EXPECT_EQ(probe->WaitForLine("WM_LBUTTONUP"), "WM_LBUTTONUP 20 30");
     EXPECT_EQ(probe->WaitForLine("WM_LBUTTONDOWN"), "WM_LBUTTONDOWN 100 100");

@@ -4,7 +4,10 @@
 // dropped on it (as a file manager's drag and drop would).
 //
 //   sdl_probe [--screen WxH] [--class NAME] [--title TEXT] [--script FILE] [--shots DIR]
-//             [--fullscreen 1]
+//             [--fullscreen 1] [--virtual controller|joystick]
+//
+// --virtual plugs in one of SDL's virtual devices once the window is up, presses its first
+// button, lets it go, presses its second and unplugs it, a step every 200 ms.
 #include <SDL.h>
 
 #include <cstdio>
@@ -21,6 +24,8 @@
 #include "platform/win32.h"
 
 namespace {
+
+std::string gVirtual;  // --virtual's kind, "" for none
 
 void Print(const char* format, long a = 0, long b = 0) {
     std::printf(format, a, b);
@@ -59,6 +64,43 @@ void PrintDrop(HDROP drop) {
     Print((line + " at %ld %ld" + (inside ? "" : " outside")).c_str(), at.x, at.y);
 }
 
+// One step of --virtual, on the UI thread as SDL wants.
+void StepVirtualDevice(HWND window) {
+    static int step = 0;
+    static int index = -1;
+    static SDL_Joystick* joystick = nullptr;
+    switch (step++) {
+        case 0: {
+            SDL_VirtualJoystickDesc desc{};
+            desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+            const bool controller = gVirtual == "controller";
+            desc.type = controller ? SDL_JOYSTICK_TYPE_GAMECONTROLLER : SDL_JOYSTICK_TYPE_UNKNOWN;
+            desc.naxes = controller ? SDL_CONTROLLER_AXIS_MAX : 2;
+            desc.nbuttons = controller ? SDL_CONTROLLER_BUTTON_MAX : 4;
+            desc.name = "Probe device";
+            index = SDL_JoystickAttachVirtualEx(&desc);
+            joystick = index >= 0 ? SDL_JoystickOpen(index) : nullptr;
+            Print(joystick ? "plugged in" : "no virtual device");
+            break;
+        }
+        case 1:
+            SDL_JoystickSetVirtualButton(joystick, 0, SDL_PRESSED);
+            break;
+        case 2:
+            SDL_JoystickSetVirtualButton(joystick, 0, SDL_RELEASED);
+            break;
+        case 3:
+            SDL_JoystickSetVirtualButton(joystick, 1, SDL_PRESSED);
+            break;
+        default:
+            KillTimer(window, 1);
+            SDL_JoystickClose(joystick);
+            SDL_JoystickDetachVirtual(index);
+            Print("unplugged");
+            break;
+    }
+}
+
 LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_KEYDOWN:
@@ -80,7 +122,20 @@ LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             Print("WM_LBUTTONDOWN %ld %ld", LOWORD(lParam), HIWORD(lParam));
             return 0;
         case WM_MOUSEMOVE:
-            Print("WM_MOUSEMOVE %ld %ld", LOWORD(lParam), HIWORD(lParam));
+            // A hover has no button.
+            Print(wParam & MK_LBUTTON ? "WM_MOUSEMOVE %ld %ld" : "WM_MOUSEMOVE %ld %ld hover",
+                  LOWORD(lParam), HIWORD(lParam));
+            return 0;
+        case MM_JOY1BUTTONDOWN:
+        case MM_JOY1BUTTONUP:
+            std::printf("%s 0x%03lx %ld %ld\n",
+                        message == MM_JOY1BUTTONDOWN ? "MM_JOY1BUTTONDOWN" : "MM_JOY1BUTTONUP",
+                        static_cast<unsigned long>(wParam), static_cast<long>(LOWORD(lParam)),
+                        static_cast<long>(HIWORD(lParam)));
+            std::fflush(stdout);
+            return 0;
+        case WM_TIMER:
+            StepVirtualDevice(window);
             return 0;
         case WM_LBUTTONUP:
             Print("WM_LBUTTONUP %ld %ld", LOWORD(lParam), HIWORD(lParam));
@@ -138,6 +193,8 @@ int main(int argc, char** argv) {
             options.fullscreen = true;
         } else if (!std::strcmp(argv[i], "--shots")) {
             options.shotsDir = argv[i + 1];
+        } else if (!std::strcmp(argv[i], "--virtual")) {
+            gVirtual = argv[i + 1];
         }
     }
 
@@ -182,6 +239,9 @@ int main(int argc, char** argv) {
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
     Print("ready %ld %ld", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    joySetCapture(window, JOYSTICKID1, 10, TRUE);
+    if (!gVirtual.empty())
+        SetTimer(window, 1, 200, nullptr);
 
     MSG message;
     while (GetMessage(&message, nullptr, 0, 0)) {

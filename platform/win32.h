@@ -96,14 +96,11 @@ typedef HWAVEOUT* LPHWAVEOUT;
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
 #define LOBYTE(w) ((BYTE)(((DWORD_PTR)(w)) & 0xff))
-#define MAKELONG(a, b)                                                                         \
-    ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) \
-                                                      << 16))
+#define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELRESULT(l, h) ((LRESULT)(DWORD)MAKELONG(l, h))
-#define RGB(r, g, b) \
-    ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
+#define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
 #define GetRValue(rgb) (LOBYTE(rgb))
 #define GetGValue(rgb) (LOBYTE(((WORD)(rgb)) >> 8))
 #define GetBValue(rgb) (LOBYTE((rgb) >> 16))
@@ -118,7 +115,7 @@ typedef HWAVEOUT* LPHWAVEOUT;
 #define E_OUTOFMEMORY ((HRESULT)0x8007000EL)
 #define STRSAFE_E_INSUFFICIENT_BUFFER ((HRESULT)0x8007007AL)
 #define HRESULT_FROM_WIN32(x) \
-    ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x)&0x0000FFFF) | (7 << 16) | 0x80000000)))
+    ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x) & 0x0000FFFF) | (7 << 16) | 0x80000000)))
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
 #define ERROR_SUCCESS 0L
@@ -205,9 +202,9 @@ typedef struct _PROCESS_INFORMATION {
 // Starts `application` with argv = application followed by the words of commandLine (quotes
 // honoured); not waited for, and reaped so that no zombie stays.
 BOOL CreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
-                   LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
-                   LPVOID environment, LPCWSTR currentDirectory, LPSTARTUPINFO startupInfo,
-                   LPPROCESS_INFORMATION processInformation);
+                   LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                   DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
+                   LPSTARTUPINFO startupInfo, LPPROCESS_INFORMATION processInformation);
 
 FILE* _wfopen(const wchar_t* fileName, const wchar_t* mode);
 
@@ -699,8 +696,8 @@ typedef struct wavehdr_tag {
     DWORD_PTR reserved;
 } WAVEHDR, *LPWAVEHDR;
 
-typedef void(CALLBACK* LPWAVECALLBACK)(HWAVEOUT, UINT message, DWORD_PTR instance, DWORD_PTR param1,
-                                       DWORD_PTR param2);
+typedef void(CALLBACK* LPWAVECALLBACK)(HWAVEOUT, UINT message, DWORD_PTR instance,
+                                       DWORD_PTR param1, DWORD_PTR param2);
 
 #define WAVE_MAPPER ((UINT)-1)
 #define WAVE_FORMAT_PCM 1
@@ -752,8 +749,8 @@ typedef void(CALLBACK* LPWAVECALLBACK)(HWAVEOUT, UINT message, DWORD_PTR instanc
 //                      on return, its WOM_DONE on its way. Does not wait for the audio thread.
 //   waveOutClose       WAVERR_STILLPLAYING while buffers are queued.
 UINT waveOutGetNumDevs(void);
-MMRESULT waveOutOpen(LPHWAVEOUT waveOut, UINT deviceId, LPCWAVEFORMATEX format, DWORD_PTR callback,
-                     DWORD_PTR instance, DWORD flags);
+MMRESULT waveOutOpen(LPHWAVEOUT waveOut, UINT deviceId, LPCWAVEFORMATEX format,
+                     DWORD_PTR callback, DWORD_PTR instance, DWORD flags);
 MMRESULT waveOutClose(HWAVEOUT waveOut);
 MMRESULT waveOutPrepareHeader(HWAVEOUT waveOut, LPWAVEHDR header, UINT size);
 MMRESULT waveOutUnprepareHeader(HWAVEOUT waveOut, LPWAVEHDR header, UINT size);
@@ -806,8 +803,8 @@ MMRESULT waveInGetErrorTextW(MMRESULT error, LPWSTR text, UINT cchText);
 // --- MIDI input --------------------------------------------------------------------------------
 DECLARE_HANDLE(HMIDIIN);
 typedef HMIDIIN* LPHMIDIIN;
-typedef void(CALLBACK* LPMIDICALLBACK)(HMIDIIN, UINT message, DWORD_PTR instance, DWORD_PTR param1,
-                                       DWORD_PTR param2);
+typedef void(CALLBACK* LPMIDICALLBACK)(HMIDIIN, UINT message, DWORD_PTR instance,
+                                       DWORD_PTR param1, DWORD_PTR param2);
 #define MIM_OPEN 0x3C1
 #define MIM_CLOSE 0x3C2
 #define MIM_DATA 0x3C3

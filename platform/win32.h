@@ -899,6 +899,40 @@ BOOL SHFullScreen(HWND window, DWORD state);
 // path that does not fit MAX_PATH.
 BOOL SHGetSpecialFolderPath(HWND owner, LPWSTR path, int folder, BOOL create);
 
+typedef WORD FILEOP_FLAGS;
+#define FO_MOVE 0x0001
+#define FO_COPY 0x0002
+#define FO_DELETE 0x0003
+#define FO_RENAME 0x0004
+#define FOF_SILENT 0x0004
+#define FOF_NOCONFIRMATION 0x0010
+#define FOF_ALLOWUNDO 0x0040
+#define FOF_NOERRORUI 0x0400
+typedef struct _SHFILEOPSTRUCTW {
+    HWND hwnd;
+    UINT wFunc;
+    LPCWSTR pFrom;  // paths, each ending in a null, the list in a second one
+    LPCWSTR pTo;
+    FILEOP_FLAGS fFlags;
+    BOOL fAnyOperationsAborted;
+    LPVOID hNameMappings;
+    LPCWSTR lpszProgressTitle;
+} SHFILEOPSTRUCTW, *LPSHFILEOPSTRUCTW;
+// FO_DELETE with FOF_ALLOWUNDO: each file or folder of pFrom (no wildcards) is moved to the
+// desktop's trash as the freedesktop.org trash specification has it: the trash of the user's
+// data folder when it is on the same device ($XDG_DATA_HOME/Trash/files/NAME, with
+// info/NAME.trashinfo holding its absolute path, URI-escaped, and the local deletion time; NAME
+// made unique as "NAME.2", "NAME.3"... when the trash holds one already), otherwise the trash
+// at the top of its own device ($topdir/.Trash/$uid when an administrator made $topdir/.Trash,
+// else $topdir/.Trash-$uid, the path relative to $topdir). Nothing is ever deleted outright or
+// copied across devices: where no trash can be used the call fails with ERROR_NOT_SAME_DEVICE
+// and says why (FormatMessageW). Other operations, and FO_DELETE without FOF_ALLOWUNDO, fail
+// with ERROR_NOT_SUPPORTED. No dialog is shown, whatever the flags. Returns 0, or the Win32
+// code of the first failure (also the last error), with fAnyOperationsAborted set and the
+// paths after it left alone.
+int SHFileOperationW(LPSHFILEOPSTRUCTW fileOp);
+#define SHFileOperation SHFileOperationW
+
 // Decodes an image file (PNG) into a 32-bit bitmap the caller owns; null on any failure.
 HBITMAP SHLoadImageFile(LPCWSTR fileName);
 

@@ -2,32 +2,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <string>
 
 #include "platform/kernel/WideString.h"
 #include "platform/win32.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 namespace {
-
-// Sets an environment variable for the scope, then puts back what was there.
-class Environment {
-public:
-    Environment(const char* name, const char* value) : name_(name) {
-        if (const char* was = std::getenv(name)) {
-            was_ = was;
-        }
-        value ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~Environment() { was_ ? setenv(name_, was_->c_str(), 1) : unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::optional<std::string> was_;
-};
 
 TEST(SpecialFolders, TheDataFolderFollowsXdgAndIsMadeWhenAsked) {
     TempDir dir;
@@ -42,9 +25,9 @@ TEST(SpecialFolders, TheDataFolderFollowsXdgAndIsMadeWhenAsked) {
         {"relative/ignored", dir / ".local/share"},
         {"", dir / ".local/share"},
     };
-    Environment home("HOME", dir.Path().c_str());
+    ScopedEnvironment home("HOME", dir.Path().c_str());
     for (const Case& c : cases) {
-        Environment xdg("XDG_DATA_HOME", c.xdg);
+        ScopedEnvironment xdg("XDG_DATA_HOME", c.xdg);
         WCHAR path[MAX_PATH] = L"";
         ASSERT_TRUE(SHGetSpecialFolderPath(nullptr, path, CSIDL_APPDATA, FALSE));
         EXPECT_EQ(platform::ToUtf8(path), c.expected);
@@ -60,7 +43,7 @@ TEST(SpecialFolders, TheDataFolderFollowsXdgAndIsMadeWhenAsked) {
 
     // A data folder that cannot be made says why; other folders are not known.
     WriteFile(dir / "file", "");
-    Environment xdg("XDG_DATA_HOME", (dir / "file/data").c_str());
+    ScopedEnvironment xdg("XDG_DATA_HOME", (dir / "file/data").c_str());
     WCHAR path[MAX_PATH];
     EXPECT_FALSE(SHGetSpecialFolderPath(nullptr, path, CSIDL_APPDATA, TRUE));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));

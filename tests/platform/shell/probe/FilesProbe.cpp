@@ -1,7 +1,8 @@
 // The platform's file calls in a process of their own, for what a test cannot do to itself: run
-// in a mount namespace with a small, read-only or other file system.
+// in a mount namespace with a small, read-only or other file system, or with a library hidden.
 //
 //   files_probe trash PATH    SHFileOperationW's delete into the trash
+//   files_probe speak TEXT    SndSpeakText in the low voice
 //
 // Prints the call's last error and its words on two lines.
 #include <cstdio>
@@ -36,6 +37,13 @@ int main(int argc, char** argv) {
         op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT;
         return Report(SHFileOperationW(&op) == 0);
     }
-    std::fprintf(stderr, "usage: files_probe trash PATH\n");
+    if (command == "speak" && argc == 3) {
+        DWORD size = 0;
+        LPBYTE word =
+            SndSpeakText(platform::FromUtf8(argv[2]).c_str(), SNDVOICE_LOW, &size, nullptr, 0);
+        SndFreeImage(word);
+        return Report(word != nullptr);
+    }
+    std::fprintf(stderr, "usage: files_probe trash PATH | speak TEXT\n");
     return 2;
 }

@@ -1000,6 +1000,20 @@ LPBYTE SndSpeakText(LPCWSTR text, DWORD voice, LPDWORD size, LPWSTR reason, UINT
 LPBYTE SndShapeVoice(const BYTE* image, DWORD imageSize, DWORD voice, DWORD flags, LPDWORD size,
                      LPWSTR reason, UINT cchReason);
 
+// Writes a WAV image (any format libsndfile reads) as the FLAC file `path` (ending ".flac"):
+// 16-bit samples for images of up to 16 bits, 24-bit for deeper ones and float (clipped at full
+// scale). The file is replaced whole: the new one is written to a hidden temporary beside it,
+// flushed to the disk and renamed over it, so a kill or a failure at any moment leaves the old
+// file or the new one. FALSE with the reason ("cannot be written: No space left on device") and
+// the last error (ERROR_DISK_FULL, ERROR_WRITE_PROTECT, ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND,
+// ERROR_INVALID_DATA for an image that does not decode). Words are written as they are made:
+// their loudness is matched and their rate converted when a kit is loaded (SndDecodeFile).
+// Another file of the same word (L1.wav beside L1.flac) is the caller's to delete.
+BOOL SndEncodeFile(LPCWSTR path, const BYTE* image, DWORD imageSize, LPWSTR reason, UINT cchReason);
+// Replaces the whole file `path` (labels.txt) with `size` bytes, as SndEncodeFile replaces a
+// word: old or new, never part of one.
+BOOL SndWriteFile(LPCWSTR path, const BYTE* bytes, DWORD size, LPWSTR reason, UINT cchReason);
+
 // --- Into calls: the mix as a microphone on the sound server ----------------------------------
 #define SNDCALL_OFF 0
 #define SNDCALL_ON 1

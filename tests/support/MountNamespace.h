@@ -13,10 +13,13 @@ inline bool CanMountPrivately() {
     return geteuid() == 0 && std::system("unshare -m true 2>/dev/null") == 0;
 }
 
-// Runs `shell` (no single quotes in it) in a mount namespace of its own; its output and errors.
-inline std::string InMountNamespace(const std::string& shell) {
+// Runs `shell` (no single quotes in it), in a mount namespace of its own unless `privately` is
+// false; its output and errors.
+inline std::string InMountNamespace(const std::string& shell, bool privately = true) {
     std::string out;
-    if (FILE* pipe = popen(("unshare -m sh -c '" + shell + "' 2>&1").c_str(), "r")) {
+    const std::string command =
+        (privately ? "unshare -m " : "") + std::string("sh -c '") + shell + "' 2>&1";
+    if (FILE* pipe = popen(command.c_str(), "r")) {
         char buffer[512];
         while (std::fgets(buffer, sizeof buffer, pipe)) {
             out += buffer;

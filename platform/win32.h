@@ -97,14 +97,11 @@ typedef HWAVEOUT* LPHWAVEOUT;
 #define LOWORD(l) ((WORD)(((DWORD_PTR)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((DWORD_PTR)(l)) >> 16) & 0xffff))
 #define LOBYTE(w) ((BYTE)(((DWORD_PTR)(w)) & 0xff))
-#define MAKELONG(a, b)                                                                         \
-    ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) \
-                                                      << 16))
+#define MAKELONG(a, b) ((LONG)(((WORD)(((DWORD_PTR)(a)) & 0xffff)) | ((DWORD)((WORD)(((DWORD_PTR)(b)) & 0xffff))) << 16))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 #define MAKELRESULT(l, h) ((LRESULT)(DWORD)MAKELONG(l, h))
-#define RGB(r, g, b) \
-    ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
+#define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
 #define GetRValue(rgb) (LOBYTE(rgb))
 #define GetGValue(rgb) (LOBYTE(((WORD)(rgb)) >> 8))
 #define GetBValue(rgb) (LOBYTE((rgb) >> 16))
@@ -119,7 +116,7 @@ typedef HWAVEOUT* LPHWAVEOUT;
 #define E_OUTOFMEMORY ((HRESULT)0x8007000EL)
 #define STRSAFE_E_INSUFFICIENT_BUFFER ((HRESULT)0x8007007AL)
 #define HRESULT_FROM_WIN32(x) \
-    ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x)&0x0000FFFF) | (7 << 16) | 0x80000000)))
+    ((HRESULT)(x) <= 0 ? ((HRESULT)(x)) : ((HRESULT)(((x) & 0x0000FFFF) | (7 << 16) | 0x80000000)))
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
 #define ERROR_SUCCESS 0L
@@ -239,9 +236,9 @@ typedef struct _PROCESS_INFORMATION {
 // Starts `application` with argv = application followed by the words of commandLine (quotes
 // honoured); not waited for, and reaped so that no zombie stays.
 BOOL CreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
-                   LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
-                   LPVOID environment, LPCWSTR currentDirectory, LPSTARTUPINFO startupInfo,
-                   LPPROCESS_INFORMATION processInformation);
+                   LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                   DWORD creationFlags, LPVOID environment, LPCWSTR currentDirectory,
+                   LPSTARTUPINFO startupInfo, LPPROCESS_INFORMATION processInformation);
 
 FILE* _wfopen(const wchar_t* fileName, const wchar_t* mode);
 
@@ -389,6 +386,8 @@ typedef struct tagCREATESTRUCTW {
 #define WA_INACTIVE 0
 #define WA_ACTIVE 1
 #define WA_CLICKACTIVE 2
+// WM_MOUSEMOVE: wParam MK_LBUTTON while the mouse button or the finger that is the pointer is
+// down; 0 for a mouse moving over the window with nothing pressed (a hover).
 #define MK_LBUTTON 0x0001
 #define SIZE_RESTORED 0
 #define SIZE_MINIMIZED 1
@@ -789,8 +788,8 @@ typedef struct wavehdr_tag {
     DWORD_PTR reserved;
 } WAVEHDR, *LPWAVEHDR;
 
-typedef void(CALLBACK* LPWAVECALLBACK)(HWAVEOUT, UINT message, DWORD_PTR instance, DWORD_PTR param1,
-                                       DWORD_PTR param2);
+typedef void(CALLBACK* LPWAVECALLBACK)(HWAVEOUT, UINT message, DWORD_PTR instance,
+                                       DWORD_PTR param1, DWORD_PTR param2);
 
 #define WAVE_MAPPER ((UINT)-1)
 #define WAVE_FORMAT_PCM 1
@@ -840,8 +839,8 @@ typedef void(CALLBACK* LPWAVECALLBACK)(HWAVEOUT, UINT message, DWORD_PTR instanc
 //                      on return, its WOM_DONE on its way. Does not wait for the audio thread.
 //   waveOutClose       WAVERR_STILLPLAYING while buffers are queued.
 UINT waveOutGetNumDevs(void);
-MMRESULT waveOutOpen(LPHWAVEOUT waveOut, UINT deviceId, LPCWAVEFORMATEX format, DWORD_PTR callback,
-                     DWORD_PTR instance, DWORD flags);
+MMRESULT waveOutOpen(LPHWAVEOUT waveOut, UINT deviceId, LPCWAVEFORMATEX format,
+                     DWORD_PTR callback, DWORD_PTR instance, DWORD flags);
 MMRESULT waveOutClose(HWAVEOUT waveOut);
 MMRESULT waveOutPrepareHeader(HWAVEOUT waveOut, LPWAVEHDR header, UINT size);
 MMRESULT waveOutUnprepareHeader(HWAVEOUT waveOut, LPWAVEHDR header, UINT size);
@@ -856,8 +855,8 @@ MMRESULT waveOutGetVolume(HWAVEOUT waveOut, LPDWORD volume);
 // --- MIDI input --------------------------------------------------------------------------------
 DECLARE_HANDLE(HMIDIIN);
 typedef HMIDIIN* LPHMIDIIN;
-typedef void(CALLBACK* LPMIDICALLBACK)(HMIDIIN, UINT message, DWORD_PTR instance, DWORD_PTR param1,
-                                       DWORD_PTR param2);
+typedef void(CALLBACK* LPMIDICALLBACK)(HMIDIIN, UINT message, DWORD_PTR instance,
+                                       DWORD_PTR param1, DWORD_PTR param2);
 #define MIM_OPEN 0x3C1
 #define MIM_CLOSE 0x3C2
 #define MIM_DATA 0x3C3
@@ -883,6 +882,41 @@ MMRESULT midiInOpen(LPHMIDIIN midiIn, UINT deviceId, DWORD_PTR callback, DWORD_P
 MMRESULT midiInStart(HMIDIIN midiIn);
 MMRESULT midiInStop(HMIDIIN midiIn);
 MMRESULT midiInClose(HMIDIIN midiIn);
+
+// --- Joystick buttons ------------------------------------------------------------------------
+// Joystick 1 is every game controller and joystick the device has, connected now or later: a
+// controller's A is button 1 and B button 2 (X and Y 3 and 4), a joystick's first four buttons
+// are buttons 1 to 4. While a window holds the capture (whatever has the focus), each change of a
+// button is posted to it as MM_JOY1BUTTONDOWN or MM_JOY1BUTTONUP: wParam the JOY_BUTTONnCHG flag
+// of the button that changed with the JOY_BUTTONn flags of the buttons now down (on a down, the
+// changed button's own among them), lParam the position of the device whose button changed (x in
+// the low word, y in the high word, 0..0xFFFF, centre 0x8000). A button held on two devices at
+// once is one button: down with the first press, up with the last release.
+//   joyGetNumDevs      always 1.
+//   joySetCapture      JOYERR_PARMS for a window that is not one or a joystick but JOYSTICKID1;
+//                      JOYERR_NOCANDO while another window holds it. No controller needs to be
+//                      connected. Only changes are posted, whatever `period` and `changed` say.
+//   joyReleaseCapture  JOYERR_NOERROR also when nothing held it; the capture also ends with the
+//                      window.
+#define JOYERR_NOERROR 0
+#define JOYERR_PARMS 165
+#define JOYERR_NOCANDO 166
+#define JOYERR_UNPLUGGED 167
+#define JOYSTICKID1 0
+#define JOYSTICKID2 1
+#define MM_JOY1BUTTONDOWN 0x3B5
+#define MM_JOY1BUTTONUP 0x3B7
+#define JOY_BUTTON1 0x0001
+#define JOY_BUTTON2 0x0002
+#define JOY_BUTTON3 0x0004
+#define JOY_BUTTON4 0x0008
+#define JOY_BUTTON1CHG 0x0100
+#define JOY_BUTTON2CHG 0x0200
+#define JOY_BUTTON3CHG 0x0400
+#define JOY_BUTTON4CHG 0x0800
+UINT joyGetNumDevs(void);
+MMRESULT joySetCapture(HWND window, UINT joyId, UINT period, BOOL changed);
+MMRESULT joyReleaseCapture(UINT joyId);
 
 // --- Pocket PC shell -----------------------------------------------------------------------------
 #define SHFS_SHOWTASKBAR 0x0001
@@ -1127,6 +1161,7 @@ typedef struct tagTOUCHINPUT {
 BOOL RegisterTouchWindow(HWND window, ULONG flags);
 BOOL GetTouchInputInfo(HTOUCHINPUT touch, UINT inputs, PTOUCHINPUT records, int recordSize);
 BOOL CloseTouchInputHandle(HTOUCHINPUT touch);
+
 
 // --- The program's entry point, called by the platform ------------------------------------------
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPWSTR commandLine,

@@ -3,6 +3,7 @@
 // Linux by the rest of platform/. The program includes nothing else of the platform.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -120,18 +121,51 @@ typedef HWAVEOUT* LPHWAVEOUT;
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_DATA 13L
+#define ERROR_NOT_SAME_DEVICE 17L
+#define ERROR_NO_MORE_FILES 18L
+#define ERROR_WRITE_PROTECT 19L
 #define ERROR_WRITE_FAULT 29L
+#define ERROR_GEN_FAILURE 31L
 #define ERROR_NOT_SUPPORTED 50L
+#define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_DISK_FULL 112L
 #define ERROR_INSUFFICIENT_BUFFER 122L
-#define ERROR_NO_UNICODE_TRANSLATION 1113L
+#define ERROR_INVALID_NAME 123L
+#define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_BUSY 170L
 #define ERROR_ALREADY_EXISTS 183L
+#define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_FILE_TOO_LARGE 223L
+#define ERROR_DIRECTORY 267L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
+#define ERROR_TOO_MANY_LINKS 1142L
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
+#define ERROR_CANT_RESOLVE_FILENAME 1921L
+// Errors, one way throughout: a call that fails returns what Win32 returns and sets the thread's
+// last error to the Win32 code of the failure (a file system's errno mapped: EROFS is
+// ERROR_WRITE_PROTECT, ENOSPC and EDQUOT ERROR_DISK_FULL, EACCES ERROR_ACCESS_DENIED, EXDEV
+// ERROR_NOT_SAME_DEVICE, ...). FormatMessageW gives the words to show for it; the platform's own
+// sound calls (Snd*) also hand the same words back through their `reason` buffers.
 DWORD GetLastError(void);
+// Also forgets the words of the error it replaces.
 void SetLastError(DWORD error);
+#define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+// FORMAT_MESSAGE_FROM_SYSTEM only (with or without FORMAT_MESSAGE_IGNORE_INSERTS): the text of
+// `messageId` in `buffer`, as a phrase without a line end ("No space left on device"); for the
+// thread's last error, the words its call gave when it knew more than the code says ("there is
+// no trash on the device of /media/stick: cannot make /media/stick/.Trash-1000: Read-only file
+// system"). The length written, or 0 (ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_PARAMETER).
+DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer,
+                     DWORD size, va_list* arguments);
+#define FormatMessage FormatMessageW
 
 // --- Geometry ------------------------------------------------------------------------------------
 typedef struct tagRECT {
@@ -207,6 +241,64 @@ BOOL CreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTE
                    LPSTARTUPINFO startupInfo, LPPROCESS_INFORMATION processInformation);
 
 FILE* _wfopen(const wchar_t* fileName, const wchar_t* mode);
+
+// Folders and files, as kits are made, renamed, copied and cleared.
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+#define FILE_ATTRIBUTE_READONLY 0x00000001  // the user may not write it
+#define FILE_ATTRIBUTE_HIDDEN 0x00000002    // its name starts with a dot
+#define FILE_ATTRIBUTE_SYSTEM 0x00000004    // a named pipe, a device or a socket
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_NORMAL 0x00000080         // a file and nothing else above
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400  // a symbolic link to nothing
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;  // 100-nanosecond intervals since 1601-01-01 UTC
+    DWORD dwHighDateTime;
+} FILETIME, *LPFILETIME;
+// Windows CE's layout. Links are followed; the creation time is the last write's (Linux keeps
+// none that every file system gives); dwOID is 0.
+typedef struct _WIN32_FIND_DATAW {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwOID;
+    WCHAR cFileName[MAX_PATH];
+} WIN32_FIND_DATAW, *LPWIN32_FIND_DATAW;
+typedef WIN32_FIND_DATAW WIN32_FIND_DATA;
+// The entries of a folder whose names match the last part of `fileName`: `*` any run of
+// characters, `?` any one ("*" and "*.*" every entry, dot-names too), compared exactly (Linux
+// names are case-sensitive); a last part without wildcards names one entry. In name order
+// (bytes of UTF-8), without "." and "..", as Windows CE lists a folder. INVALID_HANDLE_VALUE with
+// ERROR_FILE_NOT_FOUND when nothing matches, ERROR_PATH_NOT_FOUND when the folder is missing.
+// The entries are read at once: later changes to the folder are not seen.
+HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findData);
+// The next entry; FALSE with ERROR_NO_MORE_FILES after the last.
+BOOL FindNextFileW(HANDLE findFile, LPWIN32_FIND_DATAW findData);
+BOOL FindClose(HANDLE findFile);
+// mkdir, mode 0777 less the umask. ERROR_ALREADY_EXISTS, ERROR_PATH_NOT_FOUND (no parent).
+BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES security);
+// An empty folder only: ERROR_DIR_NOT_EMPTY, ERROR_DIRECTORY (not a folder).
+BOOL RemoveDirectoryW(LPCWSTR pathName);
+// Renames a file or a folder in one step; never replaces: ERROR_ALREADY_EXISTS when `newName`
+// exists. A file goes to another file system by a copy and a delete; a folder does not
+// (ERROR_NOT_SAME_DEVICE).
+BOOL MoveFileW(LPCWSTR existingName, LPCWSTR newName);
+// Copies a file with its permissions and times, through a temporary beside `newName` that is
+// flushed and renamed: `newName` only ever holds a whole file, old or new. With
+// `failIfExists`, an existing `newName` is kept and the call fails with ERROR_FILE_EXISTS.
+// A folder is not copied (ERROR_ACCESS_DENIED).
+BOOL CopyFileW(LPCWSTR existingName, LPCWSTR newName, BOOL failIfExists);
+// Removes a file (a link, not what it names); a folder is refused with ERROR_ACCESS_DENIED.
+BOOL DeleteFileW(LPCWSTR fileName);
+#define FindFirstFile FindFirstFileW
+#define FindNextFile FindNextFileW
+#define CreateDirectory CreateDirectoryW
+#define RemoveDirectory RemoveDirectoryW
+#define MoveFile MoveFileW
+#define CopyFile CopyFileW
+#define DeleteFile DeleteFileW
 
 // Bounded wide-string copy, append and format (the shell's safe string functions).
 HRESULT StringCchCopyW(LPWSTR dest, size_t destSize, LPCWSTR src);
@@ -874,6 +966,47 @@ MMRESULT joyReleaseCapture(UINT joyId);
 #define SHFS_SHOWSTARTICON 0x0010
 #define SHFS_HIDESTARTICON 0x0020
 BOOL SHFullScreen(HWND window, DWORD state);
+
+#define CSIDL_APPDATA 0x001a
+// CSIDL_APPDATA: the user's data folder, $XDG_DATA_HOME (~/.local/share when unset), without a
+// trailing separator; made with its parents when `create` is set. FALSE for other folders or a
+// path that does not fit MAX_PATH.
+BOOL SHGetSpecialFolderPath(HWND owner, LPWSTR path, int folder, BOOL create);
+
+typedef WORD FILEOP_FLAGS;
+#define FO_MOVE 0x0001
+#define FO_COPY 0x0002
+#define FO_DELETE 0x0003
+#define FO_RENAME 0x0004
+#define FOF_SILENT 0x0004
+#define FOF_NOCONFIRMATION 0x0010
+#define FOF_ALLOWUNDO 0x0040
+#define FOF_NOERRORUI 0x0400
+typedef struct _SHFILEOPSTRUCTW {
+    HWND hwnd;
+    UINT wFunc;
+    LPCWSTR pFrom;  // paths, each ending in a null, the list in a second one
+    LPCWSTR pTo;
+    FILEOP_FLAGS fFlags;
+    BOOL fAnyOperationsAborted;
+    LPVOID hNameMappings;
+    LPCWSTR lpszProgressTitle;
+} SHFILEOPSTRUCTW, *LPSHFILEOPSTRUCTW;
+// FO_DELETE with FOF_ALLOWUNDO: each file or folder of pFrom (no wildcards) is moved to the
+// desktop's trash as the freedesktop.org trash specification has it: the trash of the user's
+// data folder when it is on the same device ($XDG_DATA_HOME/Trash/files/NAME, with
+// info/NAME.trashinfo holding its absolute path, URI-escaped, and the local deletion time; NAME
+// made unique as "NAME.2", "NAME.3"... when the trash holds one already), otherwise the trash
+// at the top of its own device ($topdir/.Trash/$uid when an administrator made $topdir/.Trash,
+// else $topdir/.Trash-$uid, the path relative to $topdir). Nothing is ever deleted outright or
+// copied across devices: where no trash can be used the call fails with ERROR_NOT_SAME_DEVICE
+// and says why (FormatMessageW). Other operations, and FO_DELETE without FOF_ALLOWUNDO, fail
+// with ERROR_NOT_SUPPORTED. No dialog is shown, whatever the flags. Returns 0, or the Win32
+// code of the first failure (also the last error), with fAnyOperationsAborted set and the
+// paths after it left alone.
+int SHFileOperationW(LPSHFILEOPSTRUCTW fileOp);
+#define SHFileOperation SHFileOperationW
+
 // Decodes an image file (PNG) into a 32-bit bitmap the caller owns; null on any failure.
 HBITMAP SHLoadImageFile(LPCWSTR fileName);
 
@@ -917,6 +1050,44 @@ typedef struct tagSNDDECODE {
 LPBYTE SndDecodeFile(LPCWSTR path, SNDDECODE* decode, LPDWORD size);
 void SndFreeImage(LPBYTE image);
 
+// A kit's words as the pad speaks them. The images below are canonical 44-byte-header WAV
+// images of 16-bit mono samples, released with SndFreeImage. On failure they give null, set the
+// last error and put the reason in `reason` (optional), worded to follow the text or the file
+// ("takes longer than 30 s to say", "holds only silence").
+#define SNDVOICE_LOW 0
+#define SNDVOICE_HIGH 1
+// `text` spoken in the pad's low or high voice, by the recipe of the built-in words (espeak-ng's
+// voice, pitch and speed; sox's pitch shift and tone), cut to just before the voice, faded out,
+// peaking at -1 dBFS, at 22050 Hz: the same text makes the same image every time, the built-in
+// word itself for the built-in text. ERROR_NOT_SUPPORTED when the synthesiser or its voices are
+// missing; ERROR_INVALID_PARAMETER for a text with nothing to say. Any thread; calls take turns.
+// Takes about 10 ms plus the word's synthesis.
+LPBYTE SndSpeakText(LPCWSTR text, DWORD voice, LPDWORD size, LPWSTR reason, UINT cchReason);
+#define SNDSHAPE_TRIM 0x0001  // the silence before and after the sound is cut
+// A recorded or decoded sound (a WAV image of any format libsndfile reads, all channels mixed,
+// at most 30 s) as a word in one of the pad's voices, at its own rate: the low voice is the
+// sound itself, the high one is raised by the voices' own pitch shift (the distance between the
+// low and the high voice's) and given the high voice's tone. SNDSHAPE_TRIM first cuts what is
+// more than 30 dB under the loudest part and near the noise at both ends, keeping 10 ms before
+// and 80 ms after the sound. Peaking at -1 dBFS. ERROR_INVALID_DATA for an image that does not
+// decode or holds only silence. Any thread.
+LPBYTE SndShapeVoice(const BYTE* image, DWORD imageSize, DWORD voice, DWORD flags, LPDWORD size,
+                     LPWSTR reason, UINT cchReason);
+
+// Writes a WAV image (any format libsndfile reads) as the FLAC file `path` (ending ".flac"):
+// 16-bit samples for images of up to 16 bits, 24-bit for deeper ones and float (clipped at full
+// scale). The file is replaced whole: the new one is written to a hidden temporary beside it,
+// flushed to the disk and renamed over it, so a kill or a failure at any moment leaves the old
+// file or the new one. FALSE with the reason ("cannot be written: No space left on device") and
+// the last error (ERROR_DISK_FULL, ERROR_WRITE_PROTECT, ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND,
+// ERROR_INVALID_DATA for an image that does not decode). Words are written as they are made:
+// their loudness is matched and their rate converted when a kit is loaded (SndDecodeFile).
+// Another file of the same word (L1.wav beside L1.flac) is the caller's to delete.
+BOOL SndEncodeFile(LPCWSTR path, const BYTE* image, DWORD imageSize, LPWSTR reason, UINT cchReason);
+// Replaces the whole file `path` (labels.txt) with `size` bytes, as SndEncodeFile replaces a
+// word: old or new, never part of one.
+BOOL SndWriteFile(LPCWSTR path, const BYTE* bytes, DWORD size, LPWSTR reason, UINT cchReason);
+
 // --- Into calls: the mix as a microphone on the sound server ----------------------------------
 #define SNDCALL_OFF 0
 #define SNDCALL_ON 1
@@ -942,6 +1113,12 @@ BOOL SndSetCallOutput(SNDCALL* call);
 // MB_ERR_INVALID_CHARS invalid UTF-8 fails instead of becoming U+FFFD.
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int cbText, LPWSTR wide,
                         int cchWide);
+#define WC_ERR_INVALID_CHARS 0x00000080
+// As on Win32, for CP_UTF8 (defaultChar and usedDefaultChar null): the bytes written (or needed
+// when cbText is 0), 0 on failure; with WC_ERR_INVALID_CHARS a surrogate or a value past
+// U+10FFFF fails instead of becoming U+FFFD.
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int cchWide, LPSTR text,
+                        int cbText, LPCSTR defaultChar, BOOL* usedDefaultChar);
 // An open key holds the changes made by the calls above until it is closed or flushed; they are
 // then saved together, in one replacement of the file. Errors are ERROR_* codes.
 typedef HKEY* PHKEY;

@@ -41,11 +41,12 @@ enum ControlId {
     IDC_CALL_CAPTION = 114,
     IDC_CALL = 115,
     IDC_CALL_STATE = 116,
+    IDC_KIT_LOADED = 119,  // a kit's sounds are ready to swap in (from KitSwitch's thread)
     IDC_BEAT_PLAYER = 256,
 };
 
 // Timers of the main window.
-enum TimerId { IDT_TRANSITION = 1, IDT_BEAT_PROGRESS = 2, IDT_VIBRATION = 3 };
+enum TimerId { IDT_TRANSITION = 1, IDT_BEAT_PROGRESS = 2, IDT_VIBRATION = 3, IDT_KIT_SWEEP = 4 };
 
 // Posted by the loader thread to the main window when it has finished.
 #define WM_LOADER_DONE (WM_APP + 1)

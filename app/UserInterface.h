@@ -16,6 +16,7 @@ class BackBuffer;
 class Beat;
 class CallOutput;
 class ImageBox;
+class KitSwitch;
 class MainPage;
 class Page;
 class ScreenHost;
@@ -40,6 +41,12 @@ public:
     void BuildPages();
     // At once, without a transition.
     void ShowPage(int screenId);
+    // Plays the kit in `kitFolder` (empty: the built-in words) from when it has loaded, and keeps
+    // the choice for later runs; the beat and a word that sounds play on to their ends.
+    void ChooseKit(LPCWSTR kitFolder);
+    // The kit playing now (empty: the built-in words), and whether another is on its way.
+    LPCWSTR GetKitFolder() const;
+    bool IsKitLoading() const;
 
     void Paint(HDC dc);
     // The pointer, to the host. A touch that a control takes, and a finger that lands on a page,
@@ -92,6 +99,7 @@ private:
     template <class T>
     T* AddPage();
     void Felt(int taken);
+    void SwapInKit(LPARAM load);
 
     const HINSTANCE instance;
     const HWND window;
@@ -104,6 +112,7 @@ private:
     std::unique_ptr<Skin> skin;
     std::unique_ptr<SoundBank> soundBank;
     std::unique_ptr<Beat> beat;
+    std::unique_ptr<KitSwitch> kitSwitch;
     std::unique_ptr<ScreenHost> host;
     std::unique_ptr<ImageBox> topBar;
     std::unique_ptr<ImageBox> bottomBar;

@@ -1045,6 +1045,8 @@ BOOL NLedSetDevice(UINT deviceId, void* input);
 #define WM_KEYUP 0x0101
 #define VK_BACK 0x08
 #define VK_TAB 0x09
+#define VK_SHIFT 0x10
+#define VK_CONTROL 0x11
 #define VK_RETURN 0x0D
 #define VK_ESCAPE 0x1B
 #define VK_SPACE 0x20
@@ -1089,6 +1091,35 @@ typedef struct tagTOUCHINPUT {
 BOOL RegisterTouchWindow(HWND window, ULONG flags);
 BOOL GetTouchInputInfo(HTOUCHINPUT touch, UINT inputs, PTOUCHINPUT records, int recordSize);
 BOOL CloseTouchInputHandle(HTOUCHINPUT touch);
+
+// --- Typed text (the input panel) --------------------------------------------------------------
+// WM_CHAR: wParam one UTF-16 code unit of typed text (a character outside the BMP comes as its
+// two surrogates, one message each), lParam as the WM_KEYDOWN that made it or 1 for text from an
+// input method. Only the window with the keyboard focus gets them, and only while the input
+// panel is on: typed text then arrives as the keyboard or input method makes it, and
+// TranslateMessage makes WM_CHAR 0x08, 0x0D and 0x1B of Backspace, Return and Escape going
+// down. While it is off keys are only keys.
+#define WM_CHAR 0x0102
+#define SIPF_OFF 0x00000000
+#define SIPF_ON 0x00000001
+// Text input on (a text field has the focus; a phone's on-screen keyboard shows) or off. Off at
+// start.
+BOOL SipShowIM(DWORD flags);
+
+// --- Dropped files -------------------------------------------------------------------------------
+// WM_DROPFILES: wParam an HDROP with the files dropped together and where, posted to a window
+// that asked with DragAcceptFiles. The receiver reads it and gives it back with DragFinish.
+#define WM_DROPFILES 0x0233
+DECLARE_HANDLE(HDROP);
+void DragAcceptFiles(HWND window, BOOL accept);
+// With index 0xFFFFFFFF: how many files. Otherwise file `index`'s full path copied into `file`
+// (at most cchFile units, cut and terminated), returning its length without the terminator; with
+// a null `file`, the length alone. 0 for a bad handle or index.
+UINT DragQueryFileW(HDROP drop, UINT index, LPWSTR file, UINT cchFile);
+// Where they were dropped, in client coordinates of the window; TRUE when that is inside its
+// client area.
+BOOL DragQueryPoint(HDROP drop, LPPOINT point);
+void DragFinish(HDROP drop);
 
 // --- The program's entry point, called by the platform ------------------------------------------
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPWSTR commandLine,

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/device/DeviceOptions.h"
 #include "platform/kernel/Clock.h"
@@ -32,6 +33,12 @@ public:
     // TOUCHEVENTF_PRIMARY for the finger that is the pointer too; `id` stays the same from its
     // down to its up. Becomes WM_TOUCH.
     virtual void TouchInput(UINT id, DWORD flags, int x, int y) = 0;
+    // Text as typed (UTF-8), for the window with the keyboard focus while text input is on
+    // (SipShowIM); becomes WM_CHAR, one per UTF-16 unit.
+    virtual void TextInput(const std::string& utf8) = 0;
+    // Files dropped together (UTF-8 paths) at client point (x, y), `inside` the client area or
+    // not; becomes WM_DROPFILES for a window that accepts files.
+    virtual void FilesDropped(const std::vector<std::string>& paths, int x, int y, bool inside) = 0;
     // The device window gained (true) or lost focus; becomes WM_ACTIVATE.
     virtual void FocusChanged(bool active) = 0;
     // The user asked to close the device window; becomes WM_CLOSE.
@@ -73,6 +80,8 @@ public:
     // Any thread: makes a pending WaitForEvents re-check ready().
     virtual void Wake() = 0;
 
+    // Text input turned on or off (SipShowIM): a window starts or stops its input method.
+    virtual void TextInputChanged(bool on) { (void)on; }
     // Shell full-screen state (SHFS_* flags as last applied) and the vibrator.
     virtual void FullScreenChanged(DWORD shfsState) { (void)shfsState; }
     // Switches the vibrator; false when the device has none.

@@ -148,6 +148,26 @@ bool InputRouter::KeyHeld(UINT scancode) const {
                        [scancode](const HeldKey& k) { return k.scancode == scancode; });
 }
 
+bool InputRouter::Text(const std::string& utf8) {
+    DeviceSink* sink = sink_;
+    if (!sink || utf8.empty()) {
+        return false;
+    }
+    sink->TextInput(utf8);
+    return true;
+}
+
+bool InputRouter::Drop(const std::vector<std::string>& paths, int x, int y) {
+    POINT at;
+    const bool inside = locate_(x, y, false, &at);
+    DeviceSink* sink = sink_;
+    if (!sink || paths.empty() || (!inside && !locate_(x, y, true, &at))) {
+        return false;
+    }
+    sink->FilesDropped(paths, at.x, at.y, inside);
+    return true;
+}
+
 void InputRouter::FocusChanged(bool active) {
     if (!active) {
         while (!keys_.empty()) {

@@ -22,6 +22,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/device/Device.h"
@@ -62,6 +63,12 @@ public:
     bool KeyDown(UINT scancode, UINT virtualKey, bool autoRepeat);
     bool KeyUp(UINT scancode);
     bool KeyHeld(UINT scancode) const;
+
+    // Text as typed (UTF-8), whatever keys made it.
+    bool Text(const std::string& utf8);
+    // Files dropped together at a device point; one off the window's picture lands on its
+    // nearest edge.
+    bool Drop(const std::vector<std::string>& paths, int x, int y);
 
     // The window gained or lost the focus; a loss lifts every key, finger and the pointer first:
     // the keys, the last pressed first, then the fingers by slot, then the mouse.

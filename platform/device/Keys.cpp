@@ -63,11 +63,27 @@ const KeyInfo kKeys[] = {
     {"Left", 80, KF_EXTENDED | 0x4B, VK_LEFT},
     {"Down", 81, KF_EXTENDED | 0x50, VK_DOWN},
     {"Up", 82, KF_EXTENDED | 0x48, VK_UP},
+    {"Left Ctrl", 224, 0x1D, VK_CONTROL},
+    {"Left Shift", 225, 0x2A, VK_SHIFT},
+    {"Right Ctrl", 228, KF_EXTENDED | 0x1D, VK_CONTROL},
+    {"Right Shift", 229, 0x36, VK_SHIFT},
 };
+
+// Short names for the keys there are two of: the left one.
+const struct {
+    const char* alias;
+    const char* name;
+} kAliases[] = {{"Ctrl", "Left Ctrl"}, {"Shift", "Left Shift"}};
 
 }  // namespace
 
-const KeyInfo* KeyByName(const std::string& name) {
+const KeyInfo* KeyByName(const std::string& given) {
+    std::string name = given;
+    for (const auto& alias : kAliases) {
+        if (strcasecmp(alias.alias, given.c_str()) == 0) {
+            name = alias.name;
+        }
+    }
     for (const KeyInfo& key : kKeys) {
         if (strcasecmp(key.name, name.c_str()) == 0) {
             return &key;

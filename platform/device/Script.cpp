@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "platform/device/Keys.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/WideString.h"
@@ -35,6 +37,8 @@ const Syntax kSyntax[] = {
     {"release", ScriptCommand::Release, 1, false},
     {"finger", ScriptCommand::Finger, 4, false},
     {"midi", ScriptCommand::Midi, 2, false},
+    {"type", ScriptCommand::Type, 0, false},
+    {"drop", ScriptCommand::Drop, 2, true},
 };
 
 bool ParseInt(const std::string& word, int* value) {
@@ -90,6 +94,44 @@ bool ValidShotName(const std::string& name) {
     return name.find('/') == std::string::npos && name[0] != '.';
 }
 
+// What follows the command word, from its first non-blank character, without a carriage return
+// that ended the line.
+std::string RestOfLine(const std::string& line, const std::string& word) {
+    const size_t start = line.find_first_not_of(" \t", line.find(word) + word.size());
+    std::string rest = start == std::string::npos ? std::string() : line.substr(start);
+    if (!rest.empty() && rest.back() == '\r') {
+        rest.pop_back();
+    }
+    return rest;
+}
+
+// Takes the last blank-separated word off the end of *text, and the blanks before it.
+std::string SplitLastWord(std::string* text) {
+    const size_t end = text->find_last_not_of(" \t");
+    if (end == std::string::npos) {
+        text->clear();
+        return {};
+    }
+    const size_t blank = text->find_last_of(" \t", end);
+    const size_t begin = blank == std::string::npos ? 0 : blank + 1;
+    std::string word = text->substr(begin, end + 1 - begin);
+    const size_t keep = begin == 0 ? std::string::npos : text->find_last_not_of(" \t", begin - 1);
+    text->erase(keep == std::string::npos ? 0 : keep + 1);
+    return word;
+}
+
+std::string Absolute(const std::string& path) {
+    if (path.empty() || path[0] == '/') {
+        return path;
+    }
+    std::string directory(4096, '\0');
+    if (!getcwd(directory.data(), directory.size())) {
+        return path;
+    }
+    directory.resize(directory.find('\0'));
+    return directory + (directory == "/" ? "" : "/") + path;
+}
+
 }  // namespace
 
 bool ParseScript(const std::string& text, const std::string& fileName, int screenWidth,
@@ -105,6 +147,7 @@ bool ParseScript(const std::string& text, const std::string& fileName, int scree
     };
     while (std::getline(in, line)) {
         ++number;
+        const std::string whole = line;  // typed text and file names may hold a '#'
         if (size_t hash = line.find('#'); hash != std::string::npos) {
             line.erase(hash);
         }
@@ -128,7 +171,7 @@ bool ParseScript(const std::string& text, const std::string& fileName, int scree
         ScriptCommand cmd;
         cmd.kind = syntax->kind;
         cmd.line = number;
-        const size_t given = parts.size() - 1;
+        size_t given = parts.size() - 1;
         if (cmd.kind == ScriptCommand::Shot) {
             if (given != 1) {
                 return fail("shot takes one file name");
@@ -140,13 +183,37 @@ bool ParseScript(const std::string& text, const std::string& fileName, int scree
             script->push_back(cmd);
             continue;
         }
+        if (cmd.kind == ScriptCommand::Type) {
+            cmd.name = RestOfLine(whole, parts[0]);
+            std::wstring decoded;
+            if (cmd.name.empty() || !FromUtf8Strict(cmd.name, &decoded)) {
+                return fail("type takes the text to type, in UTF-8");
+            }
+            script->push_back(cmd);
+            continue;
+        }
+        if (cmd.kind == ScriptCommand::Drop) {
+            // The point is the last two words; the file is everything before them.
+            std::string file = RestOfLine(whole, parts[0]);
+            const std::string y = SplitLastWord(&file);
+            const std::string x = SplitLastWord(&file);
+            if (file.empty() || x.empty()) {
+                return fail("drop takes a file and a point: drop FILE X Y");
+            }
+            cmd.name = Absolute(file);
+            parts = {parts[0], x, y};
+            given = 2;
+        }
         if (cmd.kind == ScriptCommand::Press || cmd.kind == ScriptCommand::Release) {
-            if (given != 1) {
+            // A key's name may have two words ("Left Ctrl").
+            std::string keyName = RestOfLine(line, parts[0]);
+            keyName.erase(keyName.find_last_not_of(" \t") + 1);
+            if (given < 1 || given > 2) {
                 return fail(std::string(syntax->word) + " takes one key name");
             }
-            const KeyInfo* key = KeyByName(parts[1]);
+            const KeyInfo* key = KeyByName(keyName);
             if (!key) {
-                return fail("unknown key '" + parts[1] + "'");
+                return fail("unknown key '" + keyName + "'");
             }
             cmd.name = key->name;
             script->push_back(cmd);

@@ -4,6 +4,8 @@
 //   shot NAME.png | activate | deactivate | launch | close
 //   press KEY | release KEY (SDL's scancode names) | finger N down|move|up X Y (N = 1..10)
 //   midi NOTE VELOCITY (a note-on from a controller; velocity 0 is its note-off)
+//   type TEXT (the rest of the line, `#` included, as typed) | drop FILE X Y (a file dropped at a
+//   point; a relative path is taken from the current directory; the rest of the line is the file)
 #pragma once
 
 #include <cstdint>
@@ -29,11 +31,13 @@ struct ScriptCommand {
         Release,  // name: the key
         Finger,   // args: N (1..10), FingerDown/FingerMove/FingerUp, X, Y
         Midi,     // args: note, velocity
+        Type,     // name: the text, UTF-8
+        Drop,     // name: the file's absolute path; args: X, Y
     };
     enum FingerEvent { FingerDown, FingerMove, FingerUp };
     Kind kind;
     int args[5] = {0, 0, 0, 0, 0};
-    std::string name;  // shot file name, key name
+    std::string name;  // shot file name, key name, typed text, dropped file
     int line = 0;
 };
 

@@ -325,6 +325,16 @@ void ScriptedDevice::Run() {
                     }
                 }
                 break;
+            case ScriptCommand::Type:
+                if (at(start)) {
+                    input_.Text(cmd.name);
+                }
+                break;
+            case ScriptCommand::Drop:
+                if (at(start)) {
+                    input_.Drop({cmd.name}, a[0], a[1]);
+                }
+                break;
             case ScriptCommand::Midi:
                 // Into the platform's MIDI input from this thread, at this device time, as a
                 // controller on channel 1 would send it.

@@ -66,6 +66,7 @@ public:
     void Wake() override { inner_->Wake(); }
     void FullScreenChanged(DWORD shfsState) override { inner_->FullScreenChanged(shfsState); }
     bool Vibrate(bool on) override { return inner_->Vibrate(on); }
+    void TextInputChanged(bool on) override { inner_->TextInputChanged(on); }
 
 private:
     void Run();

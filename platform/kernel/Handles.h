@@ -20,6 +20,8 @@ enum class HandleType : uint8_t {
     Module,
     RemoteWindow,  // a top-level window of another process (single instance)
     FindFile,      // a folder listing (FindFirstFileW)
+    Drop,          // files dropped on a window (WM_DROPFILES)
+    WaveIn,
 };
 
 struct HandleObject {

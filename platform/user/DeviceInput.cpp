@@ -1,7 +1,9 @@
 // The device sink: how what a device reports becomes messages for the device's window. Input
-// (pointer, keys, fingers) is queued as input, stamped with the tick count and the screen point;
-// focus, close and raise requests are posted; a lost picture invalidates the whole window.
+// (pointer, keys, fingers, typed text) is queued as input, stamped with the tick count and the
+// screen point; dropped files, focus, close and raise requests are posted; a lost picture
+// invalidates the whole window.
 #include "platform/device/Device.h"
+#include "platform/kernel/WideString.h"
 #include "platform/user/User.h"
 #include "platform/user/UserInternal.h"
 
@@ -29,6 +31,30 @@ public:
         record.dwID = id;
         record.dwFlags = flags;
         PushInput(WM_TOUCH, 1, 0, x, y, &record, false);
+    }
+    void TextInput(const std::string& utf8) override {
+        if (!TextInputOn()) {
+            return;
+        }
+        for (char16_t unit : ToUtf16(FromUtf8(utf8))) {
+            PushInput(WM_CHAR, unit, 1, 0, 0, nullptr, true);
+        }
+    }
+    void FilesDropped(const std::vector<std::string>& paths, int x, int y, bool inside) override {
+        std::vector<std::wstring> files;
+        for (const std::string& path : paths) {
+            files.push_back(FromUtf8(path));
+        }
+        {
+            std::shared_lock<std::shared_mutex> lock(WindowLifetimeMutex());
+            Window* window = DeviceWindowLocked();
+            if (!window || !window->acceptFiles) {
+                return;
+            }
+            HDROP drop = NewDrop(std::move(files), POINT{x, y}, inside);
+            PostLocked(window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+        }
+        WakeLoops();
     }
     void FocusChanged(bool active) override { PostToDeviceWindow(kFocusMessage, active ? 1 : 0); }
     void CloseRequested() override { PostToDeviceWindow(WM_CLOSE, 0); }

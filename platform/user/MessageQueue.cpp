@@ -201,10 +201,6 @@ BOOL PeekMessage(LPMSG msg, HWND window, UINT filterMin, UINT filterMax, UINT re
                : FALSE;
 }
 
-BOOL TranslateMessage(const MSG*) {
-    return FALSE;
-}  // no keyboard, nothing to translate
-
 LRESULT DispatchMessage(const MSG* msg) {
     if (!msg) {
         return 0;

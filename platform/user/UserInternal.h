@@ -67,7 +67,8 @@ struct Window : HandleObject {
     std::atomic<bool> visible{false};
     std::atomic<bool> iconic{false};
     std::atomic<bool> active{false};
-    std::atomic<bool> touch{false};  // RegisterTouchWindow: gets WM_TOUCH
+    std::atomic<bool> touch{false};        // RegisterTouchWindow: gets WM_TOUCH
+    std::atomic<bool> acceptFiles{false};  // DragAcceptFiles: gets WM_DROPFILES
     bool destroying = false;
     InstanceListener* listener = nullptr;  // owned; stopped by DestroyWindow
 };
@@ -92,6 +93,12 @@ void WakeLoops();
 
 // Keeps a WM_TOUCH record until CloseTouchInputHandle; returns its handle (null when full).
 HTOUCHINPUT NewTouchInput(const TOUCHINPUT& record);
+
+// Keeps files dropped together at a client point until DragFinish; returns their handle.
+HDROP NewDrop(std::vector<std::wstring> files, POINT at, bool inside);
+
+// Whether typed text reaches the windows now (SipShowIM).
+bool TextInputOn();
 
 // On the window's owner thread: un-minimises it; brings it to the front and activates it.
 void RestoreWindow(Window* window);

@@ -58,6 +58,7 @@ public:
     bool Lost();
 
     bool Vibrate(bool on) override { return haptics_.Vibrate(on); }
+    void TextInputChanged(bool on) override;
 
 private:
     bool OnUiThread() const { return std::this_thread::get_id() == uiThread_; }
@@ -213,6 +214,18 @@ void SdlDevice::Present(const uint32_t* pixels, int width, int height, int strid
     });
 }
 
+void SdlDevice::TextInputChanged(bool on) {
+    // An input method composes only while a text field waits for it; keys play the pad otherwise.
+    RunOnUiThread([this, on] {
+        if (!window_.Get())
+            return;
+        if (on)
+            SDL_StartTextInput();
+        else
+            SDL_StopTextInput();
+    });
+}
+
 void SdlDevice::ToggleFullScreen() {
     if (!window_.Get())
         return;
@@ -232,8 +245,17 @@ void SdlDevice::PumpEvent(const SDL_Event& event) {
         case SDL_FINGERUP:
         case SDL_KEYDOWN:
         case SDL_KEYUP:
+        case SDL_TEXTINPUT:
             if (input_.Handle(event))
                 delivered_ = true;
+            break;
+        case SDL_DROPBEGIN:
+        case SDL_DROPFILE:
+        case SDL_DROPTEXT:
+        case SDL_DROPCOMPLETE:
+            if (input_.Handle(event))
+                delivered_ = true;
+            SDL_free(event.drop.file);
             break;
         case SDL_WINDOWEVENT:
             if (event.window.windowID != window_.Id())

@@ -41,6 +41,13 @@ bool SdlInput::Handle(const SDL_Event& event) {
         case SDL_KEYDOWN:
         case SDL_KEYUP:
             return HandleKey(event.key);
+        case SDL_TEXTINPUT:
+            return event.text.windowID == windowId_ && router_.Text(event.text.text);
+        case SDL_DROPBEGIN:
+        case SDL_DROPFILE:
+        case SDL_DROPTEXT:
+        case SDL_DROPCOMPLETE:
+            return HandleDrop(event.drop);
         default:
             return false;
     }
@@ -66,6 +73,36 @@ bool SdlInput::HandleFinger(const SDL_TouchFingerEvent& touch, Uint32 type) {
         default:
             return router_.FingerUp(finger, x, y);
     }
+}
+
+bool SdlInput::HandleDrop(const SDL_DropEvent& drop) {
+    if (drop.windowID != windowId_ || !window_) {
+        return false;
+    }
+    switch (drop.type) {
+        case SDL_DROPBEGIN:
+            dropped_.clear();
+            return false;
+        case SDL_DROPFILE:
+            if (drop.file) {
+                dropped_.emplace_back(drop.file);
+            }
+            return false;
+        case SDL_DROPCOMPLETE:
+            break;
+        default:
+            return false;  // dragged text is no file
+    }
+    // SDL tells no drop position: the pointer is where the files were let go.
+    int pointerX = 0;
+    int pointerY = 0;
+    int windowX = 0;
+    int windowY = 0;
+    SDL_GetGlobalMouseState(&pointerX, &pointerY);
+    SDL_GetWindowPosition(window_, &windowX, &windowY);
+    std::vector<std::string> files;
+    files.swap(dropped_);
+    return router_.Drop(files, pointerX - windowX, pointerY - windowY);
 }
 
 bool SdlInput::HandleKey(const SDL_KeyboardEvent& key) {

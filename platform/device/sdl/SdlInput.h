@@ -1,11 +1,14 @@
 // The SDL window's input translated for the InputRouter: the left mouse button, every finger of
 // a touch screen (SDL's own mouse copy of the first finger dropped, so one tap never plays
-// twice) and the keys by position. Used on the UI thread alone, from the device's event loop.
+// twice), the keys by position, typed text, and files dropped together. Used on the UI thread
+// alone, from the device's event loop.
 #pragma once
 
 #include <SDL.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "platform/device/Device.h"
 #include "platform/device/InputRouter.h"
@@ -20,7 +23,8 @@ public:
 
     // The window opened (or closed: null).
     void Attach(DeviceSink* sink, SDL_Window* window, Uint32 windowId);
-    // Mouse, finger and key events of the window; true when something reached the sink.
+    // Mouse, finger, key, text and drop events of the window; true when something reached the
+    // sink. A drop event's file is the caller's to free.
     bool Handle(const SDL_Event& event);
     // The window gained or lost the focus (what is pressed goes up on a loss).
     void FocusChanged(bool active) { router_.FocusChanged(active); }
@@ -28,11 +32,13 @@ public:
 private:
     bool HandleFinger(const SDL_TouchFingerEvent& touch, Uint32 type);
     bool HandleKey(const SDL_KeyboardEvent& key);
+    bool HandleDrop(const SDL_DropEvent& drop);
 
     InputRouter router_;
     std::function<void()> toggleFullScreen_;
     SDL_Window* window_ = nullptr;
     Uint32 windowId_ = 0;
+    std::vector<std::string> dropped_;  // the files of a drop still going on
 };
 
 }  // namespace platform

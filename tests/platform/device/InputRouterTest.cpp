@@ -51,6 +51,14 @@ public:
         }
         seen.push_back(line + " " + Point(x, y));
     }
+    void TextInput(const std::string& utf8) override { seen.push_back("text " + utf8); }
+    void FilesDropped(const std::vector<std::string>& paths, int x, int y, bool inside) override {
+        std::string line = "WM_DROPFILES";
+        for (const std::string& path : paths) {
+            line += " " + path;
+        }
+        seen.push_back(line + " " + Point(x, y) + (inside ? "" : " outside"));
+    }
     void FocusChanged(bool active) override { seen.push_back(active ? "focus 1" : "focus 0"); }
     void CloseRequested() override {}
     void RaiseRequested() override {}
@@ -62,8 +70,8 @@ private:
 
 // Runs steps such as "pointer down 20 30", "finger 7 up 20 30", "key down 0x10 Q" (scancode,
 // virtual key), "key auto 0x10 Q" (the keyboard's own repeat), "key up 0x10", "focus lost",
-// "focus gained", "window gone", "window back". A step the router refuses is seen as "ignored: "
-// and the step.
+// "focus gained", "text TEXT", "drop X Y FILE...", "window gone", "window back". A step the router
+// refuses is seen as "ignored: " and the step.
 std::vector<std::string> Route(const std::vector<std::string>& steps) {
     bool reachable = true;
     InputRouter router([&](int x, int y, bool captured, POINT* client) {
@@ -105,6 +113,18 @@ std::vector<std::string> Route(const std::vector<std::string>& steps) {
             taken = what == "up"
                         ? router.KeyUp(code)
                         : router.KeyDown(code, static_cast<UINT>(virtualKey), what == "auto");
+        } else if (device == "text") {
+            std::getline(in >> std::ws, what);
+            taken = router.Text(what);
+        } else if (device == "drop") {
+            int x = 0;
+            int y = 0;
+            in >> x >> y;
+            std::vector<std::string> files;
+            for (std::string file; in >> file;) {
+                files.push_back(file);
+            }
+            taken = router.Drop(files, x, y);
         } else if (device == "focus") {
             in >> what;
             router.FocusChanged(what == "gained");
@@ -239,6 +259,14 @@ TEST(InputRouter, TurnsDeviceInputIntoTheWindowsMessages) {
           "pointer down 20 30"},
          {"WM_LBUTTONDOWN 10,10 MK_LBUTTON", "ignored: pointer up 20 30",
           "WM_LBUTTONDOWN 10,10 MK_LBUTTON"}},
+        {"typed text goes as it came, held keys or not",
+         {"key down 0x12 E", "text caf\xC3\xA9 au lait", "key up 0x12"},
+         {"WM_KEYDOWN E 0x12", "text caf\xC3\xA9 au lait", "WM_KEYUP E 0x12"}},
+        {"files dropped together at their point; off the picture, at its nearest place; not "
+         "while the window is out of reach",
+         {"drop 50 60 /a.wav /b.flac", "drop 5 5 /a.wav", "window gone", "drop 50 60 /a.wav"},
+         {"WM_DROPFILES /a.wav /b.flac 40,40", "WM_DROPFILES /a.wav -5,-15 outside",
+          "ignored: drop 50 60 /a.wav"}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Route(c.steps), c.seen) << c.what;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -103,6 +106,47 @@ TEST(ScriptParsing, KeysByTheirScancodeNamesAndNumberedFingers) {
     EXPECT_EQ(ErrorOf("finger 1 down 1\n"), "s.txt:1: finger takes N down|move|up X Y");
 }
 
+// Typed text and dropped files take the rest of their line, '#' and spaces included; a relative
+// file is the current directory's.
+TEST(ScriptParsing, TypedTextAndDroppedFilesTakeTheRestOfTheLine) {
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+    const struct {
+        const char* line;
+        ScriptCommand::Kind kind;
+        std::string name;
+        int x;
+        int y;
+    } cases[] = {
+        {"type Hello world", ScriptCommand::Type, "Hello world", 0, 0},
+        {"type   C# major  \r", ScriptCommand::Type, "C# major  ", 0, 0},
+        {"type caf\xC3\xA9 \xF0\x9F\x98\x80", ScriptCommand::Type, "caf\xC3\xA9 \xF0\x9F\x98\x80",
+         0, 0},
+        {"drop /tmp/a b#1.flac 10 20", ScriptCommand::Drop, "/tmp/a b#1.flac", 10, 20},
+        {"drop take.wav  479 639 ", ScriptCommand::Drop, std::string(cwd) + "/take.wav", 479, 639},
+        {"press Left Ctrl", ScriptCommand::Press, "Left Ctrl", 0, 0},
+        {"release ctrl  # the left one", ScriptCommand::Release, "Left Ctrl", 0, 0},
+        {"press Shift", ScriptCommand::Press, "Left Shift", 0, 0},
+    };
+    for (const auto& c : cases) {
+        Script script;
+        std::string error;
+        ASSERT_TRUE(ParseScript(std::string(c.line) + "\n", "s.txt", 480, 640, &script, &error))
+            << c.line << ": " << error;
+        ASSERT_EQ(script.size(), 1u) << c.line;
+        EXPECT_EQ(script[0].kind, c.kind) << c.line;
+        EXPECT_EQ(script[0].name, c.name) << c.line;
+        EXPECT_EQ(script[0].args[0], c.x) << c.line;
+        EXPECT_EQ(script[0].args[1], c.y) << c.line;
+    }
+    EXPECT_EQ(ErrorOf("type\n"), "s.txt:1: type takes the text to type, in UTF-8");
+    EXPECT_EQ(ErrorOf("type \xFF\n"), "s.txt:1: type takes the text to type, in UTF-8");
+    EXPECT_EQ(ErrorOf("drop 10 20\n"), "s.txt:1: drop takes a file and a point: drop FILE X Y");
+    EXPECT_EQ(ErrorOf("drop a.wav 10\n"), "s.txt:1: drop takes a file and a point: drop FILE X Y");
+    EXPECT_EQ(ErrorOf("drop a.wav 10 640\n"), "s.txt:1: point 10 640 is off the 480x640 screen");
+    EXPECT_EQ(ErrorOf("drop a.wav x 1\n"), "s.txt:1: 'x' is not a whole number of 0 or more");
+}
+
 TEST(ScriptParsing, AMissingFileIsAnError) {
     Script script;
     std::string error;
@@ -123,6 +167,7 @@ TEST(ScriptParsing, AnErrorQuotesTheLineWithoutItsControlBytes) {
 // A window that logs what it gets with the device time, and paints a pixel where the finger
 // went down, so that a run leaves both a log and a picture behind.
 std::vector<std::string> gLog;
+bool gLogTimers = true;
 int gLastX = -1;
 int gLastY = -1;
 
@@ -149,8 +194,43 @@ LRESULT CALLBACK LoggingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
                            std::to_string(GetTickCount()));
             return 0;
         case WM_TIMER:
-            gLog.push_back("timer@" + std::to_string(GetTickCount()));
+            if (gLogTimers) {
+                gLog.push_back("timer@" + std::to_string(GetTickCount()));
+            }
             return 0;
+        case WM_KEYDOWN:
+            // F1 and F2 turn text input on and off, F3 stops taking files, as a page might.
+            if (wParam == VK_F1 || wParam == VK_F1 + 1) {
+                SipShowIM(wParam == VK_F1 ? SIPF_ON : SIPF_OFF);
+            } else if (wParam == VK_F1 + 2) {
+                DragAcceptFiles(hwnd, FALSE);
+            } else {
+                gLog.push_back("key " + std::to_string(wParam));
+            }
+            return 0;
+        case WM_CHAR: {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "char %04X", static_cast<unsigned>(wParam));
+            gLog.push_back(hex);
+            return 0;
+        }
+        case WM_DROPFILES: {
+            auto drop = reinterpret_cast<HDROP>(wParam);
+            std::string line = "drop";
+            const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+            for (UINT i = 0; i < count; ++i) {
+                wchar_t path[MAX_PATH];
+                const UINT length = DragQueryFileW(drop, i, path, MAX_PATH);
+                line += " " + std::string(path, path + length);
+            }
+            POINT at{};
+            const BOOL inside = DragQueryPoint(drop, &at);
+            line += " " + std::to_string(at.x) + "," + std::to_string(at.y) +
+                    (inside ? "" : " outside") + "@" + std::to_string(GetTickCount());
+            DragFinish(drop);
+            gLog.push_back(line);
+            return 0;
+        }
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = BeginPaint(hwnd, &ps);
@@ -215,10 +295,13 @@ RunResult RunScript(const std::string& text, const std::string& shotsDir) {
                        CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
     EXPECT_NE(hwnd, nullptr);
     SetTimer(hwnd, 1, 25, nullptr);  // competes with the script's input at the same times
+    DragAcceptFiles(hwnd, TRUE);
     MSG msg;
     while (GetMessage(&msg, nullptr, 0, 0)) {
+        TranslateMessage(&msg);
         DispatchMessage(&msg);
     }
+    SipShowIM(SIPF_OFF);
     clock.UnregisterCurrentThread();
     scripted->Join();
     EXPECT_TRUE(scripted->Errors().empty());
@@ -256,6 +339,48 @@ TEST(ScriptRun, TheSameScriptGivesTheSameEventsAndPictures) {
         "up 7,9@175",   "destroy@175",
     };
     EXPECT_EQ(first.log, expected);
+}
+
+// What a window gets of typed text and dropped files: characters only while text input is on,
+// UTF-16 units, the editing keys' characters right after their keys; files only while it takes
+// them, with the point in client pixels.
+TEST(ScriptRun, TypedTextAndDroppedFilesReachTheWindowAsItAsks) {
+    struct Case {
+        const char* what;
+        const char* script;
+        std::vector<std::string> log;
+    };
+    const Case cases[] = {
+        {"text input is off at start", "type ab\npress A\n", {"key 65"}},
+        {"typed text while on",
+         "press F1\ntype a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\n",
+         {"char 0061", "char 00E9", "char 20AC", "char D83D", "char DE00"}},
+        {"editing keys give their characters after the key",
+         "press F1\npress Backspace\npress Return\nrelease Return\npress Escape\npress Q\n",
+         {"key 8", "char 0008", "key 13", "char 000D", "key 27", "char 001B", "key 81"}},
+        {"nothing typed once off again",
+         "press F1\ntype x\npress F2\ntype y\npress Return\n",
+         {"char 0078", "key 13"}},
+        {"nothing typed without the focus",
+         "press F1\ndeactivate\ntype x\nactivate\ntype y\n",
+         {"char 0079"}},
+        {"a dropped file at its point",
+         "wait 30\ndrop /tmp/a b.flac 7 9\n",
+         {"drop /tmp/a b.flac 7,9@30"}},
+        {"not once the window stops taking files", "press F3\ndrop /tmp/a.wav 1 1\n", {}},
+    };
+    gLogTimers = false;
+    for (const Case& c : cases) {
+        RunResult run = RunScript(std::string(c.script) + "shot end.png\n", ::testing::TempDir());
+        std::vector<std::string> log;
+        for (const std::string& line : run.log) {
+            if (line.rfind("activate", 0) != 0 && line.rfind("destroy", 0) != 0) {
+                log.push_back(line);
+            }
+        }
+        EXPECT_EQ(log, c.log) << c.what;
+    }
+    gLogTimers = true;
 }
 
 }  // namespace

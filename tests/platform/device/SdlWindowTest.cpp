@@ -193,6 +193,40 @@ TEST_F(SdlWindow, OtherButtonsAreNotThePen) {
     EXPECT_EQ(probe->WaitForLine("WM_LBUTTON"), "WM_LBUTTONUP 7 9");
 }
 
+// Keys are only keys until text input is on; then the input method's text arrives as characters
+// after their keys, and Backspace gives its character too.
+TEST_F(SdlWindow, TypedTextArrivesAsCharactersOnlyWhileTextInputIsOn) {
+    auto probe = StartProbe();
+    ASSERT_NE(window_, 0u);
+    Xdotool("windowfocus --sync " + std::to_string(window_) +
+            " key a F1 a shift+b BackSpace F2 c F3");
+    ASSERT_EQ(probe->WaitForLine("WM_KEYDOWN 114"), "WM_KEYDOWN 114");
+    std::vector<std::string> typing;
+    for (const std::string& line : probe->Seen()) {
+        if (line.rfind("WM_KEYDOWN", 0) == 0 || line.rfind("WM_CHAR", 0) == 0 ||
+            line.rfind("text input", 0) == 0) {
+            typing.push_back(line);
+        }
+    }
+    const std::vector<std::string> expected = {
+        "WM_KEYDOWN 65",  "text input on",  "WM_KEYDOWN 112", "WM_KEYDOWN 65",  "WM_CHAR 0061",
+        "WM_KEYDOWN 16",  "WM_KEYDOWN 66",  "WM_CHAR 0042",   "WM_KEYDOWN 8",   "WM_CHAR 0008",
+        "text input off", "WM_KEYDOWN 113", "WM_KEYDOWN 67",  "WM_KEYDOWN 114",
+    };
+    EXPECT_EQ(typing, expected);
+}
+
+// SDL tells which files were let go over the window but not where: they land where the pointer
+// is, in client pixels, together in one WM_DROPFILES.
+TEST_F(SdlWindow, FilesDroppedTogetherArriveAtThePointerInOneMessage) {
+    auto probe = StartProbe();
+    ASSERT_NE(window_, 0u);
+    Xdotool("mousemove" + WindowArg() + "30 40 windowfocus --sync " + std::to_string(window_) +
+            " key d");
+    EXPECT_EQ(probe->WaitForLine("WM_DROPFILES"),
+              "WM_DROPFILES /tmp/one.wav /tmp/two words.flac at 30 40");
+}
+
 TEST_F(SdlWindow, ResizedWindowShowsTheScreenScaledAndMapsThePointerBack) {
     auto probe = StartProbe();
     ASSERT_NE(window_, 0u);

@@ -1,11 +1,16 @@
 // A program on the SDL device, built like Pulsor's shell: one instance per class and title, one
-// top-level window whose procedure prints the messages the tests look for, one line each.
+// top-level window whose procedure prints the messages the tests look for, one line each. It
+// takes dropped files; F1 turns text input on, F2 off, and D makes SDL report two files
+// dropped on it (as a file manager's drag and drop would).
 //
 //   sdl_probe [--screen WxH] [--class NAME] [--title TEXT] [--script FILE] [--shots DIR]
 //             [--fullscreen 1]
+#include <SDL.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/device/Device.h"
 #include "platform/device/Script.h"
@@ -23,8 +28,54 @@ void Print(const char* format, long a = 0, long b = 0) {
     std::fflush(stdout);
 }
 
+// What SDL's drag-and-drop support reports for files let go over the window.
+void PushDrop(const std::vector<const char*>& files) {
+    SDL_Window* window = SDL_GetKeyboardFocus();
+    SDL_Event event{};
+    event.drop.windowID = window ? SDL_GetWindowID(window) : 0;
+    event.type = SDL_DROPBEGIN;
+    SDL_PushEvent(&event);
+    for (const char* file : files) {
+        event.type = SDL_DROPFILE;
+        event.drop.file = SDL_strdup(file);
+        SDL_PushEvent(&event);
+    }
+    event.type = SDL_DROPCOMPLETE;
+    event.drop.file = nullptr;
+    SDL_PushEvent(&event);
+}
+
+void PrintDrop(HDROP drop) {
+    std::string line = "WM_DROPFILES";
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        wchar_t path[MAX_PATH];
+        const UINT length = DragQueryFileW(drop, i, path, MAX_PATH);
+        line += " " + std::string(path, path + length);  // the tests' names are ASCII
+    }
+    POINT at{};
+    const BOOL inside = DragQueryPoint(drop, &at);
+    DragFinish(drop);
+    Print((line + " at %ld %ld" + (inside ? "" : " outside")).c_str(), at.x, at.y);
+}
+
 LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_KEYDOWN:
+            if (wParam == VK_F1 || wParam == VK_F1 + 1) {
+                SipShowIM(wParam == VK_F1 ? SIPF_ON : SIPF_OFF);
+                Print(wParam == VK_F1 ? "text input on" : "text input off");
+            } else if (wParam == 'D') {
+                PushDrop({"/tmp/one.wav", "/tmp/two words.flac"});
+            }
+            Print("WM_KEYDOWN %ld", static_cast<long>(wParam));
+            return 0;
+        case WM_CHAR:
+            Print("WM_CHAR %04lX", static_cast<long>(wParam));
+            return 0;
+        case WM_DROPFILES:
+            PrintDrop(reinterpret_cast<HDROP>(wParam));
+            return 0;
         case WM_LBUTTONDOWN:
             Print("WM_LBUTTONDOWN %ld %ld", LOWORD(lParam), HIWORD(lParam));
             return 0;
@@ -127,6 +178,7 @@ int main(int argc, char** argv) {
                      CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, nullptr, nullptr);
     if (!window)
         return 3;
+    DragAcceptFiles(window, TRUE);
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
     Print("ready %ld %ld", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));

@@ -8,6 +8,8 @@
 #include "app/CallOutput.h"
 #include "app/Ids.h"
 #include "app/KitSwitch.h"
+#include "app/Kits.h"
+#include "app/KitsPage.h"
 #include "app/MainPage.h"
 #include "app/MidiInput.h"
 #include "app/SettingsPage.h"
@@ -32,6 +34,7 @@ UserInterface::UserInterface(HINSTANCE instance_, HWND window_, const App* app_,
                              const BackBuffer* backBuffer_)
     : instance(instance_), window(window_), app(app_), backBuffer(backBuffer_) {
     vibration.SetWindow(window);
+    kits = std::make_unique<Kits>(*this);
 }
 
 UserInterface::~UserInterface() {
@@ -63,8 +66,19 @@ void UserInterface::LoadSounds() {
 }
 
 void UserInterface::ChooseKit(LPCWSTR kitFolder) {
+    KeepKitFolder(kitFolder);
     if (!kitSwitch || !kitSwitch->Start(kitFolder)) {
         std::fprintf(stderr, "pulsor: kit: cannot start loading %ls\n", kitFolder);
+    }
+}
+
+void UserInterface::KeepKitFolder(LPCWSTR kitFolder) {
+    if (FAILED(StringCchCopy(settings->kitFolder, MAX_PATH, kitFolder))) {
+        settings->kitFolder[0] = L'\0';
+    }
+    if (!settings->SaveKit()) {
+        std::fprintf(stderr, "pulsor: kit: cannot keep the choice of %ls in the settings\n",
+                     settings->kitFolder[0] ? settings->kitFolder : L"the built-in words");
     }
 }
 
@@ -92,11 +106,6 @@ void UserInterface::SwapInKit(LPARAM load) {
     }
     kitSwitch->Retire(std::move(old), IDT_KIT_SWEEP);
     beat->SetPlayer(std::move(sounds.beat));
-    StringCchCopy(settings->kitFolder, MAX_PATH, folder);
-    if (!settings->SaveKit()) {
-        std::fprintf(stderr, "pulsor: kit: cannot keep the choice of %ls in the settings\n",
-                     folder[0] ? folder : L"the built-in words");
-    }
 }
 
 void UserInterface::BuildPages() {
@@ -117,6 +126,7 @@ void UserInterface::BuildPages() {
     mainPage = AddPage<MainPage>();
     AddPage<AboutPage>();
     settingsPage = AddPage<SettingsPage>();
+    kitsPage = AddPage<KitsPage>();
 }
 
 template <class T>
@@ -129,10 +139,20 @@ T* UserInterface::AddPage() {
 }
 
 void UserInterface::ShowPage(int screenId) {
+    OnShow(screenId);
     host->ShowScreen(screenId);
 }
 
+void UserInterface::OnShow(int screenId) {
+    for (const std::unique_ptr<Page>& page : pages) {
+        if (page->GetId() == screenId) {
+            page->OnShow();
+        }
+    }
+}
+
 void UserInterface::ChangePage(int screenId, int transitionKind) {
+    OnShow(screenId);
     if (AnimationsOn()) {
         host->ShowScreenAnimated(screenId, transitionKind, kTransitionMs,
                                  backBuffer ? backBuffer->GetDC() : nullptr);
@@ -228,6 +248,12 @@ void UserInterface::OnKey(UINT message, WPARAM virtualKey, LPARAM lParam) {
     }
 }
 
+void UserInterface::OnChar(WPARAM character) {
+    if (Page* shown = GetShownPage()) {
+        shown->OnChar(static_cast<UINT>(character));
+    }
+}
+
 void UserInterface::ReleaseKeys() {
     for (const std::unique_ptr<Page>& page : pages) {
         page->ReleaseKeys();
@@ -262,6 +288,10 @@ void UserInterface::OnCommand(WPARAM wParam, LPARAM lParam) {
         if (page->OnCommand(id, code, lParam)) {
             return;
         }
+    }
+    if (id == IDC_EDIT_WORDS && code == Clicked) {
+        // No page edits words yet: the pad, where they would be edited.
+        ChangePage(IDC_SCREEN_MAIN, 10);
     }
 }
 

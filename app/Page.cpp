@@ -49,6 +49,10 @@ bool Page::OnKeyDown(UINT virtualKey, UINT) {
 
 void Page::OnKeyUp(UINT) {}
 
+bool Page::OnChar(UINT) {
+    return false;
+}
+
 void Page::ReleaseKeys() {}
 
 int Page::OnFingerDown(UINT, int, int) {

@@ -18,7 +18,6 @@ const int kGap = 6;
 const int kStateHeight = 36;
 const wchar_t kMark[] = L"\u2713 ";
 const COLORREF kWhite = RGB(255, 255, 255);
-const COLORREF kBlack = RGB(0, 0, 0);
 
 }  // namespace
 

@@ -27,6 +27,7 @@ namespace {
 
 const UINT kTransitionPeriodMs = 11;
 const int kTransitionMs = 300;
+const int kTransitionBack = 10;  // as a page's way back
 
 }  // namespace
 
@@ -86,10 +87,6 @@ LPCWSTR UserInterface::GetKitFolder() const {
     return settings->kitFolder;
 }
 
-bool UserInterface::IsKitLoading() const {
-    return kitSwitch && kitSwitch->IsLoading();
-}
-
 void UserInterface::SwapInKit(LPARAM load) {
     WCHAR folder[MAX_PATH];
     KitSwitch::Sounds sounds = kitSwitch->Finish(load, folder);
@@ -126,7 +123,7 @@ void UserInterface::BuildPages() {
     mainPage = AddPage<MainPage>();
     AddPage<AboutPage>();
     settingsPage = AddPage<SettingsPage>();
-    kitsPage = AddPage<KitsPage>();
+    AddPage<KitsPage>();
 }
 
 template <class T>
@@ -291,7 +288,7 @@ void UserInterface::OnCommand(WPARAM wParam, LPARAM lParam) {
     }
     if (id == IDC_EDIT_WORDS && code == Clicked) {
         // No page edits words yet: the pad, where they would be edited.
-        ChangePage(IDC_SCREEN_MAIN, 10);
+        ChangePage(IDC_SCREEN_MAIN, kTransitionBack);
     }
 }
 

@@ -17,7 +17,6 @@ class Beat;
 class CallOutput;
 class ImageBox;
 class Kits;
-class KitsPage;
 class KitSwitch;
 class MainPage;
 class Page;
@@ -46,11 +45,10 @@ public:
     // Plays the kit in `kitFolder` (empty: the built-in words) from when it has loaded, and keeps
     // the choice for later runs; the beat and a word that sounds play on to their ends.
     void ChooseKit(LPCWSTR kitFolder);
-    // The kit playing now (empty: the built-in words), and whether another is on its way.
+    // The kit chosen last (empty: the built-in words); it plays as soon as it has loaded.
     LPCWSTR GetKitFolder() const;
-    // The kit playing now has moved to `kitFolder` (renamed): kept, nothing reloads.
+    // Keeps `kitFolder` as the kit chosen, without loading it (the kit playing was renamed).
     void KeepKitFolder(LPCWSTR kitFolder);
-    bool IsKitLoading() const;
 
     void Paint(HDC dc);
     // The pointer, to the host. A touch that a control takes, and a finger that lands on a page,
@@ -128,5 +126,4 @@ private:
     std::vector<std::unique_ptr<Page>> pages;
     MainPage* mainPage = nullptr;
     SettingsPage* settingsPage = nullptr;
-    KitsPage* kitsPage = nullptr;
 };

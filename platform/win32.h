@@ -1061,7 +1061,7 @@ void SndFreeImage(LPBYTE image);
 // peaking at -1 dBFS, at 22050 Hz: the same text makes the same image every time, the built-in
 // word itself for the built-in text. ERROR_NOT_SUPPORTED when the synthesiser or its voices are
 // missing; ERROR_INVALID_PARAMETER for a text with nothing to say. Any thread; calls take turns.
-// Takes about 10 ms plus the word's synthesis.
+// A short word takes a few tens of milliseconds.
 LPBYTE SndSpeakText(LPCWSTR text, DWORD voice, LPDWORD size, LPWSTR reason, UINT cchReason);
 #define SNDSHAPE_TRIM 0x0001  // the silence before and after the sound is cut
 // A recorded or decoded sound (a WAV image of any format libsndfile reads, all channels mixed,

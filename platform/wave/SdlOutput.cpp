@@ -13,15 +13,9 @@
 #include <vector>
 
 #include "platform/kernel/Clock.h"
+#include "platform/kernel/LibpulseRaces.h"
 #include "platform/wave/Output.h"
 #include "platform/wave/Recorder.h"
-
-// Read by ThreadSanitizer's runtime (and by nothing else). libpulse, under SDL's audio, recycles
-// its packet memory through shared-memory pools whose hand-over ThreadSanitizer cannot see; its
-// reports from inside that library are not about this program. Third-party code only.
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:libpulsecommon\nrace:libpulse.so\n";
-}
 
 namespace platform::wave {
 

@@ -386,6 +386,8 @@ typedef struct tagCREATESTRUCTW {
 #define WA_INACTIVE 0
 #define WA_ACTIVE 1
 #define WA_CLICKACTIVE 2
+// WM_MOUSEMOVE: wParam MK_LBUTTON while the mouse button or the finger that is the pointer is
+// down; 0 for a mouse moving over the window with nothing pressed (a hover).
 #define MK_LBUTTON 0x0001
 #define SIZE_RESTORED 0
 #define SIZE_MINIMIZED 1
@@ -920,6 +922,41 @@ MMRESULT midiInOpen(LPHMIDIIN midiIn, UINT deviceId, DWORD_PTR callback, DWORD_P
 MMRESULT midiInStart(HMIDIIN midiIn);
 MMRESULT midiInStop(HMIDIIN midiIn);
 MMRESULT midiInClose(HMIDIIN midiIn);
+
+// --- Joystick buttons ------------------------------------------------------------------------
+// Joystick 1 is every game controller and joystick the device has, connected now or later: a
+// controller's A is button 1 and B button 2 (X and Y 3 and 4), a joystick's first four buttons
+// are buttons 1 to 4. While a window holds the capture (whatever has the focus), each change of a
+// button is posted to it as MM_JOY1BUTTONDOWN or MM_JOY1BUTTONUP: wParam the JOY_BUTTONnCHG flag
+// of the button that changed with the JOY_BUTTONn flags of the buttons now down (on a down, the
+// changed button's own among them), lParam the position of the device whose button changed (x in
+// the low word, y in the high word, 0..0xFFFF, centre 0x8000). A button held on two devices at
+// once is one button: down with the first press, up with the last release.
+//   joyGetNumDevs      always 1.
+//   joySetCapture      JOYERR_PARMS for a window that is not one or a joystick but JOYSTICKID1;
+//                      JOYERR_NOCANDO while another window holds it. No controller needs to be
+//                      connected. Only changes are posted, whatever `period` and `changed` say.
+//   joyReleaseCapture  JOYERR_NOERROR also when nothing held it; the capture also ends with the
+//                      window.
+#define JOYERR_NOERROR 0
+#define JOYERR_PARMS 165
+#define JOYERR_NOCANDO 166
+#define JOYERR_UNPLUGGED 167
+#define JOYSTICKID1 0
+#define JOYSTICKID2 1
+#define MM_JOY1BUTTONDOWN 0x3B5
+#define MM_JOY1BUTTONUP 0x3B7
+#define JOY_BUTTON1 0x0001
+#define JOY_BUTTON2 0x0002
+#define JOY_BUTTON3 0x0004
+#define JOY_BUTTON4 0x0008
+#define JOY_BUTTON1CHG 0x0100
+#define JOY_BUTTON2CHG 0x0200
+#define JOY_BUTTON3CHG 0x0400
+#define JOY_BUTTON4CHG 0x0800
+UINT joyGetNumDevs(void);
+MMRESULT joySetCapture(HWND window, UINT joyId, UINT period, BOOL changed);
+MMRESULT joyReleaseCapture(UINT joyId);
 
 // --- Pocket PC shell -----------------------------------------------------------------------------
 #define SHFS_SHOWTASKBAR 0x0001

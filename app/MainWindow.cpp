@@ -114,7 +114,12 @@ LRESULT MainWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         case WM_MOUSEMOVE:
         case WM_LBUTTONDOWN:
         case WM_LBUTTONUP:
-            OnPointer(message, lParam);
+            OnPointer(message, wParam, lParam);
+            return 0;
+        case WM_TIMER:
+            if (UserInterface* ui = Ready()) {
+                ui->OnTimer(wParam);
+            }
             return 0;
         default:
             return DefWindowProc(window, message, wParam, lParam);
@@ -209,21 +214,13 @@ void MainWindow::OnTouch(HWND window, WPARAM wParam, LPARAM lParam) {
     ui->OnFingers(inputs, count, rect);
 }
 
-void MainWindow::OnPointer(UINT message, LPARAM lParam) {
+void MainWindow::OnPointer(UINT message, WPARAM keys, LPARAM lParam) {
     // No touch reaches the pages while the loader is still building them.
     UserInterface* ui = Ready();
     if (!ui) {
         return;
     }
-    const int x = LOWORD(lParam);
-    const int y = HIWORD(lParam);
-    if (message == WM_LBUTTONDOWN) {
-        ui->TouchDown(x, y);
-    } else if (message == WM_LBUTTONUP) {
-        ui->TouchUp(x, y);
-    } else {
-        ui->TouchMove(x, y);
-    }
+    ui->OnPointer(message, keys, LOWORD(lParam), HIWORD(lParam));
 }
 
 void MainWindow::ShutDown() {

@@ -45,7 +45,7 @@ private:
     LRESULT OnClose(HWND window, WPARAM wParam, LPARAM lParam);
     void OnLoaderDone(HWND window);
     void OnTouch(HWND window, WPARAM wParam, LPARAM lParam);
-    void OnPointer(UINT message, LPARAM lParam);
+    void OnPointer(UINT message, WPARAM keys, LPARAM lParam);
     // WM_DESTROY: what the window used released in order, then the loop is told to end.
     void ShutDown();
     // The interface, once the loader has handed it over; null before.

@@ -52,8 +52,8 @@ public:
     DWORD accessCueVolume;  // 0..100
 };
 
-enum AccessMethod { AccessTouch = 0, AccessDwell = 1, AccessOneSwitch = 2, AccessTwoSwitches = 3 };
-enum AccessCues { AccessCuesNone = 0, AccessCuesClick = 1, AccessCuesWord = 2 };
+enum AccessMethodChoice { AccessTouch = 0, AccessDwell = 1, AccessOneSwitch = 2, AccessTwoSwitches = 3 };
+enum AccessCueChoice { AccessCuesNone = 0, AccessCuesClick = 1, AccessCuesWord = 2 };
 
 // An access value's range and default, for reading it and for the page that sets it.
 struct AccessRange {

@@ -32,6 +32,8 @@ SettingsPage::SettingsPage(UserInterface& ui_)
       callCaption(Make<Label>(IDC_CALL_CAPTION)),
       call(Make<CheckBox>(IDC_CALL)),
       callState(Make<Label>(IDC_CALL_STATE)),
+      accessCaption(Make<Label>(IDC_ACCESS_CAPTION)),
+      access(Make<Button>(IDC_ACCESS)),
       rows(Make<ScrollPanel>(IDC_SETTINGS_ROWS)) {
     const Settings& settings = ui.GetSettings();
     const int H = screenHeight;
@@ -89,15 +91,31 @@ SettingsPage::SettingsPage(UserInterface& ui_)
     SetMargins(callState.get(), 15, 1, 15, 1);
     ShowCallState(ui.GetCallOutput().State());
 
+    // Access, under the call's line, as the switches are spaced.
+    const int yAccess = callState->GetTop() + callState->GetHeight() + rowGap;
+    SetupCaption(accessCaption.get(), yAccess, 120, L"Access:");
+    accessCaption->SetBounds(accessCaption->GetLeft(), yAccess, accessCaption->GetWidth(),
+                             call->GetHeight());
+    access->SetBounds(call->GetLeft(), yAccess, call->GetWidth(), call->GetHeight());
+    SetPictures(access.get(), ui.GetSkin().GetImage(SldSettingsBack),
+                ui.GetSkin().GetImage(SldSettingsBack));
+    access->SetShowText(1);
+    access->SetFont(ui.GetSkin().GetFont(Font12Medium));
+    access->SetTextFormat(kFormatCentred);
+    access->SetTextColor(kGradientTop);
+    access->SetActiveTextColor(RGB(255, 255, 255));
+    access->SetText(L"Open  >");
+
     // The rows between the bars; each keeps the place it was given on the screen.
     const int panelTop = ScaleY(54);
     rows->SetBounds(0, panelTop, screenWidth, H - ScaleY(54) - panelTop);
     rows->SetIndicatorColors(kGradientTop, kGradientBottom);
     Control* const inRows[] = {
-        volumeBeatCaption.get(), volumeBeat.get(), volumeSoundsCaption.get(), volumeSounds.get(),
-        xButtonCaption.get(),    xButton.get(),    animationsCaption.get(),   animations.get(),
-        vibrationsCaption.get(), vibrations.get(), callCaption.get(),         call.get(),
-        callState.get()};
+        volumeBeatCaption.get(), volumeBeat.get(),     volumeSoundsCaption.get(),
+        volumeSounds.get(),      xButtonCaption.get(), xButton.get(),
+        animationsCaption.get(), animations.get(),     vibrationsCaption.get(),
+        vibrations.get(),        callCaption.get(),    call.get(),
+        callState.get(),         accessCaption.get(),  access.get()};
     for (Control* control : inRows) {
         rows->AddControl(control, control->GetLeft(), control->GetTop() - panelTop,
                          control->GetWidth(), control->GetHeight());
@@ -180,6 +198,11 @@ bool SettingsPage::OnCommand(int id, int code, LPARAM control) {
                 ui.GetSoundBank()->SetVolume(reinterpret_cast<Slider*>(control)->GetPercent());
             }
             return true;
+        case IDC_ACCESS:
+            if (code == Clicked) {
+                ui.ChangePage(IDC_SCREEN_ACCESS, kTransitionToPage);
+            }
+            return true;
         case IDC_CALL:
             // Each flip, a cancelled one too, is the user's choice of the moment.
             if (code == Toggled) {
@@ -193,5 +216,5 @@ bool SettingsPage::OnCommand(int id, int code, LPARAM control) {
 
 std::vector<Control*> SettingsPage::FocusOrder() const {
     return {volumeBeat.get(), volumeSounds.get(), xButton.get(), animations.get(),
-            vibrations.get(), call.get(),         GetWayBack()};
+            vibrations.get(), call.get(),         access.get(),  GetWayBack()};
 }

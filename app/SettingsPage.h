@@ -1,5 +1,6 @@
 // The settings page: the beat and sounds volumes, the three switches (close button closes,
-// animations, touch vibrations) and the call output's switch with a line on its state, in rows
+// animations, touch vibrations), the call output's switch with a line on its state and the way
+// to the access page, in rows
 // that scroll between the bars where they do not fit; and the way back. Escape goes back too. The
 // controls hold the running values; the settings get them when the window closes (the call
 // output's choice is stored as it is made).
@@ -50,5 +51,7 @@ private:
     std::unique_ptr<Label> callCaption;
     std::unique_ptr<CheckBox> call;
     std::unique_ptr<Label> callState;
+    std::unique_ptr<Label> accessCaption;
+    std::unique_ptr<Button> access;
     std::unique_ptr<ScrollPanel> rows;
 };

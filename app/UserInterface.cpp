@@ -2,6 +2,7 @@
 
 #include "app/AboutPage.h"
 #include "app/Access.h"
+#include "app/AccessPage.h"
 #include "app/BackBuffer.h"
 #include "app/Beat.h"
 #include "app/CallOutput.h"
@@ -92,6 +93,7 @@ void UserInterface::BuildPages() {
     mainPage = AddPage<MainPage>();
     AddPage<AboutPage>();
     settingsPage = AddPage<SettingsPage>();
+    AddPage<AccessPage>();
     access = std::make_unique<Access>(*this);
 }
 

@@ -29,8 +29,9 @@ AccessPage::AccessPage(UserInterface& ui_)
     Settings& settings = ui.GetSettings();
     values.resize(6);
     int y = 0;
-    y = AddChoice(method, IDC_METHOD_FIRST, IDC_METHOD_CAPTION_FIRST, L"How you play:",
-                  {L"Touch", L"Dwell", L"One switch", L"Two switches"}, &settings.accessMethod, y);
+    y = AddChoice(method, IDC_METHOD_CAPTION, IDC_METHOD_FIRST, IDC_METHOD_CAPTION_FIRST,
+                  L"How you play:", {L"Touch", L"Dwell", L"One switch", L"Two switches"},
+                  &settings.accessMethod, y);
     y = AddValue(values[0], 0, L"Scan step:", kScanIntervalRange, 250, Value::Milliseconds,
                  &settings.scanInterval, y);
     y = AddValue(values[1], 1, L"Scan rounds:", kScanRoundsRange, 1, Value::Count,
@@ -41,7 +42,7 @@ AccessPage::AccessPage(UserInterface& ui_)
                  &settings.holdTime, y);
     y = AddValue(values[4], 4, L"Repeat lockout:", kRepeatLockoutRange, 250,
                  Value::MillisecondsOrOff, &settings.repeatLockout, y);
-    y = AddChoice(cues, IDC_CUES_FIRST, IDC_CUES_CAPTION_FIRST, L"Scan sounds:",
+    y = AddChoice(cues, IDC_CUES_CAPTION, IDC_CUES_FIRST, IDC_CUES_CAPTION_FIRST, L"Scan sounds:",
                   {L"None", L"Click", L"The word"}, &settings.accessCues, y);
     AddValue(values[5], 5, L"Sound volume:", kAccessCueVolumeRange, 5, Value::Percent,
              &settings.accessCueVolume, y);
@@ -59,11 +60,12 @@ AccessPage::AccessPage(UserInterface& ui_)
 
 AccessPage::~AccessPage() = default;
 
-int AccessPage::AddChoice(Choice& choice, int firstId, int firstCaptionId, const wchar_t* title,
-                          std::initializer_list<const wchar_t*> names, DWORD* value, int y) {
+int AccessPage::AddChoice(Choice& choice, int captionId, int firstId, int firstCaptionId,
+                          const wchar_t* title, std::initializer_list<const wchar_t*> names,
+                          DWORD* value, int y) {
     const Skin& skin = ui.GetSkin();
     choice.value = value;
-    choice.caption = Make<Label>(firstCaptionId - 1);
+    choice.caption = Make<Label>(captionId);
     Place(choice.caption.get(), 0, y, 240, kRow);
     SetupLabel(choice.caption.get(), skin.GetFont(Font12Semibold), kFormatLeft, title);
     SetMargins(choice.caption.get(), 15, 1, 2, 1);

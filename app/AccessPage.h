@@ -45,8 +45,9 @@ private:
         enum Unit { Milliseconds, MillisecondsOrOff, Count, Percent } unit;
     };
 
-    int AddChoice(Choice& choice, int firstId, int firstCaptionId, const wchar_t* title,
-                  std::initializer_list<const wchar_t*> names, DWORD* value, int y);
+    int AddChoice(Choice& choice, int captionId, int firstId, int firstCaptionId,
+                  const wchar_t* title, std::initializer_list<const wchar_t*> names, DWORD* value,
+                  int y);
     int AddValue(Value& value, int index, const wchar_t* title, const AccessRange& range, int step,
                  Value::Unit unit, DWORD* setting, int y);
     void Choose(Choice& choice, DWORD index);

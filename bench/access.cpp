@@ -192,7 +192,7 @@ void BM_ScanStepDrawn(benchmark::State& state) {
         // On the wall clock the splash may stay up longer: the press comes well after it.
         std::string script = "wait 4000\npress Space\nrelease Space\nwait 16\nshot s0.png\n";
         for (int i = 1; i <= steps; ++i) {
-            script += "wait 484\nshot s" + std::to_string(i) + ".png\n";
+            script += "wait 500\nshot s" + std::to_string(i) + ".png\n";
         }
         if (!Run(dir, script, {"--real-time"})) {
             state.SkipWithError("pulsor failed");

@@ -115,44 +115,73 @@ TEST(AccessEndToEnd, OneSwitchScanningSpeaksTheCellItsMomentsChoose) {
     }
 }
 
-// Two switches: Space steps to the last group (the controls around the pad), Return opens it on
-// the about button, Space steps to the settings button, Return presses it. On the settings page
-// the scan goes from the first control: Space twice reaches the close-button switch, Return flips
-// it off, and closing saves that.
+// Two switches, as keys and as the MIDI notes below the pad (36 its lowest): switch 1 steps to
+// the last group (the controls around the pad), switch 2 opens it on the about button, switch 1
+// steps to the settings button, switch 2 presses it. On the settings page the scan goes from the
+// first control: switch 1 thrice reaches the close-button switch, switch 2 flips it off, and
+// closing saves that.
 TEST(AccessEndToEnd, TwoSwitchesReachTheSettingsAndTurnASwitchOffThatIsSaved) {
     PulsorRun touched("access-two-switches-touched");
     ASSERT_EQ(
         touched.Start(Wait(kMainUp) + "tap 39 13\n" + Wait(600) + "shot settings.png\n", kSmall), 0)
         << touched.Errors();
-
-    PulsorRun run("access-two-switches");
-    WriteSettings(run, {{"AccessMethod", 3}, {"AccessCues", 0}});
-    std::string script = Wait(kMainUp);
-    for (int i = 0; i < 5; ++i) {
-        script += Press("Space") + Wait(100);
-    }
-    script += "shot others.png\n" + Press("Return") + Wait(100) + Press("Space") + Wait(100) +
-              Press("Return") + Wait(600) + "shot settings.png\n";
-    script += Press("Space") + Wait(100) + Press("Space") + Wait(100) + Press("Space") + Wait(100) +
-              "shot xbutton.png\n" + Press("Return") + Wait(100) + "close\n";
-    ASSERT_EQ(run.Start(script, kSmall), 0) << run.Errors();
-
-    const Picture others = run.Load("others.png");
-    EXPECT_GT(HighlightPixels(others, 0, 0, 240, 54), 0) << "the buttons above the pad";
-    EXPECT_GT(HighlightPixels(others, 0, 266, 240, 320), 0) << "the switches below it";
-    EXPECT_EQ(HighlightPixels(others, 0, 60, 240, 260), 0) << "not the pad";
-
-    // The page the settings button opens, as a tap opens it, the scan idle until the switch.
     const Picture expected = touched.Load("settings.png");
-    const Picture reached = run.Load("settings.png");
-    ASSERT_EQ(reached.width, expected.width);
-    EXPECT_TRUE(reached.pixels == expected.pixels) << "the settings page";
 
-    const Picture xbutton = run.Load("xbutton.png");
-    EXPECT_GT(HighlightPixels(xbutton, 120, 160, 220, 190), 100) << "the close-button switch";
-    EXPECT_NE(PulsorRun::ReadText(run.Registry()).find("\"XButtonClose\"=dword:00000000"),
-              std::string::npos)
-        << PulsorRun::ReadText(run.Registry());
+    struct Kind {
+        const char* name;
+        std::string one, two;
+    };
+    const Kind kinds[] = {{"keys", Press("Space"), Press("Return")},
+                          {"notes", "midi 35 100\nmidi 35 0\n", "midi 34 100\nmidi 34 0\n"}};
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        PulsorRun run(std::string("access-two-switches-") + kind.name);
+        WriteSettings(run, {{"AccessMethod", 3}, {"AccessCues", 0}});
+        const std::string one = kind.one + Wait(100), two = kind.two + Wait(100);
+        const std::string script = Wait(kMainUp) + one + one + one + one + one +
+                                   "shot others.png\n" + two + one + kind.two + Wait(600) +
+                                   "shot settings.png\n" + one + one + one + "shot xbutton.png\n" +
+                                   two + "close\n";
+        ASSERT_EQ(run.Start(script, kSmall), 0) << run.Errors();
+
+        const Picture others = run.Load("others.png");
+        EXPECT_GT(HighlightPixels(others, 0, 0, 240, 54), 0) << "the buttons above the pad";
+        EXPECT_GT(HighlightPixels(others, 0, 266, 240, 320), 0) << "the switches below it";
+        EXPECT_EQ(HighlightPixels(others, 0, 60, 240, 260), 0) << "not the pad";
+
+        // The page the settings button opens, as a tap opens it, the scan idle until the switch.
+        const Picture reached = run.Load("settings.png");
+        ASSERT_EQ(reached.width, expected.width);
+        EXPECT_TRUE(reached.pixels == expected.pixels) << "the settings page";
+
+        const Picture xbutton = run.Load("xbutton.png");
+        EXPECT_GT(HighlightPixels(xbutton, 120, 160, 220, 190), 100) << "the close-button switch";
+        EXPECT_NE(PulsorRun::ReadText(run.Registry()).find("\"XButtonClose\"=dword:00000000"),
+                  std::string::npos)
+            << PulsorRun::ReadText(run.Registry());
+    }
+}
+
+// One switch as the mouse: a press anywhere starts the scan, opens the first row and speaks its
+// first cell; the voice switch it lands on is not flipped.
+TEST(AccessEndToEnd, AMouseButtonAnywhereIsSwitchOne) {
+    PulsorRun run("access-mouse");
+    WriteSettings(run, {{"AccessMethod", 2}, {"AccessCues", 0}});
+    const std::string tap = "tap 180 290\n" + Wait(50);
+    ASSERT_EQ(run.Start(Wait(kMainUp) + tap + tap + tap + Wait(1000) + "shot after.png\n",
+                        std::string(kSmall) + " --record " + run.Recording().string()),
+              0)
+        << run.Errors();
+    const std::vector<float> r = ReadWav(run.Recording().string()).samples;
+    ExpectQuiet(r, 0, kMainUp + 200 - 1);
+    const size_t onset = Onset(r, At(kMainUp + 200) - At(1));
+    ASSERT_NE(onset, SIZE_MAX);
+    EXPECT_LT(onset - At(kMainUp + 200), At(20));
+    EXPECT_EQ(WordAt(r, onset, false), 1);
+    PulsorRun plain("access-mouse-plain");
+    ASSERT_EQ(plain.Start(Wait(kMainUp) + Wait(1300) + "shot after.png\n", kSmall), 0);
+    EXPECT_TRUE(run.Load("after.png").pixels == plain.Load("after.png").pixels)
+        << "nothing flipped, nothing framed once the word is chosen";
 }
 
 // A touch held shorter than the hold time does nothing; one held longer acts when the time is up.

@@ -88,7 +88,7 @@ void Access::SettingsChanged() {
 }
 
 bool Access::MayPlay(int cell) {
-    if (cell < 0 || cell >= 16) {
+    if (cell < 0 || cell >= kCells) {
         return true;
     }
     const DWORD now = GetTickCount();

@@ -50,9 +50,6 @@ public:
     // Over the page, after it.
     void Paint(HDC dc);
 
-    bool IsScanning() const { return !scanner.IsIdle(); }
-    std::vector<ScanTarget> Highlighted() const { return scanner.Highlighted(); }
-
 private:
     bool MayPlay(int cell) override;
     DWORD Method() const;
@@ -95,6 +92,8 @@ private:
     bool holdPending = false;  // a touch down, waiting out the hold time
     POINT holdPoint{};
 
-    DWORD lastPlay[16] = {};
-    bool played[16] = {};
+    // When each cell last spoke, for the repeat lockout.
+    static constexpr int kCells = 16;
+    DWORD lastPlay[kCells] = {};
+    bool played[kCells] = {};
 };

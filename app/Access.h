@@ -4,9 +4,9 @@
 // control knows about it.
 //   Scanning (one switch, automatic; two switches, step): row-column over the shown page (Scanner)
 //   on timer IDT_SCAN, each step drawn as a highlight over the page and cued (AccessCues).
-//   Switch 1: Space, the left mouse button, joystick button 1, the MIDI note below the pad's base;
-//   switch 2: Return, joystick button 2, the note two below. While a scanning method is chosen,
-//   Space and Tab no longer flip the beat and voice switches, and the pointer only switches.
+//   Switch 1: Space, the left mouse button, the MIDI note below the pad's base; switch 2: Return,
+//   the note two below. While a scanning method is chosen, Space and Tab no longer flip the beat
+//   and voice switches, and the pointer only switches.
 //   Dwell: a pointer resting on a control (hover moves, no button) for the dwell time taps it,
 //   with a ring filling round the pointer; it must leave that control before it taps it again.
 //   For every method: a touch acts only once held for the hold time, and a cell does not speak

@@ -52,7 +52,12 @@ public:
     DWORD accessCueVolume;  // 0..100
 };
 
-enum AccessMethodChoice { AccessTouch = 0, AccessDwell = 1, AccessOneSwitch = 2, AccessTwoSwitches = 3 };
+enum AccessMethodChoice {
+    AccessTouch = 0,
+    AccessDwell = 1,
+    AccessOneSwitch = 2,
+    AccessTwoSwitches = 3
+};
 enum AccessCueChoice { AccessCuesNone = 0, AccessCuesClick = 1, AccessCuesWord = 2 };
 
 // An access value's range and default, for reading it and for the page that sets it.

@@ -10,6 +10,7 @@ enum ControlId {
     IDC_SCREEN_ABOUT = 3,
     IDC_SCREEN_SETTINGS = 4,
     IDC_SCREEN_KITS = 5,
+    IDC_SCREEN_ACCESS = 7,
     IDC_TOP_BAR = 16,
     IDC_BOTTOM_BAR = 17,
     IDC_CLOSE = 32,
@@ -56,11 +57,33 @@ enum ControlId {
     // The kits page's "Edit words" (Clicked): the interface offers it to every page, and the one
     // that edits the pad's words answers it.
     IDC_EDIT_WORDS = 128,
+    IDC_ACCESS_CAPTION = 200,
+    IDC_ACCESS = 201,
+    IDC_ACCESS_ROWS = 202,
+    IDC_ACCESS_BACK = 203,
+    IDC_METHOD_CAPTION = 204,
+    IDC_METHOD_FIRST = 205,  // the four methods' switches, 205..208, their captions 209..212
+    IDC_METHOD_CAPTION_FIRST = 209,
+    IDC_CUES_CAPTION = 213,
+    IDC_CUES_FIRST = 214,  // the three cues' switches, 214..216, their captions 217..219
+    IDC_CUES_CAPTION_FIRST = 217,
+    IDC_ACCESS_VALUE_FIRST = 220,  // six sliders 220..225, captions 226..231, values 232..237
+    IDC_ACCESS_VALUE_CAPTION_FIRST = 226,
+    IDC_ACCESS_VALUE_TEXT_FIRST = 232,
     IDC_BEAT_PLAYER = 256,
 };
 
 // Timers of the main window.
-enum TimerId { IDT_TRANSITION = 1, IDT_BEAT_PROGRESS = 2, IDT_VIBRATION = 3, IDT_KIT_SWEEP = 4 };
+enum TimerId {
+    IDT_TRANSITION = 1,
+    IDT_BEAT_PROGRESS = 2,
+    IDT_VIBRATION = 3,
+    IDT_KIT_SWEEP = 4,    // an old kit's words are let go once none sounds
+    IDT_SCAN = 8,         // a one-switch scan's step
+    IDT_DWELL = 9,        // a resting pointer's tap
+    IDT_DWELL_RING = 10,  // the dwell ring's filling
+    IDT_HOLD = 11,        // a touch held long enough
+};
 
 // Posted by the loader thread to the main window when it has finished.
 #define WM_LOADER_DONE (WM_APP + 1)

@@ -121,6 +121,11 @@ LRESULT MainWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         case WM_LBUTTONUP:
             OnPointer(message, wParam, lParam);
             return 0;
+        case WM_TIMER:
+            if (UserInterface* ui = Ready()) {
+                ui->OnTimer(wParam);
+            }
+            return 0;
         default:
             return DefWindowProc(window, message, wParam, lParam);
     }
@@ -215,21 +220,13 @@ void MainWindow::OnTouch(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 void MainWindow::OnPointer(UINT message, WPARAM keys, LPARAM lParam) {
-    // No touch reaches the pages while the loader is still building them, and a mouse moving
-    // with no button down touches nothing: it must never drag.
+    // No touch reaches the pages while the loader is still building them. A mouse moving with no
+    // button down (a hover) is the access object's, for dwell; it never drags on a page.
     UserInterface* ui = Ready();
     if (!ui || (message == WM_MOUSEMOVE && !(keys & MK_LBUTTON))) {
         return;
     }
-    const int x = LOWORD(lParam);
-    const int y = HIWORD(lParam);
-    if (message == WM_LBUTTONDOWN) {
-        ui->TouchDown(x, y);
-    } else if (message == WM_LBUTTONUP) {
-        ui->TouchUp(x, y);
-    } else {
-        ui->TouchMove(x, y);
-    }
+    ui->OnPointer(message, keys, LOWORD(lParam), HIWORD(lParam));
 }
 
 void MainWindow::ShutDown() {

@@ -35,6 +35,8 @@ SettingsPage::SettingsPage(UserInterface& ui_)
       callState(Make<Label>(IDC_CALL_STATE)),
       kitCaption(Make<Label>(IDC_KIT_CAPTION)),
       kit(Make<Button>(IDC_KIT)),
+      accessCaption(Make<Label>(IDC_ACCESS_CAPTION)),
+      access(Make<Button>(IDC_ACCESS)),
       rows(Make<ScrollPanel>(IDC_SETTINGS_ROWS)) {
     const Settings& settings = ui.GetSettings();
     const int H = screenHeight;
@@ -108,6 +110,21 @@ SettingsPage::SettingsPage(UserInterface& ui_)
     SetMargins(kit.get(), 6, 1, 6, 1);
     OnShow();
 
+    // Access, under the kit, as the switches are spaced.
+    const int yAccess = kit->GetTop() + kit->GetHeight() + rowGap;
+    SetupCaption(accessCaption.get(), yAccess, 120, L"Access:");
+    accessCaption->SetBounds(accessCaption->GetLeft(), yAccess, accessCaption->GetWidth(),
+                             call->GetHeight());
+    access->SetBounds(call->GetLeft(), yAccess, call->GetWidth(), call->GetHeight());
+    SetPictures(access.get(), ui.GetSkin().GetImage(SldSettingsBack),
+                ui.GetSkin().GetImage(SldSettingsBack));
+    access->SetShowText(1);
+    access->SetFont(ui.GetSkin().GetFont(Font12Medium));
+    access->SetTextFormat(kFormatCentred);
+    access->SetTextColor(kGradientTop);
+    access->SetActiveTextColor(RGB(255, 255, 255));
+    access->SetText(L"Open  >");
+
     // The rows between the bars; each keeps the place it was given on the screen.
     const int panelTop = ScaleY(54);
     rows->SetBounds(0, panelTop, screenWidth, H - ScaleY(54) - panelTop);
@@ -117,7 +134,8 @@ SettingsPage::SettingsPage(UserInterface& ui_)
         volumeSounds.get(),      xButtonCaption.get(), xButton.get(),
         animationsCaption.get(), animations.get(),     vibrationsCaption.get(),
         vibrations.get(),        callCaption.get(),    call.get(),
-        callState.get(),         kitCaption.get(),     kit.get()};
+        callState.get(),         kitCaption.get(),     kit.get(),
+        accessCaption.get(),     access.get()};
     for (Control* control : inRows) {
         rows->AddControl(control, control->GetLeft(), control->GetTop() - panelTop,
                          control->GetWidth(), control->GetHeight());
@@ -210,6 +228,11 @@ bool SettingsPage::OnCommand(int id, int code, LPARAM control) {
                 ui.ChangePage(IDC_SCREEN_KITS, kTransitionToPage);
             }
             return true;
+        case IDC_ACCESS:
+            if (code == Clicked) {
+                ui.ChangePage(IDC_SCREEN_ACCESS, kTransitionToPage);
+            }
+            return true;
         case IDC_CALL:
             // Each flip, a cancelled one too, is the user's choice of the moment.
             if (code == Toggled) {
@@ -223,5 +246,6 @@ bool SettingsPage::OnCommand(int id, int code, LPARAM control) {
 
 std::vector<Control*> SettingsPage::FocusOrder() const {
     return {volumeBeat.get(), volumeSounds.get(), xButton.get(), animations.get(),
-            vibrations.get(), call.get(),         kit.get(),     GetWayBack()};
+            vibrations.get(), call.get(),         kit.get(),     access.get(),
+            GetWayBack()};
 }

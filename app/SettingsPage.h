@@ -1,8 +1,9 @@
 // The settings page: the beat and sounds volumes, the three switches (close button closes,
-// animations, touch vibrations) and the call output's switch with a line on its state, in rows
-// that scroll between the bars where they do not fit; and the way back. Escape goes back too. The
-// kit row names the kit playing and opens the kits page. The controls hold the running values; the
-// settings get them when the window closes (the call output's choice is stored as it is made).
+// animations, touch vibrations), the call output's switch with a line on its state, the kit row
+// (it names the kit playing and opens the kits page) and the way to the access page, in rows that
+// scroll between the bars where they do not fit; and the way back. Escape goes back too. The
+// controls hold the running values; the settings get them when the window closes (the call
+// output's choice and the kit are stored as they are made).
 #pragma once
 
 #include <memory>
@@ -53,5 +54,7 @@ private:
     std::unique_ptr<Label> callState;
     std::unique_ptr<Label> kitCaption;
     std::unique_ptr<Button> kit;  // names the kit playing; opens the kits page
+    std::unique_ptr<Label> accessCaption;
+    std::unique_ptr<Button> access;
     std::unique_ptr<ScrollPanel> rows;
 };

@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "app/AboutPage.h"
+#include "app/Access.h"
+#include "app/AccessPage.h"
 #include "app/BackBuffer.h"
 #include "app/Beat.h"
 #include "app/CallOutput.h"
@@ -39,7 +41,8 @@ UserInterface::UserInterface(HINSTANCE instance_, HWND window_, const App* app_,
 }
 
 UserInterface::~UserInterface() {
-    // The host first, as before the pages it shows.
+    // What acts on the pages first, then the host, as before the pages it shows.
+    access.reset();
     host.reset();
     pages.clear();
 }
@@ -124,6 +127,8 @@ void UserInterface::BuildPages() {
     AddPage<AboutPage>();
     settingsPage = AddPage<SettingsPage>();
     AddPage<KitsPage>();
+    AddPage<AccessPage>();
+    access = std::make_unique<Access>(*this);
 }
 
 template <class T>
@@ -181,6 +186,9 @@ bool UserInterface::VibrationsOn() const {
 
 void UserInterface::Paint(HDC dc) {
     host->PaintIfVisible(dc);
+    if (access) {
+        access->Paint(dc);
+    }
 }
 
 void UserInterface::Felt(int taken) {
@@ -200,6 +208,25 @@ void UserInterface::TouchUp(int x, int y) {
 
 void UserInterface::TouchMove(int x, int y) {
     host->TouchMove(window, 0, x, y);
+}
+
+void UserInterface::OnPointer(UINT message, WPARAM keys, int x, int y) {
+    if (access && access->OnPointer(message, keys, x, y)) {
+        return;
+    }
+    if (message == WM_LBUTTONDOWN) {
+        TouchDown(x, y);
+    } else if (message == WM_LBUTTONUP) {
+        TouchUp(x, y);
+    } else if (keys & MK_LBUTTON) {
+        TouchMove(x, y);
+    }
+}
+
+void UserInterface::OnTimer(UINT_PTR id) {
+    if (access) {
+        access->OnTimer(id);
+    }
 }
 
 void UserInterface::OnFingers(const TOUCHINPUT* inputs, UINT count, const RECT& windowRect) {
@@ -229,6 +256,9 @@ void UserInterface::OnFingers(const TOUCHINPUT* inputs, UINT count, const RECT& 
 }
 
 void UserInterface::OnKey(UINT message, WPARAM virtualKey, LPARAM lParam) {
+    if (access && access->OnKey(message, virtualKey, lParam)) {
+        return;
+    }
     const UINT scancode = (static_cast<UINT>(lParam) >> 16) & 0x1FF;
     if (message == WM_KEYUP) {
         for (const std::unique_ptr<Page>& page : pages) {
@@ -252,12 +282,18 @@ void UserInterface::OnChar(WPARAM character) {
 }
 
 void UserInterface::ReleaseKeys() {
+    if (access) {
+        access->ReleaseKeys();
+    }
     for (const std::unique_ptr<Page>& page : pages) {
         page->ReleaseKeys();
     }
 }
 
 void UserInterface::OnMidiData(DWORD message) {
+    if (access && access->OnMidiData(message)) {
+        return;
+    }
     MidiPadEvent event;
     if (!DecodeMidiPadMessage(message, settings->midiBaseNote, settings->midiChannel, &event)) {
         return;
@@ -299,6 +335,9 @@ void UserInterface::SaveSettings() {
 
 void UserInterface::ReleaseSounds() {
     kitSwitch.reset();  // waits for a kit still loading
+    if (access) {
+        access->ReleaseSounds();
+    }
     soundBank.reset();
     if (mainPage) {
         mainPage->GetPad()->SetSoundBank(nullptr);

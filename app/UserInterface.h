@@ -10,6 +10,7 @@
 #include "app/Vibration.h"
 #include "platform/win32.h"
 
+class Access;
 class App;
 class AboutPage;
 class BackBuffer;
@@ -56,6 +57,10 @@ public:
     void TouchDown(int x, int y);
     void TouchUp(int x, int y);
     void TouchMove(int x, int y);
+    // A pointer message of the window (keys: its wParam): the access object's first, then a touch.
+    void OnPointer(UINT message, WPARAM keys, int x, int y);
+    // A WM_TIMER of a timer without a procedure.
+    void OnTimer(UINT_PTR id);
     // The fingers of one WM_TOUCH, at window coordinates from `windowRect`'s corner. The primary
     // finger is the pointer and is left to it.
     void OnFingers(const TOUCHINPUT* inputs, UINT count, const RECT& windowRect);
@@ -99,6 +104,7 @@ public:
     const std::vector<std::unique_ptr<Page>>& GetPages() const { return pages; }
     Page* GetShownPage() const;
     MainPage* GetMainPage() const { return mainPage; }
+    Access* GetAccess() const { return access.get(); }
 
 private:
     template <class T>
@@ -124,6 +130,7 @@ private:
     std::unique_ptr<ImageBox> topBar;
     std::unique_ptr<ImageBox> bottomBar;
     std::vector<std::unique_ptr<Page>> pages;
+    std::unique_ptr<Access> access;  // after the pages: it acts on them
     MainPage* mainPage = nullptr;
     SettingsPage* settingsPage = nullptr;
 };

@@ -124,10 +124,16 @@ void PadControl::Hold(Contact* slot, UINT contact, int cell, bool stroke, UINT l
     slot->cell = cell;
     slot->stroke = stroke;
     // The word starts before the repaint is even requested.
-    if (cell != -1 && soundBank != nullptr) {
-        soundBank->Play(cell + 1, highVoice != 0, level);
+    if (cell != -1) {
+        PlayCell(cell, level);
     }
     Invalidate();
+}
+
+void PadControl::PlayCell(int cell, UINT level) {
+    if (soundBank != nullptr && (playGate == nullptr || playGate->MayPlay(cell))) {
+        soundBank->Play(cell + 1, highVoice != 0, level);
+    }
 }
 
 bool PadControl::Release(UINT contact) {
@@ -175,7 +181,7 @@ int PadControl::StrokeMove(UINT contact, int x, int y) {
     if (cell != slot->cell && slot->cell != -1 && soundBank != nullptr) {
         slot->cell = cell;
         if (cell != -1) {
-            soundBank->Play(cell + 1, highVoice != 0);
+            PlayCell(cell, SoundBank::kFullLevel);
         }
         Invalidate();
     }

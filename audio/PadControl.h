@@ -18,6 +18,16 @@ public:
     static constexpr UINT kKeyContacts = 0x100;     // + the key's set-1 scancode (0..0xFF)
     static constexpr UINT kFingerContacts = 0x200;  // + the finger's TOUCHINPUT id (0..0xFF)
     static constexpr UINT kMidiContacts = 0x300;    // + the note (0..127)
+    static constexpr UINT kAccessContact = 0x400;   // a scan's or a dwell's selection
+
+    // Asked before any cell's word plays: false keeps that play silent (the cell is still held).
+    class PlayGate {
+    public:
+        virtual bool MayPlay(int cell) = 0;
+
+    protected:
+        ~PlayGate() = default;
+    };
 
     PadControl(HINSTANCE instance, HWND window, int id);
 
@@ -25,6 +35,8 @@ public:
     void SetPressedImage(HBITMAP image) { pressedImage = image; }
     void SetSoundBank(SoundBank* bank) { soundBank = bank; }
     void SetHighVoice(int high) { highVoice = high; }
+    // Null: every play goes ahead. Not owned.
+    void SetPlayGate(PlayGate* gate) { playGate = gate; }
     // Lays the grid out over the current bounds, `dx`/`dy` outside the frame (negative: inside).
     // Call after SetBounds; later moves do not lay it out again.
     void SetInset(int dx, int dy);
@@ -79,6 +91,7 @@ protected:
     int insetY;
     int highVoice;
     SoundBank* soundBank;
+    PlayGate* playGate = nullptr;
 
     // The pointer, ten fingers, sixteen keys and sixteen notes at once.
     static constexpr int kMaxContacts = 48;
@@ -99,6 +112,7 @@ private:
     const Contact* Find(UINT contact) const;
     // Holds `cell` (or no cell, -1) with the slot and plays its word at `level`.
     void Hold(Contact* slot, UINT contact, int cell, bool stroke, UINT level);
+    void PlayCell(int cell, UINT level);
     // Lets the contact go; true when it was held.
     bool Release(UINT contact);
 };

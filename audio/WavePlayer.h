@@ -45,6 +45,9 @@ public:
 
     bool IsPlayable() const;
     const WAVEFORMATEX& GetFormat() const { return format; }
+    // The WAV file image played (null when none), for a copy on another stream.
+    const BYTE* GetImage() const { return fileData; }
+    DWORD GetImageSize() const { return fileSize; }
 
     // Runs on the platform's notifier thread; only posts a message.
     static void CALLBACK WaveOutCallback(HWAVEOUT waveOut, UINT message, DWORD_PTR instance,

@@ -5,6 +5,15 @@
 
 const WCHAR kSettingsKey[] = L"Software\\Harrowmint\\Pulsor\\Settings";
 
+const AccessRange kAccessMethodRange = {AccessTouch, AccessTwoSwitches, AccessTouch};
+const AccessRange kScanIntervalRange = {250, 10000, 1500};
+const AccessRange kScanRoundsRange = {1, 5, 2};
+const AccessRange kDwellTimeRange = {300, 5000, 1000};
+const AccessRange kHoldTimeRange = {0, 2000, 0};
+const AccessRange kRepeatLockoutRange = {0, 10000, 0};
+const AccessRange kAccessCuesRange = {AccessCuesNone, AccessCuesWord, AccessCuesClick};
+const AccessRange kAccessCueVolumeRange = {0, 100, 40};
+
 namespace {
 
 const DWORD kMaxVolume = 100;
@@ -21,6 +30,12 @@ DWORD ReadDword(LPCWSTR name, DWORD fallback) {
         return fallback;
     }
     return value;
+}
+
+// A value outside its range is taken as the nearest end of it.
+DWORD ReadClamped(LPCWSTR name, const AccessRange& range) {
+    const DWORD value = ReadDword(name, range.fallback);
+    return value < range.minimum ? range.minimum : value > range.maximum ? range.maximum : value;
 }
 
 // Splits the program's own path into its folder (separator included) and its file name. Both stay
@@ -83,7 +98,15 @@ Settings::Settings()
       callVolume(kDefaultCallVolume),
       callWithMicrophone(1),
       midiBaseNote(kDefaultMidiBaseNote),
-      midiChannel(0) {
+      midiChannel(0),
+      accessMethod(kAccessMethodRange.fallback),
+      scanInterval(kScanIntervalRange.fallback),
+      scanRounds(kScanRoundsRange.fallback),
+      dwellTime(kDwellTimeRange.fallback),
+      holdTime(kHoldTimeRange.fallback),
+      repeatLockout(kRepeatLockoutRange.fallback),
+      accessCues(kAccessCuesRange.fallback),
+      accessCueVolume(kAccessCueVolumeRange.fallback) {
     appFolder[0] = programPath[0] = skinFolder[0] = skinFile[0] = soundsFolder[0] = L'\0';
     kitFolder[0] = L'\0';
 }
@@ -125,6 +148,15 @@ BOOL Settings::Load() {
     if (midiChannel > kMaxMidiChannel) {
         midiChannel = 0;
     }
+
+    accessMethod = ReadClamped(L"AccessMethod", kAccessMethodRange);
+    scanInterval = ReadClamped(L"ScanInterval", kScanIntervalRange);
+    scanRounds = ReadClamped(L"ScanRounds", kScanRoundsRange);
+    dwellTime = ReadClamped(L"DwellTime", kDwellTimeRange);
+    holdTime = ReadClamped(L"HoldTime", kHoldTimeRange);
+    repeatLockout = ReadClamped(L"RepeatLockout", kRepeatLockoutRange);
+    accessCues = ReadClamped(L"AccessCues", kAccessCuesRange);
+    accessCueVolume = ReadClamped(L"AccessCueVolume", kAccessCueVolumeRange);
     return TRUE;
 }
 
@@ -141,6 +173,16 @@ BOOL Settings::Save() {
     RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"CallOutput", callOutput);
     RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"CallVolume", callVolume);
     RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, L"CallWithMicrophone", callWithMicrophone);
+    const struct {
+        LPCWSTR name;
+        DWORD value;
+    } access[] = {{L"AccessMethod", accessMethod}, {L"ScanInterval", scanInterval},
+                  {L"ScanRounds", scanRounds},     {L"DwellTime", dwellTime},
+                  {L"HoldTime", holdTime},         {L"RepeatLockout", repeatLockout},
+                  {L"AccessCues", accessCues},     {L"AccessCueVolume", accessCueVolume}};
+    for (const auto& value : access) {
+        RegistrySetDWORD(HKEY_LOCAL_MACHINE, kSettingsKey, value.name, value.value);
+    }
     if (key) {
         RegCloseKey(key);
     }

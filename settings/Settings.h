@@ -43,7 +43,40 @@ public:
     // file keeps only what the user put there.
     DWORD midiBaseNote;  // 0..112: the note of the bottom-left cell, the next 15 rising from it
     DWORD midiChannel;   // 1..16, or 0: notes on every channel play
+
+    // Access: how a person who cannot tap plays (app/Access.h). Read clamped to their ranges.
+    DWORD accessMethod;     // AccessTouch, AccessDwell, AccessOneSwitch, AccessTwoSwitches
+    DWORD scanInterval;     // ms, 250..10000: a one-switch scan's step
+    DWORD scanRounds;       // 1..5: times round a level before it gives up
+    DWORD dwellTime;        // ms, 300..5000: a pointer at rest that long taps
+    DWORD holdTime;         // ms, 0..2000: a touch acts only once held that long
+    DWORD repeatLockout;    // ms, 0..10000: a cell does not speak again sooner
+    DWORD accessCues;       // AccessCuesNone, AccessCuesClick, AccessCuesWord
+    DWORD accessCueVolume;  // 0..100
 };
+
+enum AccessMethodChoice {
+    AccessTouch = 0,
+    AccessDwell = 1,
+    AccessOneSwitch = 2,
+    AccessTwoSwitches = 3
+};
+enum AccessCueChoice { AccessCuesNone = 0, AccessCuesClick = 1, AccessCuesWord = 2 };
+
+// An access value's range and default, for reading it and for the page that sets it.
+struct AccessRange {
+    DWORD minimum;
+    DWORD maximum;
+    DWORD fallback;
+};
+extern const AccessRange kAccessMethodRange;
+extern const AccessRange kScanIntervalRange;
+extern const AccessRange kScanRoundsRange;
+extern const AccessRange kDwellTimeRange;
+extern const AccessRange kHoldTimeRange;
+extern const AccessRange kRepeatLockoutRange;
+extern const AccessRange kAccessCuesRange;
+extern const AccessRange kAccessCueVolumeRange;
 
 // Where the options live in the registry, under HKEY_LOCAL_MACHINE.
 extern const WCHAR kSettingsKey[];

@@ -1,5 +1,6 @@
 #include "touchui/Slider.h"
 
+#include <algorithm>
 #include <climits>
 #include <cwchar>
 
@@ -95,6 +96,22 @@ void Slider::SetValueFromX(int x, int repaint) {
     if (v < minimum || v > maximum)
         return;
     SetValue(static_cast<int>(v), repaint);
+}
+
+void Slider::StepUp() {
+    if (readOnly) {
+        return;
+    }
+    const long long range = static_cast<long long>(maximum) - minimum;
+    long long next = static_cast<long long>(value) + std::max<long long>(range / 10, step);
+    if (value >= maximum) {
+        next = minimum;
+    } else if (next > maximum) {
+        next = maximum;
+    }
+    SetValue(static_cast<int>(next), 1);
+    Notify(window, ValueChanged);
+    Notify(window, Released);
 }
 
 void Slider::SetShowText(int show, int repaint) {

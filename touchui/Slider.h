@@ -19,6 +19,9 @@ public:
     int GetPercent() const;
     int GetValue() const { return value; }
     void SetValueFromX(int x, int repaint);
+    // What a key or a switch does: a tenth of the range up (at least a step), from the top back
+    // to the bottom; repaints and reports ValueChanged, then Released. Nothing for a read-only one.
+    void StepUp();
 
     void SetShowText(int value, int repaint);
     void SetBackImage(HBITMAP image, int style, int repaint);

@@ -1,4 +1,4 @@
-// The three pages as the loader builds them, through the window procedure: what each lists for
+// The pages as the loader builds them, through the window procedure: what each lists for
 // keys and switches, which keys act where, what each answers, and notes on the pad.
 #include <gtest/gtest.h>
 
@@ -24,8 +24,12 @@ TEST_F(PagesTest, EachPageListsWhatKeysAndSwitchesCanActOnInReadingOrder) {
         {IDC_ABOUT, IDC_SETTINGS, IDC_CLOSE, IDC_PAD, IDC_PLAY_BEAT, IDC_VOICE},
         {IDC_DONATE, IDC_ABOUT_BACK},
         {IDC_VOLUME_BEAT, IDC_VOLUME_SOUNDS, IDC_XBUTTON, IDC_ANIMATIONS, IDC_VIBRATIONS, IDC_CALL,
-         IDC_KIT, IDC_SETTINGS_BACK},
+         IDC_KIT, IDC_ACCESS, IDC_SETTINGS_BACK},
         {IDC_KIT_ROW, IDC_KIT_NEW, IDC_KIT_RENAME, IDC_KIT_DELETE, IDC_EDIT_WORDS, IDC_KITS_BACK},
+        {IDC_METHOD_FIRST, IDC_METHOD_FIRST + 1, IDC_METHOD_FIRST + 2, IDC_METHOD_FIRST + 3,
+         IDC_ACCESS_VALUE_FIRST, IDC_ACCESS_VALUE_FIRST + 1, IDC_ACCESS_VALUE_FIRST + 2,
+         IDC_ACCESS_VALUE_FIRST + 3, IDC_ACCESS_VALUE_FIRST + 4, IDC_CUES_FIRST, IDC_CUES_FIRST + 1,
+         IDC_CUES_FIRST + 2, IDC_ACCESS_VALUE_FIRST + 5, IDC_ACCESS_BACK},
     };
     const auto& pages = g_ui->GetPages();
     ASSERT_EQ(pages.size(), expected.size());
@@ -134,6 +138,8 @@ TEST_F(PagesTest, EachCommandIsAnsweredByItsPage) {
         {IDC_SCREEN_ABOUT, IDC_ABOUT_BACK, Clicked, true, IDC_SCREEN_MAIN},
         {IDC_SCREEN_SETTINGS, IDC_SETTINGS_BACK, Clicked, false, IDC_SCREEN_MAIN},
         {IDC_SCREEN_SETTINGS, IDC_SETTINGS_BACK, Pressed, false, IDC_SCREEN_SETTINGS},
+        {IDC_SCREEN_SETTINGS, IDC_ACCESS, Clicked, true, IDC_SCREEN_ACCESS},
+        {IDC_SCREEN_ACCESS, IDC_ACCESS_BACK, Clicked, false, IDC_SCREEN_SETTINGS},
     };
     for (const Case& c : cases) {
         Load([&](Settings& settings) { settings.animationsOn = c.animations ? 1 : 0; });

@@ -10,13 +10,13 @@
 #include <thread>
 
 #include "e2e_app/E2eSupport.h"
+#include "e2e_app/SpokenWords.h"
 
 using namespace e2e;
 
 namespace {
 
 const char kSmall[] = "--screen 240x320 --dpi 96";
-const int kRate = 48000;
 
 // Centre of pad cell 0..15 on the small screen: a 6-pixel border, then 57x50 cells from (0, 54).
 std::string Cell(int cell) {
@@ -46,57 +46,6 @@ const std::string kVibrations = "170 250";
 // loading takes as long as the machine needs: a busy one keeps the splash up longer.
 const int kMainUp = 2100;
 const int kMainUpOnTheWallClock = 4000;
-
-// The 32 words as the mixer plays them at 48 kHz, each with the index of its first loud sample.
-struct Template {
-    std::vector<float> samples;
-    size_t onset = 0;
-};
-
-const Template& Word(bool high, int word) {
-    static std::vector<Template> cache(32);
-    Template& t = cache[(high ? 16 : 0) + word - 1];
-    if (t.samples.empty()) {
-        t.samples = Resample(ReadWav(std::string(PULSOR_SOURCE_DIR) + "/assets/Sounds/" +
-                                     (high ? "H" : "L") + std::to_string(word) + ".wav"),
-                             kRate);
-        t.onset = std::min(Onset(t.samples, 0), t.samples.size());
-    }
-    return t;
-}
-
-// Which of the 16 words (1..16) of one voice sounds in the recording from its onset `at` (give or
-// take `window` samples), the word's own onset lined up with it; 0 when none matches well.
-int WordAt(const std::vector<float>& recording, size_t at, bool high, double* score = nullptr,
-           size_t length = kRate / 4, size_t window = 8) {
-    int best = 0;
-    double bestScore = 0.8;
-    for (int w = 1; w <= 16; ++w) {
-        const Template& t = Word(high, w);
-        const std::vector<float> word(t.samples.begin() + t.onset, t.samples.end());
-        // Coarse steps over the window, then every sample around the best of them.
-        size_t coarse = at;
-        double coarseScore = -1;
-        for (size_t lag = at - window; lag <= at + window; lag += 8) {
-            const double c = Correlation(recording, lag, word, length / 4);
-            if (c > coarseScore) {
-                coarseScore = c;
-                coarse = lag;
-            }
-        }
-        for (size_t lag = coarse - 8; lag <= coarse + 8; ++lag) {
-            const double c = Correlation(recording, lag, word, length);
-            if (c > bestScore) {
-                bestScore = c;
-                best = w;
-            }
-        }
-    }
-    if (score) {
-        *score = bestScore;
-    }
-    return best;
-}
 
 // Filled columns of the beat's progress bar along the bottom row of the small screen.
 int ProgressColumns(const Picture& p) {

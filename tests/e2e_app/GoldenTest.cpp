@@ -85,3 +85,24 @@ TEST(GoldenCaptions, EveryScriptAsItIsWritten) {
         ExpectGolden(run, "captions.png", Name(s) + "_captions");
     }
 }
+
+// The access page, from the last row of the settings page, at its top.
+TEST(GoldenAccess, ThePageAtTheTallTheLargeAndTheSquareScreen) {
+    for (const Screen& s : {Screen{240, 320, 96}, Screen{480, 640, 192}, Screen{240, 240, 96}}) {
+        const int f = s.dpi / 96;
+        auto at = [](int x, int y) { return std::to_string(x) + " " + std::to_string(y); };
+        PulsorRun run("golden-access-" + Name(s));
+        // Up the settings' rows as far as they go, then the access row's button at their foot.
+        const std::string up = "drag " + at(120 * f, s.height - 60 * f) + " " +
+                               at(120 * f, 56 * f) + " 300\nwait 600\n";
+        const std::string script = "wait 2100\ntap " + at(39 * f, 13 * f) + "\nwait 600\n" + up +
+                                   up + "tap " + at(170 * f, s.height - 62 * f) +
+                                   "\nwait 600\nshot access.png\n";
+        ASSERT_EQ(
+            run.Start(script, "--screen " + std::to_string(s.width) + "x" +
+                                  std::to_string(s.height) + " --dpi " + std::to_string(s.dpi)),
+            0)
+            << run.Errors();
+        ExpectGolden(run, "access.png", Name(s) + "_access");
+    }
+}

@@ -248,3 +248,44 @@ TEST(SettingsPaths, BuildPathRefusesWhatDoesNotFit) {
 }
 
 }  // namespace
+
+// Each access value: absent, inside its range, below it and above it, as loaded, and what a save
+// writes back.
+TEST_F(SettingsTest, AccessValuesTakeTheirDefaultsAndAreClampedToTheirRanges) {
+    struct Case {
+        const wchar_t* name;
+        DWORD Settings::*field;
+        DWORD fallback, inside, below, belowReads, above, aboveReads;
+    };
+    const Case cases[] = {
+        {L"AccessMethod", &Settings::accessMethod, 0, 2, 0, 0, 4, 3},
+        {L"ScanInterval", &Settings::scanInterval, 1500, 1000, 10, 250, 60000, 10000},
+        {L"ScanRounds", &Settings::scanRounds, 2, 4, 0, 1, 9, 5},
+        {L"DwellTime", &Settings::dwellTime, 1000, 700, 100, 300, 5001, 5000},
+        {L"HoldTime", &Settings::holdTime, 0, 300, 0, 0, 0xFFFFFFFFu, 2000},
+        {L"RepeatLockout", &Settings::repeatLockout, 0, 2000, 0, 0, 10001, 10000},
+        {L"AccessCues", &Settings::accessCues, 1, 2, 0, 0, 3, 2},
+        {L"AccessCueVolume", &Settings::accessCueVolume, 40, 75, 0, 0, 250, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(platform::ToUtf8(c.name));
+        Settings absent;
+        absent.Load();
+        EXPECT_EQ(absent.*c.field, c.fallback);
+        for (auto [stored, reads] : {std::pair<DWORD, DWORD>{c.inside, c.inside},
+                                     {c.below, c.belowReads},
+                                     {c.above, c.aboveReads}}) {
+            Store(c.name, stored);
+            Settings loaded;
+            loaded.Load();
+            EXPECT_EQ(loaded.*c.field, reads) << "stored " << stored;
+            loaded.Save();
+            DWORD written = 0;
+            EXPECT_TRUE(Stored(c.name, &written));
+            EXPECT_EQ(written, reads);
+            platform::registry::Unload();
+        }
+        platform::registry::Unload();
+        std::filesystem::remove(platform::registry::FilePath());
+    }
+}

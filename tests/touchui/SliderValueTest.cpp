@@ -196,3 +196,26 @@ TEST(SliderValue, AZeroWidthSliderIgnoresPositions) {
 }
 
 }  // namespace
+
+TEST(SliderValue, StepUpMovesATenthAndWrapsFromTheTop) {
+    struct Case {
+        int min, max, step, from;
+        int expected;
+    };
+    const Case cases[] = {
+        {0, 100, 1, 0, 10}, {0, 100, 1, 95, 100},       {0, 100, 1, 100, 0},        {0, 4, 1, 3, 4},
+        {0, 4, 1, 4, 0},    {0, 9750, 250, 1250, 2250}, {0, 9750, 250, 9500, 9750},
+    };
+    for (const Case& c : cases) {
+        Slider s(NULL, NULL, 1);
+        s.SetRange(c.min, c.max, c.step, 0);
+        s.SetValue(c.from, 0);
+        s.StepUp();
+        EXPECT_EQ(s.GetValue(), c.expected) << c.min << ".." << c.max << " from " << c.from;
+    }
+    Slider readOnly(NULL, NULL, 1);
+    readOnly.SetReadOnly(1);
+    readOnly.SetValue(50, 0);
+    readOnly.StepUp();
+    EXPECT_EQ(readOnly.GetValue(), 50);
+}

@@ -245,7 +245,6 @@ bool SettingsPage::OnCommand(int id, int code, LPARAM control) {
 }
 
 std::vector<Control*> SettingsPage::FocusOrder() const {
-    return {volumeBeat.get(), volumeSounds.get(), xButton.get(), animations.get(),
-            vibrations.get(), call.get(),         kit.get(),     access.get(),
-            GetWayBack()};
+    return {volumeBeat.get(), volumeSounds.get(), xButton.get(), animations.get(), vibrations.get(),
+            call.get(),       kit.get(),          access.get(),  GetWayBack()};
 }

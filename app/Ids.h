@@ -9,6 +9,7 @@ enum ControlId {
     IDC_SCREEN_MAIN = 2,
     IDC_SCREEN_ABOUT = 3,
     IDC_SCREEN_SETTINGS = 4,
+    IDC_SCREEN_WORD = 6,
     IDC_TOP_BAR = 16,
     IDC_BOTTOM_BAR = 17,
     IDC_CLOSE = 32,
@@ -41,11 +42,34 @@ enum ControlId {
     IDC_CALL_CAPTION = 114,
     IDC_CALL = 115,
     IDC_CALL_STATE = 116,
+    IDC_WORD_ROWS = 160,
+    IDC_WORD_TITLE = 161,
+    IDC_WORD_CAPTION = 162,
+    IDC_WORD_TEXT = 163,
+    IDC_WORD_SAY = 164,
+    IDC_WORD_RECORD = 165,
+    IDC_WORD_LEVEL = 166,
+    IDC_WORD_STATE = 167,
+    IDC_WORD_PLAY_LOW = 168,
+    IDC_WORD_PLAY_HIGH = 169,
+    IDC_WORD_BUILT_IN = 170,
+    IDC_WORD_BACK = 171,
+    IDC_EDIT_LINE = 172,
+    IDC_EDIT_DONE = 173,
+    IDC_WORD_CAPTION_LABEL = 174,
+    IDC_EDIT_BAR = 175,
     IDC_BEAT_PLAYER = 256,
 };
 
 // Timers of the main window.
-enum TimerId { IDT_TRANSITION = 1, IDT_BEAT_PROGRESS = 2, IDT_VIBRATION = 3 };
+enum TimerId {
+    IDT_TRANSITION = 1,
+    IDT_BEAT_PROGRESS = 2,
+    IDT_VIBRATION = 3,
+    IDT_RECORDING = 6,  // the level meter while the microphone records, and its time limit
+};
 
 // Posted by the loader thread to the main window when it has finished.
 #define WM_LOADER_DONE (WM_APP + 1)
+// Posted by the word maker's thread when a word is made, saved and loaded (lParam: the result).
+#define WM_WORD_DONE (WM_APP + 2)

@@ -102,6 +102,11 @@ LRESULT MainWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lPar
                 ui->OnCommand(wParam, lParam);
             }
             return 0;
+        case WM_CHAR:
+            if (UserInterface* ui = Ready()) {
+                ui->OnChar(static_cast<UINT>(wParam));
+            }
+            return 0;
         case WM_KEYDOWN:
         case WM_KEYUP:
             if (UserInterface* ui = Ready()) {

@@ -49,6 +49,8 @@ bool Page::OnKeyDown(UINT virtualKey, UINT) {
 
 void Page::OnKeyUp(UINT) {}
 
+void Page::OnChar(UINT) {}
+
 void Page::ReleaseKeys() {}
 
 int Page::OnFingerDown(UINT, int, int) {
@@ -77,6 +79,15 @@ void Page::SetupLabel(Label* label, HFONT font, UINT format, const wchar_t* text
     label->SetFont(font);
     label->SetTextFormat(format);
     label->SetText(text);
+}
+
+void Page::SetupKey(Button* button, HFONT font, const wchar_t* text) {
+    button->SetKeyColors(RGB(0x3A, 0x42, 0x48), RGB(0x2A, 0x30, 0x35), RGB(0x1B, 0x1F, 0x23),
+                         kGradientTop, kGradientBottom);
+    button->SetShowText(1);
+    button->SetFont(font);
+    button->SetTextFormat(kFormatCentred);
+    button->SetText(text);
 }
 
 void Page::Restack(Control* control, const StackRow& row) {

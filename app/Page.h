@@ -36,6 +36,8 @@ public:
     virtual bool OnKeyDown(UINT virtualKey, UINT scancode);
     // Every page hears a key go up, and the focus going with every key, whichever is shown.
     virtual void OnKeyUp(UINT scancode);
+    // A typed character (WM_CHAR) while the page is shown.
+    virtual void OnChar(UINT character);
     virtual void ReleaseKeys();
     // Fingers after the first (which is the pointer): one landing while the page is shown (1 when
     // the page took it); moves and lifts reach every page.
@@ -44,6 +46,10 @@ public:
     virtual void OnFingerUp(UINT contact, int x, int y);
     // The controls a key or a switch can act on, in reading order.
     virtual std::vector<Control*> FocusOrder() const = 0;
+
+    // Transitions towards a page and back to the main one.
+    static constexpr int kTransitionToPage = 11;
+    static constexpr int kTransitionBack = 10;
 
     // The look every page shares. x and y in pixels (a sum converted term by term, the screen
     // size unconverted); width and height in 96-dpi units.
@@ -59,6 +65,8 @@ public:
     }
     static void SetPicture(ImageBox* box, HBITMAP image);
     static void SetupLabel(Label* label, HFONT font, UINT format, const wchar_t* text);
+    // A button drawn as a key of the skin's colours with its text on it (no picture).
+    static void SetupKey(Button* button, HFONT font, const wchar_t* text);
 
 protected:
     // Text layouts: left, centred, and hung from the top on one line; the pad's words.
@@ -69,9 +77,6 @@ protected:
     static constexpr UINT kFormatLines = DT_WORDBREAK | DT_WORD_ELLIPSIS;
     static constexpr COLORREF kGradientTop = RGB(165, 251, 49);
     static constexpr COLORREF kGradientBottom = RGB(51, 102, 0);
-    // Transitions towards a page and back to the main one.
-    static constexpr int kTransitionToPage = 11;
-    static constexpr int kTransitionBack = 10;
 
     template <class T>
     std::unique_ptr<T> Make(int id) const {

@@ -8,6 +8,7 @@
 #include "app/MainPage.h"
 #include "app/MidiInput.h"
 #include "app/SettingsPage.h"
+#include "app/WordPage.h"
 #include "audio/KitLoader.h"
 #include "audio/PadControl.h"
 #include "audio/SoundBank.h"
@@ -90,6 +91,7 @@ void UserInterface::BuildPages() {
     mainPage = AddPage<MainPage>();
     AddPage<AboutPage>();
     settingsPage = AddPage<SettingsPage>();
+    wordPage = AddPage<WordPage>();
 }
 
 template <class T>
@@ -112,6 +114,21 @@ void UserInterface::ChangePage(int screenId, int transitionKind) {
     } else {
         host->ShowScreen(screenId);
     }
+}
+
+void UserInterface::EditWords() {
+    mainPage->SetEditing(true);
+    if (!mainPage->IsShown()) {
+        ChangePage(IDC_SCREEN_MAIN, Page::kTransitionBack);
+    }
+}
+
+void UserInterface::OpenWordPage(int cell) {
+    if (cell < 0 || cell >= SoundBank::kWords) {
+        return;
+    }
+    wordPage->Open(cell);
+    ChangePage(IDC_SCREEN_WORD, Page::kTransitionToPage);
 }
 
 Page* UserInterface::GetShownPage() const {
@@ -186,6 +203,9 @@ void UserInterface::OnFingers(const TOUCHINPUT* inputs, UINT count, const RECT& 
 
 void UserInterface::OnKey(UINT message, WPARAM virtualKey, LPARAM lParam) {
     const UINT scancode = (static_cast<UINT>(lParam) >> 16) & 0x1FF;
+    if (virtualKey == VK_CONTROL) {
+        controlDown = message == WM_KEYDOWN;
+    }
     if (message == WM_KEYUP) {
         for (const std::unique_ptr<Page>& page : pages) {
             page->OnKeyUp(scancode);
@@ -201,7 +221,14 @@ void UserInterface::OnKey(UINT message, WPARAM virtualKey, LPARAM lParam) {
     }
 }
 
+void UserInterface::OnChar(UINT character) {
+    if (Page* shown = GetShownPage()) {
+        shown->OnChar(character);
+    }
+}
+
 void UserInterface::ReleaseKeys() {
+    controlDown = false;
     for (const std::unique_ptr<Page>& page : pages) {
         page->ReleaseKeys();
     }

@@ -23,6 +23,7 @@ class Settings;
 class SettingsPage;
 class Skin;
 class SoundBank;
+class WordPage;
 
 class UserInterface {
 public:
@@ -53,7 +54,9 @@ public:
     void OnKey(UINT message, WPARAM virtualKey, LPARAM lParam);
     // The focus has gone, and the keys' ups with it: every key lets go.
     void ReleaseKeys();
+    void OnChar(UINT character);
     void OnMidiData(DWORD message);
+
     void OnCommand(WPARAM wParam, LPARAM lParam);
     // WM_CLOSE: the controls' values into the settings, then saved.
     void SaveSettings();
@@ -67,6 +70,12 @@ public:
 
     // For the pages.
     void ChangePage(int screenId, int transitionKind);
+    // The main page in edit mode, shown.
+    void EditWords();
+    // The word page for cell 0..15.
+    void OpenWordPage(int cell);
+    // Ctrl is held.
+    bool IsControlDown() const { return controlDown; }
     bool CloseButtonCloses() const;
     bool AnimationsOn() const;
     bool VibrationsOn() const;
@@ -87,6 +96,7 @@ public:
     const std::vector<std::unique_ptr<Page>>& GetPages() const { return pages; }
     Page* GetShownPage() const;
     MainPage* GetMainPage() const { return mainPage; }
+    WordPage* GetWordPage() const { return wordPage; }
 
 private:
     template <class T>
@@ -110,4 +120,6 @@ private:
     std::vector<std::unique_ptr<Page>> pages;
     MainPage* mainPage = nullptr;
     SettingsPage* settingsPage = nullptr;
+    WordPage* wordPage = nullptr;
+    bool controlDown = false;
 };

@@ -25,6 +25,11 @@ public:
     void SetPressedImage(HBITMAP image) { pressedImage = image; }
     void SetSoundBank(SoundBank* bank) { soundBank = bank; }
     void SetHighVoice(int high) { highVoice = high; }
+    // While selecting, a touch on a cell plays nothing: it picks the cell (GetSelectedCell) and
+    // reports Clicked.
+    void SetSelecting(int value) { selecting = value; }
+    int IsSelecting() const { return selecting; }
+    int GetSelectedCell() const { return selectedCell; }
     // Lays the grid out over the current bounds, `dx`/`dy` outside the frame (negative: inside).
     // Call after SetBounds; later moves do not lay it out again.
     void SetInset(int dx, int dy);
@@ -78,6 +83,8 @@ protected:
     int insetX;
     int insetY;
     int highVoice;
+    int selecting = 0;
+    int selectedCell = -1;
     SoundBank* soundBank;
 
     // The pointer, ten fingers, sixteen keys and sixteen notes at once.

@@ -22,6 +22,8 @@ TEST_F(PagesTest, EachPageListsWhatKeysAndSwitchesCanActOnInReadingOrder) {
         {IDC_DONATE, IDC_ABOUT_BACK},
         {IDC_VOLUME_BEAT, IDC_VOLUME_SOUNDS, IDC_XBUTTON, IDC_ANIMATIONS, IDC_VIBRATIONS, IDC_CALL,
          IDC_SETTINGS_BACK},
+        {IDC_WORD_CAPTION, IDC_WORD_TEXT, IDC_WORD_SAY, IDC_WORD_RECORD, IDC_WORD_PLAY_LOW,
+         IDC_WORD_PLAY_HIGH, IDC_WORD_BUILT_IN, IDC_WORD_BACK},
     };
     const auto& pages = g_ui->GetPages();
     ASSERT_EQ(pages.size(), expected.size());

@@ -12,11 +12,8 @@ Beat* timedBeat = nullptr;
 
 }  // namespace
 
-Beat::Beat(HWND window_, std::unique_ptr<WavePlayer> player_)
-    : window(window_), player(std::move(player_)) {
-    if (player) {
-        player->SetNotify(window, IDC_BEAT_PLAYER);
-    }
+Beat::Beat(HWND window_, std::unique_ptr<WavePlayer> player_) : window(window_) {
+    Adopt(std::move(player_));
 }
 
 Beat::~Beat() {
@@ -26,8 +23,31 @@ Beat::~Beat() {
 }
 
 void Beat::SetVolume(UINT level) {
+    if (level > 100) {
+        return;
+    }
+    volume = level;
     if (player) {
         player->SetVolume(level);
+    }
+}
+
+void Beat::SetPlayer(std::unique_ptr<WavePlayer> next) {
+    if (playing) {
+        pending = std::move(next);
+        hasPending = true;
+    } else {
+        Adopt(std::move(next));
+    }
+}
+
+void Beat::Adopt(std::unique_ptr<WavePlayer> next) {
+    player = std::move(next);
+    pending.reset();
+    hasPending = false;
+    if (player) {
+        player->SetNotify(window, IDC_BEAT_PLAYER);
+        player->SetVolume(volume);
     }
 }
 
@@ -36,6 +56,7 @@ void Beat::Start() {
         return;
     }
     player->Play();
+    playing = true;
     if (listener) {
         listener->OnBeatStarted();
     }
@@ -53,6 +74,10 @@ void Beat::Stop() {
         return;
     }
     player->Stop();
+    playing = false;
+    if (hasPending) {
+        Adopt(std::move(pending));
+    }
     if (listener) {
         listener->OnBeatStopped();
     }
@@ -62,11 +87,11 @@ void Beat::Stop() {
     }
 }
 
-bool Beat::OnCommand(int id, int code) {
+bool Beat::OnCommand(int id, int code, LPARAM from) {
     if (id != IDC_BEAT_PLAYER) {
         return false;
     }
-    if (code == MM_WOM_DONE) {
+    if (code == MM_WOM_DONE && from == reinterpret_cast<LPARAM>(player.get())) {
         Stop();
     }
     return true;

@@ -9,6 +9,7 @@ enum ControlId {
     IDC_SCREEN_MAIN = 2,
     IDC_SCREEN_ABOUT = 3,
     IDC_SCREEN_SETTINGS = 4,
+    IDC_SCREEN_KITS = 5,
     IDC_SCREEN_WORD = 6,
     IDC_TOP_BAR = 16,
     IDC_BOTTOM_BAR = 17,
@@ -58,16 +59,25 @@ enum ControlId {
     IDC_EDIT_DONE = 173,
     IDC_WORD_CAPTION_LABEL = 174,
     IDC_EDIT_BAR = 175,
+    IDC_KIT_CAPTION = 117,  // the settings page's kit row
+    IDC_KIT = 118,
+    IDC_KIT_LOADED = 119,  // a kit's sounds are ready to swap in (from KitSwitch's thread)
+    IDC_KITS_LIST = 120,
+    IDC_KIT_ROW = 121,  // every row of the list: lParam tells which
+    IDC_KIT_NEW = 122,
+    IDC_KIT_RENAME = 123,
+    IDC_KIT_DELETE = 124,
+    IDC_KIT_NAME = 125,
+    IDC_KIT_STATE = 126,
+    IDC_KITS_BACK = 127,
+    // The kits page's "Edit words" (Clicked): the interface offers it to every page, and the one
+    // that edits the pad's words answers it.
+    IDC_EDIT_WORDS = 128,
     IDC_BEAT_PLAYER = 256,
 };
 
 // Timers of the main window.
-enum TimerId {
-    IDT_TRANSITION = 1,
-    IDT_BEAT_PROGRESS = 2,
-    IDT_VIBRATION = 3,
-    IDT_RECORDING = 6,  // the level meter while the microphone records, and its time limit
-};
+enum TimerId { IDT_TRANSITION = 1, IDT_BEAT_PROGRESS = 2, IDT_VIBRATION = 3, IDT_KIT_SWEEP = 4 };
 
 // Posted by the loader thread to the main window when it has finished.
 #define WM_LOADER_DONE (WM_APP + 1)

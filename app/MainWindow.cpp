@@ -104,7 +104,7 @@ LRESULT MainWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lPar
             return 0;
         case WM_CHAR:
             if (UserInterface* ui = Ready()) {
-                ui->OnChar(static_cast<UINT>(wParam));
+                ui->OnChar(wParam);
             }
             return 0;
         case WM_KEYDOWN:

@@ -49,7 +49,9 @@ bool Page::OnKeyDown(UINT virtualKey, UINT) {
 
 void Page::OnKeyUp(UINT) {}
 
-void Page::OnChar(UINT) {}
+bool Page::OnChar(UINT) {
+    return false;
+}
 
 void Page::ReleaseKeys() {}
 

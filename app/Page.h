@@ -36,14 +36,17 @@ public:
     virtual bool OnKeyDown(UINT virtualKey, UINT scancode);
     // Every page hears a key go up, and the focus going with every key, whichever is shown.
     virtual void OnKeyUp(UINT scancode);
-    // A typed character (WM_CHAR) while the page is shown.
-    virtual void OnChar(UINT character);
+    // A WM_CHAR while the page is shown (typed text reaches a page only while it asked for it
+    // with SipShowIM): true when the page used it.
+    virtual bool OnChar(UINT character);
     virtual void ReleaseKeys();
     // Fingers after the first (which is the pointer): one landing while the page is shown (1 when
     // the page took it); moves and lifts reach every page.
     virtual int OnFingerDown(UINT contact, int x, int y);
     virtual void OnFingerMove(UINT contact, int x, int y);
     virtual void OnFingerUp(UINT contact, int x, int y);
+    // Just before the page is shown: what it shows brought up to date.
+    virtual void OnShow() {}
     // The controls a key or a switch can act on, in reading order.
     virtual std::vector<Control*> FocusOrder() const = 0;
 

@@ -5,6 +5,7 @@
 #include "app/Beat.h"
 #include "app/CallOutput.h"
 #include "app/Ids.h"
+#include "app/Kits.h"
 #include "app/StackRows.h"
 #include "app/UserInterface.h"
 #include "audio/SoundBank.h"
@@ -32,6 +33,8 @@ SettingsPage::SettingsPage(UserInterface& ui_)
       callCaption(Make<Label>(IDC_CALL_CAPTION)),
       call(Make<CheckBox>(IDC_CALL)),
       callState(Make<Label>(IDC_CALL_STATE)),
+      kitCaption(Make<Label>(IDC_KIT_CAPTION)),
+      kit(Make<Button>(IDC_KIT)),
       rows(Make<ScrollPanel>(IDC_SETTINGS_ROWS)) {
     const Settings& settings = ui.GetSettings();
     const int H = screenHeight;
@@ -88,16 +91,33 @@ SettingsPage::SettingsPage(UserInterface& ui_)
     SetupLabel(callState.get(), ui.GetSkin().GetFont(Font12Medium), kFormatLines, L"");
     SetMargins(callState.get(), 15, 1, 15, 1);
     ShowCallState(ui.GetCallOutput().State());
+    // The kit, after the call's line, sized as the switches.
+    const int yKit = callState->GetTop() + callState->GetHeight();
+    SetupCaption(kitCaption.get(), yKit, 120, L"Kit:");
+    kitCaption->SetBounds(kitCaption->GetLeft(), yKit, kitCaption->GetWidth(),
+                          vibrationsCaption->GetHeight());
+    const Skin& skin = ui.GetSkin();
+    SetPictures(kit.get(), skin.GetImage(SldSettingsBack), skin.GetImage(SldSettingsBack));
+    kit->SetBounds(vibrations->GetLeft(), yKit, vibrations->GetWidth(), vibrations->GetHeight());
+    kit->SetShowText(1);
+    kit->SetShowOverlay(0);
+    kit->SetFont(skin.GetFont(Font12Semibold));
+    kit->SetTextFormat(kFormatCentred);
+    kit->SetTextColor(kGradientTop);
+    kit->SetActiveTextColor(RGB(255, 255, 255));
+    SetMargins(kit.get(), 6, 1, 6, 1);
+    OnShow();
 
     // The rows between the bars; each keeps the place it was given on the screen.
     const int panelTop = ScaleY(54);
     rows->SetBounds(0, panelTop, screenWidth, H - ScaleY(54) - panelTop);
     rows->SetIndicatorColors(kGradientTop, kGradientBottom);
     Control* const inRows[] = {
-        volumeBeatCaption.get(), volumeBeat.get(), volumeSoundsCaption.get(), volumeSounds.get(),
-        xButtonCaption.get(),    xButton.get(),    animationsCaption.get(),   animations.get(),
-        vibrationsCaption.get(), vibrations.get(), callCaption.get(),         call.get(),
-        callState.get()};
+        volumeBeatCaption.get(), volumeBeat.get(),     volumeSoundsCaption.get(),
+        volumeSounds.get(),      xButtonCaption.get(), xButton.get(),
+        animationsCaption.get(), animations.get(),     vibrationsCaption.get(),
+        vibrations.get(),        callCaption.get(),    call.get(),
+        callState.get(),         kitCaption.get(),     kit.get()};
     for (Control* control : inRows) {
         rows->AddControl(control, control->GetLeft(), control->GetTop() - panelTop,
                          control->GetWidth(), control->GetHeight());
@@ -148,6 +168,11 @@ void SettingsPage::ShowCallState(const SNDCALL& state) {
     callState->Invalidate();
 }
 
+void SettingsPage::OnShow() {
+    kit->SetText(ui.GetKits().Current().name.c_str());
+    kit->Invalidate();
+}
+
 bool SettingsPage::CloseButtonCloses() const {
     return xButton->IsChecked() != 0;
 }
@@ -180,6 +205,11 @@ bool SettingsPage::OnCommand(int id, int code, LPARAM control) {
                 ui.GetSoundBank()->SetVolume(reinterpret_cast<Slider*>(control)->GetPercent());
             }
             return true;
+        case IDC_KIT:
+            if (code == Clicked) {
+                ui.ChangePage(IDC_SCREEN_KITS, kTransitionToPage);
+            }
+            return true;
         case IDC_CALL:
             // Each flip, a cancelled one too, is the user's choice of the moment.
             if (code == Toggled) {
@@ -193,5 +223,5 @@ bool SettingsPage::OnCommand(int id, int code, LPARAM control) {
 
 std::vector<Control*> SettingsPage::FocusOrder() const {
     return {volumeBeat.get(), volumeSounds.get(), xButton.get(), animations.get(),
-            vibrations.get(), call.get(),         GetWayBack()};
+            vibrations.get(), call.get(),         kit.get(),     GetWayBack()};
 }

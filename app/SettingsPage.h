@@ -1,8 +1,8 @@
 // The settings page: the beat and sounds volumes, the three switches (close button closes,
 // animations, touch vibrations) and the call output's switch with a line on its state, in rows
 // that scroll between the bars where they do not fit; and the way back. Escape goes back too. The
-// controls hold the running values; the settings get them when the window closes (the call
-// output's choice is stored as it is made).
+// kit row names the kit playing and opens the kits page. The controls hold the running values; the
+// settings get them when the window closes (the call output's choice is stored as it is made).
 #pragma once
 
 #include <memory>
@@ -27,6 +27,7 @@ public:
     // The five values as the controls hold them now.
     void StoreInto(Settings& settings) const;
 
+    void OnShow() override;
     bool OnCommand(int id, int code, LPARAM control) override;
     std::vector<Control*> FocusOrder() const override;
 
@@ -50,5 +51,7 @@ private:
     std::unique_ptr<Label> callCaption;
     std::unique_ptr<CheckBox> call;
     std::unique_ptr<Label> callState;
+    std::unique_ptr<Label> kitCaption;
+    std::unique_ptr<Button> kit;  // names the kit playing; opens the kits page
     std::unique_ptr<ScrollPanel> rows;
 };

@@ -1,10 +1,15 @@
 #include "app/UserInterface.h"
 
+#include <cstdio>
+
 #include "app/AboutPage.h"
 #include "app/BackBuffer.h"
 #include "app/Beat.h"
 #include "app/CallOutput.h"
 #include "app/Ids.h"
+#include "app/KitSwitch.h"
+#include "app/Kits.h"
+#include "app/KitsPage.h"
 #include "app/MainPage.h"
 #include "app/MidiInput.h"
 #include "app/SettingsPage.h"
@@ -30,6 +35,7 @@ UserInterface::UserInterface(HINSTANCE instance_, HWND window_, const App* app_,
                              const BackBuffer* backBuffer_)
     : instance(instance_), window(window_), app(app_), backBuffer(backBuffer_) {
     vibration.SetWindow(window);
+    kits = std::make_unique<Kits>(*this);
 }
 
 UserInterface::~UserInterface() {
@@ -51,26 +57,56 @@ void UserInterface::LoadSkin() {
 }
 
 void UserInterface::LoadSounds() {
-    soundBank = std::make_unique<SoundBank>();
     // The user's kit, where one is chosen, with the built-in sounds for whatever it lacks.
-    const bool kit = settings->kitFolder[0] != L'\0';
-    const KitLoader kitLoader(settings->kitFolder, settings->soundsFolder);
-    std::unique_ptr<WavePlayer> player;
-    // A path cut short, or one without its folder, would name another file: then there is no beat.
-    wchar_t beatPath[MAX_PATH];
-    if (kit) {
-        player.reset(kitLoader.CreateBeat());
-    } else if (BuildPath(beatPath, MAX_PATH, settings->soundsFolder, L"Pulsor.wav")) {
-        player = std::make_unique<WavePlayer>(beatPath);
-    }
-    beat = std::make_unique<Beat>(window, std::move(player));
+    KitSwitch::Sounds sounds = KitSwitch::Load(settings->kitFolder, settings->soundsFolder);
+    soundBank = std::move(sounds.bank);
+    beat = std::make_unique<Beat>(window, std::move(sounds.beat));
     beat->SetVolume(settings->volumeBeat);
-    if (kit) {
-        kitLoader.LoadWords(soundBank.get());
-    } else {
-        soundBank->Load(settings->soundsFolder);
-    }
     soundBank->SetVolume(settings->volumeSounds);
+    kitSwitch = std::make_unique<KitSwitch>(window, IDC_KIT_LOADED, settings->soundsFolder);
+}
+
+void UserInterface::ChooseKit(LPCWSTR kitFolder) {
+    KeepKitFolder(kitFolder);
+    if (!kitSwitch || !kitSwitch->Start(kitFolder)) {
+        std::fprintf(stderr, "pulsor: kit: cannot start loading %ls\n", kitFolder);
+    }
+}
+
+void UserInterface::KeepKitFolder(LPCWSTR kitFolder) {
+    if (FAILED(StringCchCopy(settings->kitFolder, MAX_PATH, kitFolder))) {
+        settings->kitFolder[0] = L'\0';
+    }
+    if (!settings->SaveKit()) {
+        std::fprintf(stderr, "pulsor: kit: cannot keep the choice of %ls in the settings\n",
+                     settings->kitFolder[0] ? settings->kitFolder : L"the built-in words");
+    }
+}
+
+LPCWSTR UserInterface::GetKitFolder() const {
+    return settings->kitFolder;
+}
+
+bool UserInterface::IsKitLoading() const {
+    return kitSwitch && kitSwitch->IsLoading();
+}
+
+void UserInterface::SwapInKit(LPARAM load) {
+    WCHAR folder[MAX_PATH];
+    KitSwitch::Sounds sounds = kitSwitch->Finish(load, folder);
+    if (!sounds.bank) {
+        return;
+    }
+    // The running volumes, which the settings get only when the window closes.
+    sounds.bank->SetVolume(soundBank->GetVolume());
+    std::unique_ptr<SoundBank> old = std::move(soundBank);
+    soundBank = std::move(sounds.bank);
+    if (mainPage) {
+        mainPage->GetPad()->SetSoundBank(soundBank.get());
+        mainPage->GetPad()->Invalidate();  // its captions
+    }
+    kitSwitch->Retire(std::move(old), IDT_KIT_SWEEP);
+    beat->SetPlayer(std::move(sounds.beat));
 }
 
 void UserInterface::BuildPages() {
@@ -91,6 +127,7 @@ void UserInterface::BuildPages() {
     mainPage = AddPage<MainPage>();
     AddPage<AboutPage>();
     settingsPage = AddPage<SettingsPage>();
+    kitsPage = AddPage<KitsPage>();
     wordPage = AddPage<WordPage>();
 }
 
@@ -104,10 +141,20 @@ T* UserInterface::AddPage() {
 }
 
 void UserInterface::ShowPage(int screenId) {
+    OnShow(screenId);
     host->ShowScreen(screenId);
 }
 
+void UserInterface::OnShow(int screenId) {
+    for (const std::unique_ptr<Page>& page : pages) {
+        if (page->GetId() == screenId) {
+            page->OnShow();
+        }
+    }
+}
+
 void UserInterface::ChangePage(int screenId, int transitionKind) {
+    OnShow(screenId);
     if (AnimationsOn()) {
         host->ShowScreenAnimated(screenId, transitionKind, kTransitionMs,
                                  backBuffer ? backBuffer->GetDC() : nullptr);
@@ -221,9 +268,9 @@ void UserInterface::OnKey(UINT message, WPARAM virtualKey, LPARAM lParam) {
     }
 }
 
-void UserInterface::OnChar(UINT character) {
+void UserInterface::OnChar(WPARAM character) {
     if (Page* shown = GetShownPage()) {
-        shown->OnChar(character);
+        shown->OnChar(static_cast<UINT>(character));
     }
 }
 
@@ -251,13 +298,21 @@ void UserInterface::OnMidiData(DWORD message) {
 void UserInterface::OnCommand(WPARAM wParam, LPARAM lParam) {
     const int id = LOWORD(wParam);
     const int code = HIWORD(wParam);
-    if (beat && beat->OnCommand(id, code)) {
+    if (beat && beat->OnCommand(id, code, lParam)) {
+        return;
+    }
+    if (id == IDC_KIT_LOADED) {
+        SwapInKit(lParam);
         return;
     }
     for (const std::unique_ptr<Page>& page : pages) {
         if (page->OnCommand(id, code, lParam)) {
             return;
         }
+    }
+    if (id == IDC_EDIT_WORDS && code == Clicked) {
+        // No page edits words yet: the pad, where they would be edited.
+        ChangePage(IDC_SCREEN_MAIN, 10);
     }
 }
 
@@ -267,6 +322,7 @@ void UserInterface::SaveSettings() {
 }
 
 void UserInterface::ReleaseSounds() {
+    kitSwitch.reset();  // waits for a kit still loading
     soundBank.reset();
     if (mainPage) {
         mainPage->GetPad()->SetSoundBank(nullptr);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/Vibration.h"
@@ -16,6 +17,9 @@ class BackBuffer;
 class Beat;
 class CallOutput;
 class ImageBox;
+class Kits;
+class KitsPage;
+class KitSwitch;
 class MainPage;
 class Page;
 class ScreenHost;
@@ -41,6 +45,14 @@ public:
     void BuildPages();
     // At once, without a transition.
     void ShowPage(int screenId);
+    // Plays the kit in `kitFolder` (empty: the built-in words) from when it has loaded, and keeps
+    // the choice for later runs; the beat and a word that sounds play on to their ends.
+    void ChooseKit(LPCWSTR kitFolder);
+    // The kit playing now (empty: the built-in words), and whether another is on its way.
+    LPCWSTR GetKitFolder() const;
+    // The kit playing now has moved to `kitFolder` (renamed): kept, nothing reloads.
+    void KeepKitFolder(LPCWSTR kitFolder);
+    bool IsKitLoading() const;
 
     void Paint(HDC dc);
     // The pointer, to the host. A touch that a control takes, and a finger that lands on a page,
@@ -52,11 +64,11 @@ public:
     // finger is the pointer and is left to it.
     void OnFingers(const TOUCHINPUT* inputs, UINT count, const RECT& windowRect);
     void OnKey(UINT message, WPARAM virtualKey, LPARAM lParam);
+    // WM_CHAR: to the page shown.
+    void OnChar(WPARAM character);
     // The focus has gone, and the keys' ups with it: every key lets go.
     void ReleaseKeys();
-    void OnChar(UINT character);
     void OnMidiData(DWORD message);
-
     void OnCommand(WPARAM wParam, LPARAM lParam);
     // WM_CLOSE: the controls' values into the settings, then saved.
     void SaveSettings();
@@ -87,6 +99,7 @@ public:
     Settings& GetSettings() { return *settings; }
     SoundBank* GetSoundBank() const { return soundBank.get(); }
     Beat* GetBeat() const { return beat.get(); }
+    Kits& GetKits() const { return *kits; }
     CallOutput& GetCallOutput() const { return *callOutput; }
     ImageBox* GetTopBar() const { return topBar.get(); }
     ImageBox* GetBottomBar() const { return bottomBar.get(); }
@@ -102,6 +115,8 @@ private:
     template <class T>
     T* AddPage();
     void Felt(int taken);
+    void SwapInKit(LPARAM load);
+    void OnShow(int screenId);
 
     const HINSTANCE instance;
     const HWND window;
@@ -114,6 +129,8 @@ private:
     std::unique_ptr<Skin> skin;
     std::unique_ptr<SoundBank> soundBank;
     std::unique_ptr<Beat> beat;
+    std::unique_ptr<KitSwitch> kitSwitch;
+    std::unique_ptr<Kits> kits;
     std::unique_ptr<ScreenHost> host;
     std::unique_ptr<ImageBox> topBar;
     std::unique_ptr<ImageBox> bottomBar;
@@ -122,4 +139,5 @@ private:
     SettingsPage* settingsPage = nullptr;
     WordPage* wordPage = nullptr;
     bool controlDown = false;
+    KitsPage* kitsPage = nullptr;
 };

@@ -160,18 +160,19 @@ bool WordPage::OnKeyDown(UINT virtualKey, UINT scancode) {
     return Page::OnKeyDown(virtualKey, scancode);
 }
 
-void WordPage::OnChar(UINT character) {
+bool WordPage::OnChar(UINT character) {
     TextField* field = caption->IsFocused() ? caption.get()
                        : text->IsFocused()  ? text.get()
                                             : nullptr;
     if (!field) {
-        return;
+        return false;
     }
     if (character == 0x1B) {
         Focus(nullptr);  // Escape lets go of the field; a second one goes back
-        return;
+        return true;
     }
     field->OnChar(character);
+    return true;
 }
 
 std::vector<Control*> WordPage::FocusOrder() const {

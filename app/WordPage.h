@@ -29,7 +29,7 @@ public:
 
     bool OnCommand(int id, int code, LPARAM control) override;
     bool OnKeyDown(UINT virtualKey, UINT scancode) override;
-    void OnChar(UINT character) override;
+    bool OnChar(UINT character) override;
     std::vector<Control*> FocusOrder() const override;
 
 private:

@@ -79,20 +79,49 @@ WavePlayer* KitLoader::CreatePlayer(LPCWSTR stem, bool matchLoudness, bool* foun
     return player;
 }
 
+int KitLoader::LoadVoice(SoundBank* bank, bool high) const {
+    int words = 0;
+    for (int word = 1; word <= SoundBank::kWords; ++word) {
+        WCHAR stem[16];
+        StringCchPrintf(stem, 16, high ? L"H%d" : L"L%d", word);
+        bool found = false;
+        bank->SetSample(word, high, CreatePlayer(stem, true, &found));
+        words += found ? 1 : 0;
+    }
+    return words;
+}
+
+namespace {
+
+struct HighVoice {
+    const KitLoader* loader;
+    SoundBank* bank;
+    int words;
+};
+
+DWORD WINAPI LoadHighVoice(LPVOID parameter) {
+    HighVoice* job = static_cast<HighVoice*>(parameter);
+    job->words = job->loader->LoadVoice(job->bank, true);
+    return 0;
+}
+
+}  // namespace
+
 void KitLoader::LoadWords(SoundBank* bank) const {
     if (!bank) {
         return;
     }
-    int words = 0;
-    for (int voice = 0; voice < 2; ++voice) {
-        for (int word = 1; word <= SoundBank::kWords; ++word) {
-            WCHAR stem[16];
-            StringCchPrintf(stem, 16, voice ? L"H%d" : L"L%d", word);
-            bool found = false;
-            bank->SetSample(word, voice == 1, CreatePlayer(stem, true, &found));
-            words += found ? 1 : 0;
-        }
+    // The two voices decode side by side: each fills its own slots of the bank.
+    HighVoice high{this, bank, 0};
+    HANDLE thread = CreateThread(nullptr, 0, LoadHighVoice, &high, 0, nullptr);
+    int words = LoadVoice(bank, false);
+    if (thread) {
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    } else {
+        high.words = LoadVoice(bank, true);
     }
+    words += high.words;
     if (words == 0) {
         // Most likely the folder was moved or emptied since it was chosen.
         std::fprintf(stderr,

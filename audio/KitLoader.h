@@ -24,6 +24,9 @@ public:
 
     // The 32 words into `bank`, and the kit's captions.
     void LoadWords(SoundBank* bank) const;
+    // The sixteen words of one voice into `bank`; how many the kit has. Two threads may load
+    // the two voices of one bank at once.
+    int LoadVoice(SoundBank* bank, bool high) const;
     // The kit's beat, else the built-in one (null without memory).
     WavePlayer* CreateBeat() const;
     // labels.txt into `bank`: line n captions word n; lines that are missing, too long or not

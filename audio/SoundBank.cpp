@@ -120,3 +120,12 @@ void SoundBank::SetVolume(UINT level) {
         }
     }
 }
+
+bool SoundBank::IsSounding() const {
+    for (int i = 0; i < kWords; ++i) {
+        if ((low[i] && low[i]->IsSounding()) || (high[i] && high[i]->IsSounding())) {
+            return true;
+        }
+    }
+    return false;
+}

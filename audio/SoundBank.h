@@ -33,6 +33,8 @@ public:
     // 0..100 applied to every player; a level above 100 changes nothing.
     void SetVolume(UINT level);
     UINT GetVolume() const { return volume; }
+    // True while any of the words plays.
+    bool IsSounding() const;
 
 private:
     void Release();

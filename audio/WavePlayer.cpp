@@ -136,6 +136,10 @@ bool WavePlayer::IsPlayable() const {
     return fileData && header && device && FlagsOf(header) != 0;
 }
 
+bool WavePlayer::IsSounding() const {
+    return header && (FlagsOf(header) & WHDR_INQUEUE) != 0;
+}
+
 bool WavePlayer::SetNotify(HWND window, UINT command) {
     if (!header || !window || !command) {
         return false;

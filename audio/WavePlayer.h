@@ -40,6 +40,8 @@ public:
     // Cuts what is playing and starts again from the first sample.
     bool Play();
     DWORD GetLengthSeconds() const { return lengthSeconds; }
+    // True from Play until the platform has handed the sample back (its end, or a Stop).
+    bool IsSounding() const;
 
     bool IsPlayable() const;
     const WAVEFORMATEX& GetFormat() const { return format; }

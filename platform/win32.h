@@ -3,6 +3,7 @@
 // Linux by the rest of platform/. The program includes nothing else of the platform.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -123,18 +124,51 @@ typedef HWAVEOUT* LPHWAVEOUT;
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
 #define ERROR_SUCCESS 0L
 #define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_INVALID_DATA 13L
+#define ERROR_NOT_SAME_DEVICE 17L
+#define ERROR_NO_MORE_FILES 18L
+#define ERROR_WRITE_PROTECT 19L
 #define ERROR_WRITE_FAULT 29L
+#define ERROR_GEN_FAILURE 31L
 #define ERROR_NOT_SUPPORTED 50L
+#define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
+#define ERROR_DISK_FULL 112L
 #define ERROR_INSUFFICIENT_BUFFER 122L
-#define ERROR_NO_UNICODE_TRANSLATION 1113L
+#define ERROR_INVALID_NAME 123L
+#define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_BUSY 170L
 #define ERROR_ALREADY_EXISTS 183L
+#define ERROR_FILENAME_EXCED_RANGE 206L
+#define ERROR_FILE_TOO_LARGE 223L
+#define ERROR_DIRECTORY 267L
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
+#define ERROR_TOO_MANY_LINKS 1142L
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
+#define ERROR_CANT_RESOLVE_FILENAME 1921L
+// Errors, one way throughout: a call that fails returns what Win32 returns and sets the thread's
+// last error to the Win32 code of the failure (a file system's errno mapped: EROFS is
+// ERROR_WRITE_PROTECT, ENOSPC and EDQUOT ERROR_DISK_FULL, EACCES ERROR_ACCESS_DENIED, EXDEV
+// ERROR_NOT_SAME_DEVICE, ...). FormatMessageW gives the words to show for it; the platform's own
+// sound calls (Snd*) also hand the same words back through their `reason` buffers.
 DWORD GetLastError(void);
+// Also forgets the words of the error it replaces.
 void SetLastError(DWORD error);
+#define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+// FORMAT_MESSAGE_FROM_SYSTEM only (with or without FORMAT_MESSAGE_IGNORE_INSERTS): the text of
+// `messageId` in `buffer`, as a phrase without a line end ("No space left on device"); for the
+// thread's last error, the words its call gave when it knew more than the code says ("there is
+// no trash on the device of /media/stick: cannot make /media/stick/.Trash-1000: Read-only file
+// system"). The length written, or 0 (ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_PARAMETER).
+DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer,
+                     DWORD size, va_list* arguments);
+#define FormatMessage FormatMessageW
 
 // --- Geometry ------------------------------------------------------------------------------------
 typedef struct tagRECT {
@@ -210,6 +244,64 @@ BOOL CreateProcess(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTE
                    LPPROCESS_INFORMATION processInformation);
 
 FILE* _wfopen(const wchar_t* fileName, const wchar_t* mode);
+
+// Folders and files, as kits are made, renamed, copied and cleared.
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+#define FILE_ATTRIBUTE_READONLY 0x00000001  // the user may not write it
+#define FILE_ATTRIBUTE_HIDDEN 0x00000002    // its name starts with a dot
+#define FILE_ATTRIBUTE_SYSTEM 0x00000004    // a named pipe, a device or a socket
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_NORMAL 0x00000080         // a file and nothing else above
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400  // a symbolic link to nothing
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;  // 100-nanosecond intervals since 1601-01-01 UTC
+    DWORD dwHighDateTime;
+} FILETIME, *LPFILETIME;
+// Windows CE's layout. Links are followed; the creation time is the last write's (Linux keeps
+// none that every file system gives); dwOID is 0.
+typedef struct _WIN32_FIND_DATAW {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwOID;
+    WCHAR cFileName[MAX_PATH];
+} WIN32_FIND_DATAW, *LPWIN32_FIND_DATAW;
+typedef WIN32_FIND_DATAW WIN32_FIND_DATA;
+// The entries of a folder whose names match the last part of `fileName`: `*` any run of
+// characters, `?` any one ("*" and "*.*" every entry, dot-names too), compared exactly (Linux
+// names are case-sensitive); a last part without wildcards names one entry. In name order
+// (bytes of UTF-8), without "." and "..", as Windows CE lists a folder. INVALID_HANDLE_VALUE with
+// ERROR_FILE_NOT_FOUND when nothing matches, ERROR_PATH_NOT_FOUND when the folder is missing.
+// The entries are read at once: later changes to the folder are not seen.
+HANDLE FindFirstFileW(LPCWSTR fileName, LPWIN32_FIND_DATAW findData);
+// The next entry; FALSE with ERROR_NO_MORE_FILES after the last.
+BOOL FindNextFileW(HANDLE findFile, LPWIN32_FIND_DATAW findData);
+BOOL FindClose(HANDLE findFile);
+// mkdir, mode 0777 less the umask. ERROR_ALREADY_EXISTS, ERROR_PATH_NOT_FOUND (no parent).
+BOOL CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES security);
+// An empty folder only: ERROR_DIR_NOT_EMPTY, ERROR_DIRECTORY (not a folder).
+BOOL RemoveDirectoryW(LPCWSTR pathName);
+// Renames a file or a folder in one step; never replaces: ERROR_ALREADY_EXISTS when `newName`
+// exists. A file goes to another file system by a copy and a delete; a folder does not
+// (ERROR_NOT_SAME_DEVICE).
+BOOL MoveFileW(LPCWSTR existingName, LPCWSTR newName);
+// Copies a file with its permissions and times, through a temporary beside `newName` that is
+// flushed and renamed: `newName` only ever holds a whole file, old or new. With
+// `failIfExists`, an existing `newName` is kept and the call fails with ERROR_FILE_EXISTS.
+// A folder is not copied (ERROR_ACCESS_DENIED).
+BOOL CopyFileW(LPCWSTR existingName, LPCWSTR newName, BOOL failIfExists);
+// Removes a file (a link, not what it names); a folder is refused with ERROR_ACCESS_DENIED.
+BOOL DeleteFileW(LPCWSTR fileName);
+#define FindFirstFile FindFirstFileW
+#define FindNextFile FindNextFileW
+#define CreateDirectory CreateDirectoryW
+#define RemoveDirectory RemoveDirectoryW
+#define MoveFile MoveFileW
+#define CopyFile CopyFileW
+#define DeleteFile DeleteFileW
 
 // Bounded wide-string copy, append and format (the shell's safe string functions).
 HRESULT StringCchCopyW(LPWSTR dest, size_t destSize, LPCWSTR src);
@@ -800,6 +892,47 @@ MMRESULT midiInClose(HMIDIIN midiIn);
 #define SHFS_SHOWSTARTICON 0x0010
 #define SHFS_HIDESTARTICON 0x0020
 BOOL SHFullScreen(HWND window, DWORD state);
+
+#define CSIDL_APPDATA 0x001a
+// CSIDL_APPDATA: the user's data folder, $XDG_DATA_HOME (~/.local/share when unset), without a
+// trailing separator; made with its parents when `create` is set. FALSE for other folders or a
+// path that does not fit MAX_PATH.
+BOOL SHGetSpecialFolderPath(HWND owner, LPWSTR path, int folder, BOOL create);
+
+typedef WORD FILEOP_FLAGS;
+#define FO_MOVE 0x0001
+#define FO_COPY 0x0002
+#define FO_DELETE 0x0003
+#define FO_RENAME 0x0004
+#define FOF_SILENT 0x0004
+#define FOF_NOCONFIRMATION 0x0010
+#define FOF_ALLOWUNDO 0x0040
+#define FOF_NOERRORUI 0x0400
+typedef struct _SHFILEOPSTRUCTW {
+    HWND hwnd;
+    UINT wFunc;
+    LPCWSTR pFrom;  // paths, each ending in a null, the list in a second one
+    LPCWSTR pTo;
+    FILEOP_FLAGS fFlags;
+    BOOL fAnyOperationsAborted;
+    LPVOID hNameMappings;
+    LPCWSTR lpszProgressTitle;
+} SHFILEOPSTRUCTW, *LPSHFILEOPSTRUCTW;
+// FO_DELETE with FOF_ALLOWUNDO: each file or folder of pFrom (no wildcards) is moved to the
+// desktop's trash as the freedesktop.org trash specification has it: the trash of the user's
+// data folder when it is on the same device ($XDG_DATA_HOME/Trash/files/NAME, with
+// info/NAME.trashinfo holding its absolute path, URI-escaped, and the local deletion time; NAME
+// made unique as "NAME.2", "NAME.3"... when the trash holds one already), otherwise the trash
+// at the top of its own device ($topdir/.Trash/$uid when an administrator made $topdir/.Trash,
+// else $topdir/.Trash-$uid, the path relative to $topdir). Nothing is ever deleted outright or
+// copied across devices: where no trash can be used the call fails with ERROR_NOT_SAME_DEVICE
+// and says why (FormatMessageW). Other operations, and FO_DELETE without FOF_ALLOWUNDO, fail
+// with ERROR_NOT_SUPPORTED. No dialog is shown, whatever the flags. Returns 0, or the Win32
+// code of the first failure (also the last error), with fAnyOperationsAborted set and the
+// paths after it left alone.
+int SHFileOperationW(LPSHFILEOPSTRUCTW fileOp);
+#define SHFileOperation SHFileOperationW
+
 // Decodes an image file (PNG) into a 32-bit bitmap the caller owns; null on any failure.
 HBITMAP SHLoadImageFile(LPCWSTR fileName);
 
@@ -868,6 +1001,12 @@ BOOL SndSetCallOutput(SNDCALL* call);
 // MB_ERR_INVALID_CHARS invalid UTF-8 fails instead of becoming U+FFFD.
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int cbText, LPWSTR wide,
                         int cchWide);
+#define WC_ERR_INVALID_CHARS 0x00000080
+// As on Win32, for CP_UTF8 (defaultChar and usedDefaultChar null): the bytes written (or needed
+// when cbText is 0), 0 on failure; with WC_ERR_INVALID_CHARS a surrogate or a value past
+// U+10FFFF fails instead of becoming U+FFFD.
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int cchWide, LPSTR text,
+                        int cbText, LPCSTR defaultChar, BOOL* usedDefaultChar);
 // An open key holds the changes made by the calls above until it is closed or flushed; they are
 // then saved together, in one replacement of the file. Errors are ERROR_* codes.
 typedef HKEY* PHKEY;

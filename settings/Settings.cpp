@@ -146,3 +146,7 @@ BOOL Settings::Save() {
     }
     return TRUE;
 }
+
+BOOL Settings::SaveKit() {
+    return SUCCEEDED(RegistrySetString(HKEY_LOCAL_MACHINE, kSettingsKey, L"Kit", kitFolder));
+}

@@ -12,6 +12,8 @@ public:
     BOOL Load();
     // Writes the options, creating the key when needed; always returns 1.
     BOOL Save();
+    // Writes kitFolder as the "Kit" value at once (empty: the built-in words); 0 when it cannot.
+    BOOL SaveKit();
 
     // Folders end in the platform's path separator, so a file name is simply appended. A path
     // that would not fit its buffer is left empty, and so is everything when the program's own
@@ -22,7 +24,8 @@ public:
     WCHAR skinFile[MAX_PATH];
     WCHAR soundsFolder[MAX_PATH];
     // The user's kit (the string value "Kit", a folder), ending in a separator; empty for the
-    // built-in sounds. Chosen with the device's --kit option, so Save leaves it alone.
+    // built-in sounds. Chosen with the device's --kit option or on the kits page, each stored as
+    // it is made (SaveKit), so Save leaves it alone.
     WCHAR kitFolder[MAX_PATH];
 
     DWORD volumeBeat;    // 0..100

@@ -1,4 +1,5 @@
-// MultiByteToWideChar for UTF-8, the one code page the program reads text files in.
+// The conversions for UTF-8, the one code page the program reads and writes text files in.
+#include <cstdint>
 #include <string>
 
 #include "platform/kernel/WideString.h"
@@ -30,5 +31,35 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int cbText, LPW
         return 0;
     }
     out.copy(wide, out.size());
+    return static_cast<int>(out.size());
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int cchWide, LPSTR text,
+                        int cbText, LPCSTR defaultChar, BOOL* usedDefaultChar) {
+    if (codePage != CP_UTF8 || !wide || cchWide < -1 || cbText < 0 || (cbText > 0 && !text) ||
+        defaultChar || usedDefaultChar) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const size_t length =
+        cchWide == -1 ? std::char_traits<wchar_t>::length(wide) + 1 : static_cast<size_t>(cchWide);
+    const std::wstring_view in(wide, length);
+    if (flags & WC_ERR_INVALID_CHARS) {
+        for (wchar_t c : in) {
+            if ((c >= 0xD800 && c <= 0xDFFF) || static_cast<uint32_t>(c) > 0x10FFFF) {
+                SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+                return 0;
+            }
+        }
+    }
+    const std::string out = platform::ToUtf8(in);
+    if (cbText == 0) {
+        return static_cast<int>(out.size());
+    }
+    if (out.size() > static_cast<size_t>(cbText)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    out.copy(text, out.size());
     return static_cast<int>(out.size());
 }

@@ -1,11 +1,15 @@
 #include "platform/kernel/Files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -156,27 +160,23 @@ bool ReadWholeFile(const std::string& path, uint64_t maxBytes, std::string* cont
     return true;
 }
 
-bool WriteWholeFile(const std::string& path, const void* data, size_t size, std::string* reason) {
-    const size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::string temporary = folder + "." + name + ".tmp-" + std::to_string(getpid());
-    auto fail = [&](int error, int fd) {
-        *reason = std::strerror(error);
-        if (fd >= 0) {
-            close(fd);
-        }
-        unlink(temporary.c_str());
-        return false;
-    };
-    // A temporary left by a run that was killed has the same name only if it had our pid.
-    unlink(temporary.c_str());
-    const int fd =
-        open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        *reason = std::strerror(errno);
-        return false;
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return 0;
     }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return errno;
+    }
+    // A file system without the flag: a check and a rename (moving a folder into itself still
+    // fails there with EINVAL).
+    struct stat st;
+    if (lstat(to.c_str(), &st) == 0) {
+        return EEXIST;
+    }
+    return rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int WriteAll(int fd, const void* data, size_t size) {
     const char* bytes = static_cast<const char*>(data);
     for (size_t done = 0; done < size;) {
         const ssize_t n = write(fd, bytes + done, size - done);
@@ -184,18 +184,99 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size, std:
             continue;
         }
         if (n <= 0) {
-            return fail(n < 0 ? errno : EIO, fd);
+            return n < 0 ? errno : EIO;
         }
         done += static_cast<size_t>(n);
     }
+    return 0;
+}
+
+void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix) {
+    const std::string base = folder.empty() ? "./" : folder.back() == '/' ? folder : folder + "/";
+    DIR* dir = opendir(base.c_str());
+    if (!dir) {
+        return;
+    }
+    while (const dirent* entry = readdir(dir)) {
+        const std::string entryName = entry->d_name;
+        if (entryName.compare(0, prefix.size(), prefix) != 0) {
+            continue;
+        }
+        const long pid = std::strtol(entryName.c_str() + prefix.size(), nullptr, 10);
+        if (pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+            unlink((base + entryName).c_str());
+        }
+    }
+    closedir(dir);
+}
+
+bool WriteThroughTemporary(const std::string& path, const std::function<int(int fd)>& fill,
+                           bool keepExisting, std::string* reason) {
+    static std::atomic<unsigned> serial{0};
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // Hidden, so that nothing looking for the file by its name takes it for one; named after the
+    // process, so that two writers never share one.
+    const std::string temporary = folder + "." + name + ".tmp-" + std::to_string(getpid()) + "-" +
+                                  std::to_string(serial.fetch_add(1));
+    const int fd =
+        open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        const int error = errno;
+        *reason = std::strerror(error);
+        errno = error;
+        return false;
+    }
+    int error = fill(fd);
+    if (error == 0 && fsync(fd) != 0) {
+        error = errno;
+    }
     // Some file systems only find out at the close that the data has no room.
-    if (close(fd) != 0) {
-        return fail(errno, -1);
+    if (close(fd) != 0 && error == 0) {
+        error = errno;
     }
-    if (rename(temporary.c_str(), path.c_str()) != 0) {
-        return fail(errno, -1);
+    if (error == 0) {
+        error = keepExisting ? RenameNoReplace(temporary, path)
+                             : (rename(temporary.c_str(), path.c_str()) == 0 ? 0 : errno);
     }
+    if (error != 0) {
+        unlink(temporary.c_str());
+        *reason = std::strerror(error);
+        errno = error;
+        return false;
+    }
+    const int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+    RemoveStaleTemporaries(folder, "." + name + ".tmp-");
     return true;
+}
+
+int MakeFolders(const std::string& path) {
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string part = path.substr(0, slash);
+        if (!part.empty() && mkdir(part.c_str(), 0700) != 0) {
+            const int error = errno;
+            struct stat st;
+            if (error != EEXIST || stat(part.c_str(), &st) != 0) {
+                return error;
+            }
+            if (!S_ISDIR(st.st_mode)) {
+                return ENOTDIR;
+            }
+        }
+        if (slash == std::string::npos) {
+            return 0;
+        }
+    }
+}
+
+bool WriteWholeFile(const std::string& path, const void* data, size_t size, std::string* reason) {
+    return WriteThroughTemporary(
+        path, [&](int fd) { return WriteAll(fd, data, size); }, false, reason);
 }
 
 }  // namespace platform

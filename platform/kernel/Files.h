@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -34,9 +35,30 @@ ReadableFile OpenForReading(const std::string& path, uint64_t maxBytes = kAnySiz
 bool ReadWholeFile(const std::string& path, uint64_t maxBytes, std::string* content,
                    ReadableFile* failure);
 
-// Writes `size` bytes to `path` so that the name only ever shows a whole file: into a temporary
-// beside it, checked at every write and at the close, then renamed over it. On failure the
-// temporary is removed, `path` is as it was, and *reason holds the system's reason.
+// Writes `size` bytes to `path` so that the name only ever shows a whole file: into a hidden
+// temporary beside it, checked at every write, flushed to the disk and closed, then renamed over
+// it, and the folder flushed so that the rename lasts too. On failure the temporary is removed,
+// `path` is as it was, *reason holds the system's reason and errno its number.
 bool WriteWholeFile(const std::string& path, const void* data, size_t size, std::string* reason);
+
+// The same, with `fill` writing the content into the temporary's descriptor (0, or an errno).
+// With `keepExisting`, a `path` that exists is left as it is and the call fails with EEXIST.
+bool WriteThroughTemporary(const std::string& path, const std::function<int(int fd)>& fill,
+                           bool keepExisting, std::string* reason);
+
+// Renames `from` to `to` unless `to` exists (EEXIST): 0, or the errno of the failure.
+int RenameNoReplace(const std::string& from, const std::string& to);
+
+// Writes all of `size` bytes to `fd`: 0, or the errno of the write that failed.
+int WriteAll(int fd, const void* data, size_t size);
+
+// Removes the files in `folder` named `prefix` followed by the id of a process that has ended:
+// the temporaries of writers killed before their rename.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& prefix);
+
+// Makes the folder `path` (absolute) with its missing parents, each private to the user (0700,
+// as the XDG folders are made): 0, or the errno of the first that could not be made. A folder
+// that exists already is fine; anything else of that name fails with ENOTDIR.
+int MakeFolders(const std::string& path);
 
 }  // namespace platform

@@ -19,6 +19,7 @@ enum class HandleType : uint8_t {
     WaveOut,
     Module,
     RemoteWindow,  // a top-level window of another process (single instance)
+    FindFile,      // a folder listing (FindFirstFileW)
     Drop,          // files dropped on a window (WM_DROPFILES)
     WaveIn,
 };

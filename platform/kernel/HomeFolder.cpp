@@ -30,4 +30,13 @@ std::string HomeFolder() {
     return "/";
 }
 
+std::string DataHome() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    if (data && data[0] == '/') {
+        return data;
+    }
+    const std::string home = HomeFolder();
+    return home + (home.back() == '/' ? "" : "/") + ".local/share";
+}
+
 }  // namespace platform

@@ -1,14 +1,14 @@
 #include "platform/registry/RegistryDisk.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+
+#include "platform/kernel/Files.h"
 
 namespace platform::registry {
 namespace {
@@ -24,24 +24,6 @@ std::string TempName(const std::string& dir) {
     static std::atomic<unsigned> counter{0};
     return dir + "/" + kTempPrefix + std::to_string(getpid()) + "-" +
            std::to_string(counter.fetch_add(1));
-}
-
-int WriteAll(int fd, const char* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = write(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return Errno();
-        }
-        if (n == 0) {
-            return EIO;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return 0;
 }
 
 const char* KindOf(mode_t mode) {
@@ -164,38 +146,11 @@ int ReplaceFile(const std::string& dir, const std::string& path, const std::stri
 }
 
 int MakeDirectories(const std::string& dir) {
-    for (size_t i = 1; i <= dir.size(); ++i) {
-        if (i == dir.size() || dir[i] == '/') {
-            const std::string part = dir.substr(0, i);
-            if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-                return Errno();
-            }
-        }
-    }
-    struct stat st;
-    if (stat(dir.c_str(), &st) != 0) {
-        return Errno();
-    }
-    return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    return MakeFolders(dir);
 }
 
 void RemoveStaleTemps(const std::string& dir) {
-    DIR* d = opendir(dir.c_str());
-    if (!d) {
-        return;
-    }
-    const std::string prefix = kTempPrefix;
-    while (const dirent* entry = readdir(d)) {
-        const std::string name = entry->d_name;
-        if (name.compare(0, prefix.size(), prefix) != 0) {
-            continue;
-        }
-        const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
-        if (pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
-            unlink((dir + "/" + name).c_str());
-        }
-    }
-    closedir(d);
+    RemoveStaleTemporaries(dir, kTempPrefix);
 }
 
 }  // namespace platform::registry

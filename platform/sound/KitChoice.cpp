@@ -23,15 +23,7 @@ const wchar_t kSettingsKey[] = L"Software\\Harrowmint\\Pulsor\\Settings";
 }  // namespace
 
 std::string KitsFolder() {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    fs::path base;
-    if (data && data[0] == '/') {
-        base = data;
-    } else {
-        const std::string home = HomeFolder();
-        base = fs::path(home) / ".local" / "share";
-    }
-    return (base / "pulsor" / "kits").string();
+    return (fs::path(DataHome()) / "pulsor" / "kits").string();
 }
 
 size_t LongestKitFileName() {

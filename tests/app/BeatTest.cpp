@@ -40,8 +40,8 @@ TEST(Beat, WithoutAPlayerStartAndStopDoNothingAndTheNoticeIsStillItsOwn) {
     beat.SetListener(&listener);
     beat.Start();
     beat.Stop();
-    EXPECT_TRUE(beat.OnCommand(256, MM_WOM_DONE));
-    EXPECT_FALSE(beat.OnCommand(36, MM_WOM_DONE));
+    EXPECT_TRUE(beat.OnCommand(256, MM_WOM_DONE, 0));
+    EXPECT_FALSE(beat.OnCommand(36, MM_WOM_DONE, 0));
     EXPECT_EQ(listener.calls, 0);
 }
 

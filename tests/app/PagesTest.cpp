@@ -9,6 +9,7 @@
 #include "app/MainPage.h"
 #include "app/MidiInput.h"
 #include "audio/PadControl.h"
+#include "support/ScopedEnvironment.h"
 #include "touchui/CheckBox.h"
 
 namespace {
@@ -16,12 +17,15 @@ namespace {
 using PagesTest = AppWindowTest;
 
 TEST_F(PagesTest, EachPageListsWhatKeysAndSwitchesCanActOnInReadingOrder) {
+    // No kits of the user's: the built-in words alone.
+    ScopedEnvironment data("XDG_DATA_HOME", "/nonexistent");
     Load();
     const std::vector<std::vector<int>> expected = {
         {IDC_ABOUT, IDC_SETTINGS, IDC_CLOSE, IDC_PAD, IDC_PLAY_BEAT, IDC_VOICE},
         {IDC_DONATE, IDC_ABOUT_BACK},
         {IDC_VOLUME_BEAT, IDC_VOLUME_SOUNDS, IDC_XBUTTON, IDC_ANIMATIONS, IDC_VIBRATIONS, IDC_CALL,
-         IDC_SETTINGS_BACK},
+         IDC_KIT, IDC_SETTINGS_BACK},
+        {IDC_KIT_ROW, IDC_KIT_NEW, IDC_KIT_RENAME, IDC_KIT_DELETE, IDC_EDIT_WORDS, IDC_KITS_BACK},
         {IDC_WORD_CAPTION, IDC_WORD_TEXT, IDC_WORD_SAY, IDC_WORD_RECORD, IDC_WORD_PLAY_LOW,
          IDC_WORD_PLAY_HIGH, IDC_WORD_BUILT_IN, IDC_WORD_BACK},
     };
@@ -78,6 +82,8 @@ TEST_F(PagesTest, KeysActOnThePageShownAsTheirTouchesDo) {
          0, 0, 0, -1},
         {"Escape leaves the settings page", IDC_SCREEN_SETTINGS, VK_ESCAPE, 0x01, false,
          IDC_SCREEN_MAIN, 0, 0, 0, -1},
+        {"Escape leaves the kits page for the settings", IDC_SCREEN_KITS, VK_ESCAPE, 0x01, false,
+         IDC_SCREEN_SETTINGS, 0, 0, 0, -1},
         {"the pad's keys play nothing on another page", IDC_SCREEN_ABOUT, 'Q', Q, false,
          IDC_SCREEN_ABOUT, 0, 0, 0, -1},
         {"nor Space", IDC_SCREEN_SETTINGS, VK_SPACE, 0x39, false, IDC_SCREEN_SETTINGS, 0, 0, 0, -1},

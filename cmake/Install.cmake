@@ -3,11 +3,8 @@
 set(PULSOR_INSTALL_DIR lib/pulsor)
 
 install(TARGETS pulsor RUNTIME DESTINATION ${PULSOR_INSTALL_DIR})
-# pulsor-make-kit speaks a user's words as the built-in ones were (espeak-ng and sox, which the
-# package only recommends).
-install(TARGETS pulsor-assettool RUNTIME DESTINATION ${PULSOR_INSTALL_DIR})
-install(PROGRAMS ${CMAKE_SOURCE_DIR}/tools/pulsor-make-kit DESTINATION ${PULSOR_INSTALL_DIR})
-install(FILES ${CMAKE_SOURCE_DIR}/tools/voices.sh DESTINATION ${PULSOR_INSTALL_DIR})
+# pulsor-make-kit speaks a user's words with the program's own voices.
+install(TARGETS pulsor-make-kit RUNTIME DESTINATION ${PULSOR_INSTALL_DIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/assets/Skin ${CMAKE_SOURCE_DIR}/assets/Sounds
         DESTINATION ${PULSOR_INSTALL_DIR})
 
@@ -46,9 +43,11 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER Harrowmint)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+# The voices: libespeak-ng1 is opened when a word is spoken, not linked, so it is named here by
+# hand; it brings espeak-ng-data, the voices and dictionaries it speaks with. libsox3 is used for
+# its effects only, which it holds itself: none of its format modules (libsox-fmt-*) is loaded.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libsdl2-2.0-0, libpng16-16, libfreetype6, libfontconfig1, libharfbuzz0b, libfribidi0, libsndfile1, libsoxr0, libebur128-1, libasound2, libjack-jackd2-0 | libjack-0.125, libx11-6, libpulse0")
-# A sans face for the labels, and the donation button's browser launcher; pulsor-make-kit's
-# speech synthesiser and sound tool.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, xdg-utils, espeak-ng, sox")
+    "libsdl2-2.0-0, libpng16-16, libfreetype6, libfontconfig1, libharfbuzz0b, libfribidi0, libsndfile1, libsoxr0, libebur128-1, libasound2, libjack-jackd2-0 | libjack-0.125, libx11-6, libpulse0, libespeak-ng1, espeak-ng-data, libsox3")
+# A sans face for the labels, and the donation button's browser launcher.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, xdg-utils")
 include(CPack)

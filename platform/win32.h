@@ -976,6 +976,44 @@ typedef struct tagSNDDECODE {
 LPBYTE SndDecodeFile(LPCWSTR path, SNDDECODE* decode, LPDWORD size);
 void SndFreeImage(LPBYTE image);
 
+// A kit's words as the pad speaks them. The images below are canonical 44-byte-header WAV
+// images of 16-bit mono samples, released with SndFreeImage. On failure they give null, set the
+// last error and put the reason in `reason` (optional), worded to follow the text or the file
+// ("takes longer than 30 s to say", "holds only silence").
+#define SNDVOICE_LOW 0
+#define SNDVOICE_HIGH 1
+// `text` spoken in the pad's low or high voice, by the recipe of the built-in words (espeak-ng's
+// voice, pitch and speed; sox's pitch shift and tone), cut to just before the voice, faded out,
+// peaking at -1 dBFS, at 22050 Hz: the same text makes the same image every time, the built-in
+// word itself for the built-in text. ERROR_NOT_SUPPORTED when the synthesiser or its voices are
+// missing; ERROR_INVALID_PARAMETER for a text with nothing to say. Any thread; calls take turns.
+// Takes about 10 ms plus the word's synthesis.
+LPBYTE SndSpeakText(LPCWSTR text, DWORD voice, LPDWORD size, LPWSTR reason, UINT cchReason);
+#define SNDSHAPE_TRIM 0x0001  // the silence before and after the sound is cut
+// A recorded or decoded sound (a WAV image of any format libsndfile reads, all channels mixed,
+// at most 30 s) as a word in one of the pad's voices, at its own rate: the low voice is the
+// sound itself, the high one is raised by the voices' own pitch shift (the distance between the
+// low and the high voice's) and given the high voice's tone. SNDSHAPE_TRIM first cuts what is
+// more than 30 dB under the loudest part and near the noise at both ends, keeping 10 ms before
+// and 80 ms after the sound. Peaking at -1 dBFS. ERROR_INVALID_DATA for an image that does not
+// decode or holds only silence. Any thread.
+LPBYTE SndShapeVoice(const BYTE* image, DWORD imageSize, DWORD voice, DWORD flags, LPDWORD size,
+                     LPWSTR reason, UINT cchReason);
+
+// Writes a WAV image (any format libsndfile reads) as the FLAC file `path` (ending ".flac"):
+// 16-bit samples for images of up to 16 bits, 24-bit for deeper ones and float (clipped at full
+// scale). The file is replaced whole: the new one is written to a hidden temporary beside it,
+// flushed to the disk and renamed over it, so a kill or a failure at any moment leaves the old
+// file or the new one. FALSE with the reason ("cannot be written: No space left on device") and
+// the last error (ERROR_DISK_FULL, ERROR_WRITE_PROTECT, ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND,
+// ERROR_INVALID_DATA for an image that does not decode). Words are written as they are made:
+// their loudness is matched and their rate converted when a kit is loaded (SndDecodeFile).
+// Another file of the same word (L1.wav beside L1.flac) is the caller's to delete.
+BOOL SndEncodeFile(LPCWSTR path, const BYTE* image, DWORD imageSize, LPWSTR reason, UINT cchReason);
+// Replaces the whole file `path` (labels.txt) with `size` bytes, as SndEncodeFile replaces a
+// word: old or new, never part of one.
+BOOL SndWriteFile(LPCWSTR path, const BYTE* bytes, DWORD size, LPWSTR reason, UINT cchReason);
+
 // --- Into calls: the mix as a microphone on the sound server ----------------------------------
 #define SNDCALL_OFF 0
 #define SNDCALL_ON 1

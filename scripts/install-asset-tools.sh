@@ -3,7 +3,8 @@
 # Building and testing the program does not need them: the generated files are committed.
 set -euo pipefail
 
-packages=(librsvg2-bin espeak-ng sox fonts-dejavu-core fontconfig g++ pkg-config libpng-dev)
+packages=(librsvg2-bin libespeak-ng-dev espeak-ng-data libsox-dev fonts-dejavu-core fontconfig g++ pkg-config
+    libpng-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

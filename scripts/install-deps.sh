@@ -8,6 +8,8 @@ packages=(
     libharfbuzz-dev libfribidi-dev
     libx11-dev libpulse-dev
     libsndfile1-dev libsamplerate0-dev libsoxr-dev libebur128-dev libasound2-dev
+    # The pad's voices: speech and its effects, in-process.
+    libespeak-ng-dev espeak-ng-data libsox-dev
     googletest libgtest-dev libbenchmark-dev
     xvfb xdotool x11-xserver-utils pulseaudio pulseaudio-utils imagemagick time sox espeak-ng
     # The call tests run on PipeWire too (pipewire-pulse, with WirePlumber on a session bus of

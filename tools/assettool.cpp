@@ -1,11 +1,12 @@
-// Helper of tools/make-assets: turns rendered pictures and spoken words into the exact files the
-// program loads, and synthesises the beat.
+// Helper of tools/make-assets: turns rendered pictures into the exact files the program loads,
+// speaks the built-in words and synthesises the beat.
 //
 //   assettool png IN.png OUT.png          flatten over black, write 24-bit RGB
 //   assettool key IN.png OUT.png          as png, then snap every pinkish pixel to exact magenta or
 //                                         away from it, so a colour key leaves no fringe
 //   assettool stencil IN.png OUT.png      light pixels become exact magenta, the rest exact black
-//   assettool word IN.raw OUT.wav         22050 Hz mono s16le: trim, fade, normalise, wrap
+//   assettool speak low|high TEXT OUT.wav TEXT in the pad's low or high voice (the recipe in
+//                                         platform/sound/Voices.cpp): 22050 Hz 16-bit mono
 //   assettool beat OUT.wav                synthesise the drum loop, 44100 Hz stereo
 //
 // Output is byte-for-byte reproducible: no time stamps, fixed compression, seeded noise.
@@ -21,6 +22,8 @@
 #include <vector>
 
 #include "platform/shell/PngEncoder.h"
+#include "platform/sound/Voices.h"
+#include "platform/sound/WaveImage.h"
 
 namespace {
 
@@ -119,97 +122,17 @@ void Stencil(Image& image) {
     }
 }
 
-// --- WAV ---------------------------------------------------------------------------------------
+// --- Words ----------------------------------------------------------------------------------
 
-void Put16(std::vector<uint8_t>& b, unsigned v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-    Put16(b, v & 0xFFFF);
-    Put16(b, v >> 16);
-}
-
-// The canonical 44-byte header and nothing but the samples after it.
-void WriteWav(const char* path, const std::vector<int16_t>& samples, unsigned rate,
-              unsigned channels) {
-    const uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
-    std::vector<uint8_t> b;
-    b.insert(b.end(), {'R', 'I', 'F', 'F'});
-    Put32(b, 36 + dataBytes);
-    b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    Put32(b, 16);
-    Put16(b, 1);  // PCM
-    Put16(b, channels);
-    Put32(b, rate);
-    Put32(b, rate * channels * 2);
-    Put16(b, channels * 2);
-    Put16(b, 16);
-    b.insert(b.end(), {'d', 'a', 't', 'a'});
-    Put32(b, dataBytes);
-    for (int16_t s : samples) {
-        Put16(b, static_cast<uint16_t>(s));
+void Speak(const std::string& voice, const char* text, const char* out) {
+    namespace voices = platform::voices;
+    std::vector<int16_t> word;
+    std::string reason;
+    if (voices::Speak(text, voice == "high" ? voices::Voice::High : voices::Voice::Low, &word,
+                      &reason) != voices::Spoken::Made) {
+        Fail(std::string("\"") + text + "\": " + reason);
     }
-    WriteFile(path, b);
-}
-
-std::vector<int16_t> ToPcm(const std::vector<double>& x, double peakTarget) {
-    double peak = 1e-9;
-    for (double v : x) {
-        peak = std::max(peak, std::fabs(v));
-    }
-    const double gain = peakTarget * 32767.0 / peak;
-    std::vector<int16_t> out(x.size());
-    for (size_t i = 0; i < x.size(); ++i) {
-        out[i] = static_cast<int16_t>(std::lround(std::clamp(x[i] * gain, -32767.0, 32767.0)));
-    }
-    return out;
-}
-
-const double kMinus1dB = 0.891;  // -1 dBFS
-
-void Word(const char* in, const char* out) {
-    FILE* f = std::fopen(in, "rb");
-    if (!f) {
-        Fail(std::string("cannot read ") + in);
-    }
-    std::vector<double> x;
-    int16_t s;
-    while (std::fread(&s, 2, 1, f) == 1) {
-        x.push_back(s / 32768.0);
-    }
-    std::fclose(f);
-    double peak = 0;
-    for (double v : x) {
-        peak = std::max(peak, std::fabs(v));
-    }
-    if (peak <= 0) {
-        Fail(std::string("silent word ") + in);
-    }
-    // The pad must speak the instant it is touched: cut to just before the voice sets in.
-    const double threshold = peak * 0.03;
-    size_t first = 0;
-    while (first < x.size() && std::fabs(x[first]) < threshold) {
-        ++first;
-    }
-    size_t last = x.size();
-    while (last > first && std::fabs(x[last - 1]) < threshold * 0.3) {
-        --last;
-    }
-    const size_t rate = 22050;
-    const size_t lead = rate / 1000;  // 1 ms
-    const size_t tail = rate * 40 / 1000;
-    const size_t begin = first > lead ? first - lead : 0;
-    const size_t end = std::min(x.size(), last + tail);
-    std::vector<double> y(x.begin() + static_cast<long>(begin), x.begin() + static_cast<long>(end));
-    for (size_t i = 0; i < lead && i < y.size(); ++i) {
-        y[i] *= static_cast<double>(i) / lead;
-    }
-    const size_t fade = std::min(y.size(), rate * 30 / 1000);
-    for (size_t i = 0; i < fade; ++i) {
-        y[y.size() - 1 - i] *= static_cast<double>(i) / fade;
-    }
-    WriteWav(out, ToPcm(y, kMinus1dB), rate, 1);
+    WriteFile(out, platform::sound::Pcm16Image(word, voices::kSpokenRate, 1));
 }
 
 // --- The beat ----------------------------------------------------------------------------------
@@ -359,7 +282,7 @@ void Beat(const char* out) {
         inter[i * 2] = yl;
         inter[i * 2 + 1] = yr;
     }
-    WriteWav(out, ToPcm(inter, kMinus1dB), 44100, 2);
+    WriteFile(out, platform::sound::Pcm16Image(platform::sound::PeakAtMinus1dB(inter), 44100, 2));
 }
 
 }  // namespace
@@ -374,13 +297,15 @@ int main(int argc, char** argv) {
             Stencil(image);
         }
         WritePng(argv[3], image);
-    } else if (argc == 4 && cmd == "word") {
-        Word(argv[2], argv[3]);
+    } else if (argc == 5 && cmd == "speak" &&
+               (std::string(argv[2]) == "low" || std::string(argv[2]) == "high")) {
+        Speak(argv[2], argv[3], argv[4]);
     } else if (argc == 3 && cmd == "beat") {
         Beat(argv[2]);
     } else {
         Fail(
-            "usage: assettool png|key|stencil IN.png OUT.png | word IN.raw OUT.wav | beat OUT.wav");
+            "usage: assettool png|key|stencil IN.png OUT.png | speak low|high TEXT OUT.wav | "
+            "beat OUT.wav");
     }
     return 0;
 }

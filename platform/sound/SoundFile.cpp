@@ -15,13 +15,14 @@
 
 #include "platform/kernel/Files.h"
 #include "platform/kernel/WideString.h"
+#include "platform/sound/WaveImage.h"
 #include "platform/win32.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr size_t kHeaderBytes = 44;
+constexpr size_t kHeaderBytes = platform::sound::kWaveHeaderBytes;
 // Integrated loudness gates in 400 ms blocks: a shorter word would measure as silence.
 constexpr double kGateSeconds = 0.4;
 // Never more than this louder, and never so loud that the peak comes within 1 dB of full scale.
@@ -35,15 +36,6 @@ void SetReason(SNDDECODE* d, std::string text) {
     }
     const std::wstring wide = platform::FromUtf8(text);
     StringCchCopyW(d->reason, sizeof(d->reason) / sizeof(d->reason[0]), wide.c_str());
-}
-
-void Put16(BYTE* p, uint32_t v) {
-    p[0] = static_cast<BYTE>(v);
-    p[1] = static_cast<BYTE>(v >> 8);
-}
-void Put32(BYTE* p, uint32_t v) {
-    Put16(p, v & 0xFFFF);
-    Put16(p + 2, v >> 16);
 }
 
 // libsndfile reads from our descriptor, opened as every read file is, and leaves it to us.
@@ -275,19 +267,9 @@ LPBYTE SndDecodeFile(LPCWSTR path, SNDDECODE* d, LPDWORD size) {
         SetReason(d, "is too large for the memory left");
         return nullptr;
     }
-    const uint32_t align = static_cast<uint32_t>(4 * outChannels);
-    std::memcpy(image, "RIFF", 4);
-    Put32(image + 4, static_cast<uint32_t>(36 + dataBytes));
-    std::memcpy(image + 8, "WAVEfmt ", 8);
-    Put32(image + 16, 16);
-    Put16(image + 20, WAVE_FORMAT_IEEE_FLOAT);
-    Put16(image + 22, static_cast<uint32_t>(outChannels));
-    Put32(image + 24, static_cast<uint32_t>(info.samplerate));
-    Put32(image + 28, static_cast<uint32_t>(info.samplerate) * align);
-    Put16(image + 32, align);
-    Put16(image + 34, 32);
-    std::memcpy(image + 36, "data", 4);
-    Put32(image + 40, static_cast<uint32_t>(dataBytes));
+    platform::sound::PutWaveHeader(
+        image, WAVE_FORMAT_IEEE_FLOAT, static_cast<unsigned>(outChannels),
+        static_cast<unsigned>(info.samplerate), 32, static_cast<uint32_t>(dataBytes));
     std::memcpy(image + kHeaderBytes, samples.data(), dataBytes);
     *size = static_cast<DWORD>(kHeaderBytes + dataBytes);
     return image;

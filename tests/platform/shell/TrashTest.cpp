@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <regex>
@@ -14,6 +13,7 @@
 
 #include "platform/kernel/WideString.h"
 #include "platform/win32.h"
+#include "support/MountNamespace.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
@@ -188,23 +188,6 @@ TEST(Trash, WhatCannotBeTrashedIsLeftAsItWasAndSaysWhy) {
     EXPECT_EQ(SHFileOperationW(nullptr), ERROR_INVALID_PARAMETER);
 }
 
-// Runs `shell` in a mount namespace of its own, so that it can mount a file system of its own.
-std::string InNamespace(const std::string& shell) {
-    std::string out;
-    if (FILE* pipe = popen(("unshare -m sh -c '" + shell + "' 2>&1").c_str(), "r")) {
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe)) {
-            out += buffer;
-        }
-        pclose(pipe);
-    }
-    return out;
-}
-
-bool CanMountPrivately() {
-    return geteuid() == 0 && std::system("unshare -m true 2>/dev/null") == 0;
-}
-
 TEST(Trash, AnotherDeviceHasItsTrashAtItsTop) {
     if (!CanMountPrivately()) {
         GTEST_SKIP() << "another device is mounted in a mount namespace of our own (root)";
@@ -235,7 +218,7 @@ TEST(Trash, AnotherDeviceHasItsTrashAtItsTop) {
         fs::create_directories(out);
         // The kit is made, the probe deletes it, and what the device holds is copied out before
         // it goes with its namespace.
-        const std::string said = InNamespace(
+        const std::string said = InMountNamespace(
             "mount -t tmpfs -o size=1m tmpfs " + top + " && mkdir -p \"" + top +
             "/kits/My words\" && echo word > \"" + top + "/kits/My words/L1.flac\" && " +
             (c.before.empty() ? "" : c.before + " && ") + FILES_PROBE + " trash \"" + top +

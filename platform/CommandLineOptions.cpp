@@ -78,6 +78,9 @@ const Option kOptions[] = {
          "where the script's `shot NAME.png` pictures go"),
     Text("--record", "FILE.wav", &CommandLine::recordPath, false,
          "write what the mixer plays (completed when the program ends)"),
+    Text("--mic", "FILE", &CommandLine::micPath, false,
+         "the microphone is this sound file (any libsndfile reads), played\n"
+         "from its start whenever recording starts, then silence"),
     Number("--audio-buffer", "FRAMES", &CommandLine::audioBufferFrames, 16, 65536,
            "a number of frames from 16 to 65536", "audio period in frames (default 256)"),
     Flag("--no-audio", &CommandLine::noAudio, "no audio output"),

@@ -21,6 +21,7 @@
 #include "platform/sound/KitChoice.h"
 #include "platform/user/User.h"
 #include "platform/wave/Audio.h"
+#include "platform/wave/Microphone.h"
 
 namespace {
 
@@ -120,6 +121,16 @@ int main(int argc, char** argv) {
     if (!options.kit.empty() && !platform::sound::ChooseKit(options.kit, &error)) {
         std::fprintf(stderr, "pulsor: %s\n", error.c_str());
         return 2;
+    }
+    // The microphone: a file given is read now, so one that cannot be is said before anything
+    // opens; headless has none otherwise.
+    if (!options.micPath.empty()) {
+        if (!platform::wave::UseMicrophoneFile(options.micPath, &error)) {
+            std::fprintf(stderr, "pulsor: --mic %s\n", error.c_str());
+            return 2;
+        }
+    } else if (!options.headless) {
+        platform::wave::UseSdlMicrophone();
     }
     platform::midi::SetVerbose(options.verbose);
     // From here on, SIGTERM, SIGINT and SIGHUP close the window: the settings are saved.

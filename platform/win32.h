@@ -803,9 +803,11 @@ typedef void(CALLBACK* LPWAVECALLBACK)(HWAVEOUT, UINT message, DWORD_PTR instanc
 #define MMSYSERR_NOERROR 0
 #define MMSYSERR_ERROR 1
 #define MMSYSERR_BADDEVICEID 2
+#define MMSYSERR_ALLOCATED 4
 #define MMSYSERR_INVALHANDLE 5
 #define MMSYSERR_NODRIVER 6
 #define MMSYSERR_NOMEM 7
+#define MMSYSERR_BADERRNUM 9
 #define MMSYSERR_INVALFLAG 10
 #define MMSYSERR_INVALPARAM 11
 #define WAVERR_BADFORMAT 32
@@ -852,6 +854,44 @@ MMRESULT waveOutRestart(HWAVEOUT waveOut);
 // Low word: left (or mono) volume, high word: right; 0xFFFF is full.
 MMRESULT waveOutSetVolume(HWAVEOUT waveOut, DWORD volume);
 MMRESULT waveOutGetVolume(HWAVEOUT waveOut, LPDWORD volume);
+
+// --- Audio input (the microphone) ----------------------------------------------------------------
+DECLARE_HANDLE(HWAVEIN);
+typedef HWAVEIN* LPHWAVEIN;
+#define WIM_OPEN 0x3BE
+#define WIM_CLOSE 0x3BF
+#define WIM_DATA 0x3C0
+#define MM_WIM_OPEN 0x3BE
+#define MM_WIM_CLOSE 0x3BF
+#define MM_WIM_DATA 0x3C0
+#define MAXERRORLENGTH 256
+
+// Device 0 (or WAVE_MAPPER) is the system's default input in the window, the file given with
+// --mic (played from its start at every waveInStart, on the device clock, then silence), or
+// none. It records 16-bit PCM, mono or stereo, at any rate from 4 to 192 kHz; one handle is open
+// at a time (MMSYSERR_ALLOCATED). Messages go to a window (CALLBACK_WINDOW) or nowhere
+// (CALLBACK_NULL): MM_WIM_OPEN and MM_WIM_CLOSE from waveInOpen/waveInClose, and MM_WIM_DATA
+// (wParam the HWAVEIN, lParam the LPWAVEHDR, marked WHDR_DONE with dwBytesRecorded filled) for
+// each buffer, in the order added, as it is full or when waveInStop (the buffer being filled)
+// or waveInReset (every buffer) hands it back. Frames that find no buffer are lost. Any thread.
+//   waveInGetNumDevs     1 when there is a microphone, else 0.
+//   waveInOpen           MMSYSERR_NODRIVER without a microphone or when the sound server refuses
+//                        capture; WAVERR_BADFORMAT; WAVE_FORMAT_QUERY only checks the format.
+//   waveInClose          WAVERR_STILLPLAYING while buffers are queued (waveInReset first).
+//   waveInGetErrorTextW  the words of this thread's last failed waveInOpen when it failed with
+//                        `error` ("no microphone is connected", "the sound server refused
+//                        capture: ..."), otherwise the words for the code.
+UINT waveInGetNumDevs(void);
+MMRESULT waveInOpen(LPHWAVEIN waveIn, UINT deviceId, LPCWAVEFORMATEX format, DWORD_PTR callback,
+                    DWORD_PTR instance, DWORD flags);
+MMRESULT waveInClose(HWAVEIN waveIn);
+MMRESULT waveInPrepareHeader(HWAVEIN waveIn, LPWAVEHDR header, UINT size);
+MMRESULT waveInUnprepareHeader(HWAVEIN waveIn, LPWAVEHDR header, UINT size);
+MMRESULT waveInAddBuffer(HWAVEIN waveIn, LPWAVEHDR header, UINT size);
+MMRESULT waveInStart(HWAVEIN waveIn);
+MMRESULT waveInStop(HWAVEIN waveIn);
+MMRESULT waveInReset(HWAVEIN waveIn);
+MMRESULT waveInGetErrorTextW(MMRESULT error, LPWSTR text, UINT cchText);
 
 // --- MIDI input --------------------------------------------------------------------------------
 DECLARE_HANDLE(HMIDIIN);

@@ -18,6 +18,7 @@ struct DeviceOptions {
     std::string scriptPath;  // --script FILE
     std::string shotsDir;    // --shots DIR
     std::string recordPath;  // --record FILE.wav
+    std::string micPath;     // --mic FILE: the microphone plays this file
     int audioBufferFrames = 256;
     bool noAudio = false;
     bool call = false;      // --call: the call output on for this run

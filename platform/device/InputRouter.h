@@ -66,8 +66,8 @@ public:
 
     // Text as typed (UTF-8), whatever keys made it.
     bool Text(const std::string& utf8);
-    // Files dropped together at a device point; one off the window's picture lands on its
-    // nearest edge.
+    // Files dropped together at a device point; one off the window lands where Locate puts a
+    // captured contact (the SDL window: the picture's nearest edge).
     bool Drop(const std::vector<std::string>& paths, int x, int y);
 
     // The window gained or lost the focus; a loss lifts every key, finger and the pointer first:

@@ -180,6 +180,16 @@ TEST_F(HeadlessRun, ATakeThatCannotBeWrittenStopsTheRunBeforeItStarts) {
               "pulsor: --record: cannot write into " + dir_ + "/plain: Not a directory\n");
 }
 
+TEST_F(HeadlessRun, AMicrophoneFileThatDoesNotDecodeStopsTheRunBeforeItStarts) {
+    std::ofstream(dir_ + "/script.txt") << "wait 10\n";
+    std::ofstream(dir_ + "/notes.txt") << "not a sound\n";
+    for (const std::string& file : {dir_ + "/notes.txt", dir_ + "/missing.wav"}) {
+        Result r = RunScript("wait 10\n", "--mic " + Quote(file));
+        EXPECT_EQ(r.status, 2) << file;
+        EXPECT_EQ(r.err.rfind("pulsor: --mic " + file + ": ", 0), 0u) << r.err;
+    }
+}
+
 TEST_F(HeadlessRun, ScriptsAlsoRunOnTheWallClock) {
     Result r = RunScript("wait 100\ntap 10 10\nshot end.png\n", "--real-time");
     EXPECT_EQ(r.status, 0) << r.err;

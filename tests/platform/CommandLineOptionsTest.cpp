@@ -24,10 +24,11 @@ std::string Parse(std::vector<std::string> args, platform::CommandLine* parsed) 
 
 TEST(CommandLineOptions, EveryOptionIsStoredAndOnlyThePlainOnesAreRelaunched) {
     platform::CommandLine o;
-    ASSERT_EQ(Parse({"--screen",       "240x320", "--dpi=96,120",  "--fullscreen", "--headless",
-                     "--script",       "s.txt",   "--shots=shots", "--record",     "take.wav",
-                     "--audio-buffer", "128",     "--config-dir",  "cfg",          "--real-time",
-                     "--taskbar=26",   "--kit",   "mine",          "--call",       "--verbose"},
+    ASSERT_EQ(Parse({"--screen", "240x320",     "--dpi=96,120",   "--fullscreen", "--headless",
+                     "--script", "s.txt",       "--shots=shots",  "--record",     "take.wav",
+                     "--mic",    "voice.flac",  "--audio-buffer", "128",          "--config-dir",
+                     "cfg",      "--real-time", "--taskbar=26",   "--kit",        "mine",
+                     "--call",   "--verbose"},
                     &o),
               "");
     EXPECT_EQ(o.screenWidth, 240);
@@ -41,6 +42,7 @@ TEST(CommandLineOptions, EveryOptionIsStoredAndOnlyThePlainOnesAreRelaunched) {
     EXPECT_EQ(o.scriptPath, "s.txt");
     EXPECT_EQ(o.shotsDir, "shots");
     EXPECT_EQ(o.recordPath, "take.wav");
+    EXPECT_EQ(o.micPath, "voice.flac");
     EXPECT_EQ(o.audioBufferFrames, 128);
     EXPECT_EQ(o.configDir, "cfg");
     EXPECT_EQ(o.taskBarHeight, 26);
@@ -96,9 +98,9 @@ TEST(CommandLineOptions, TheUsageListsEveryOptionInColumns) {
     EXPECT_EQ(
         platform::UsageText(),
         "usage: pulsor [--screen WxH] [--dpi N|X,Y] [--fullscreen] [--headless] [--script FILE]\n"
-        "              [--shots DIR] [--record FILE.wav] [--audio-buffer FRAMES] [--no-audio]\n"
-        "              [--config-dir DIR] [--real-time] [--taskbar PX] [--kit DIR|NAME]\n"
-        "              [--call] [--verbose] [--help] [--version]\n"
+        "              [--shots DIR] [--record FILE.wav] [--mic FILE] [--audio-buffer FRAMES]\n"
+        "              [--no-audio] [--config-dir DIR] [--real-time] [--taskbar PX]\n"
+        "              [--kit DIR|NAME] [--call] [--verbose] [--help] [--version]\n"
         "\n"
         "  --screen WxH          size of the emulated screen in pixels (default 480x640,\n"
         "                        at most 4096 on a side)\n"
@@ -108,6 +110,8 @@ TEST(CommandLineOptions, TheUsageListsEveryOptionInColumns) {
         "  --script FILE         drive the finger from FILE; when it ends the window closes\n"
         "  --shots DIR           where the script's `shot NAME.png` pictures go\n"
         "  --record FILE.wav     write what the mixer plays (completed when the program ends)\n"
+        "  --mic FILE            the microphone is this sound file (any libsndfile reads), played\n"
+        "                        from its start whenever recording starts, then silence\n"
         "  --audio-buffer FRAMES audio period in frames (default 256)\n"
         "  --no-audio            no audio output\n"
         "  --config-dir DIR      keep the registry file in DIR\n"

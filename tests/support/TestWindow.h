@@ -41,6 +41,7 @@ public:
         clock.RegisterCurrentThread();
         platform::user::ResetShellFullScreen();
         platform::user::SetDisplayOrientation(DMDO_0);
+        SipShowIM(SIPF_OFF);
         auto device = std::make_unique<platform::HeadlessDevice>(options);
         device_ = device.get();
         device_->Open(platform::user::UserDeviceSink(), nullptr);

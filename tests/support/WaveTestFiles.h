@@ -53,6 +53,18 @@ inline std::vector<uint8_t> WavImage(WORD tag, WORD channels, DWORD rate, WORD b
     return v;
 }
 
+// 16-bit PCM, `channels` at `rate`.
+inline WAVEFORMATEX Pcm16(WORD channels, DWORD rate) {
+    WAVEFORMATEX f{};
+    f.wFormatTag = WAVE_FORMAT_PCM;
+    f.nChannels = channels;
+    f.nSamplesPerSec = rate;
+    f.wBitsPerSample = 16;
+    f.nBlockAlign = static_cast<WORD>(2 * channels);
+    f.nAvgBytesPerSec = rate * f.nBlockAlign;
+    return f;
+}
+
 // 16-bit samples, little-endian.
 inline std::vector<uint8_t> S16(const std::vector<int>& samples) {
     std::vector<uint8_t> out;

@@ -13,16 +13,7 @@
 
 namespace {
 
-WAVEFORMATEX Pcm16(WORD channels, DWORD rate) {
-    WAVEFORMATEX f{};
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = channels;
-    f.nSamplesPerSec = rate;
-    f.wBitsPerSample = 16;
-    f.nBlockAlign = static_cast<WORD>(2 * channels);
-    f.nAvgBytesPerSec = rate * f.nBlockAlign;
-    return f;
-}
+using wavetest::Pcm16;
 
 struct Event {
     UINT message;

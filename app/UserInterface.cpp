@@ -107,6 +107,9 @@ void UserInterface::SwapInKit(LPARAM load) {
     }
     kitSwitch->Retire(std::move(old), IDT_KIT_SWEEP);
     beat->SetPlayer(std::move(sounds.beat));
+    if (wordPage) {
+        wordPage->OnKitSwapped(folder);
+    }
 }
 
 void UserInterface::BuildPages() {
@@ -176,6 +179,11 @@ void UserInterface::OpenWordPage(int cell) {
     }
     wordPage->Open(cell);
     ChangePage(IDC_SCREEN_WORD, Page::kTransitionToPage);
+}
+
+bool UserInterface::WritableKit(std::wstring* folder, std::wstring* why) {
+    *folder = kits->MakeWritable(why);
+    return !folder->empty();
 }
 
 Page* UserInterface::GetShownPage() const {
@@ -274,6 +282,37 @@ void UserInterface::OnChar(WPARAM character) {
     }
 }
 
+void UserInterface::OnDropFiles(HDROP drop) {
+    WCHAR path[MAX_PATH];
+    POINT point = {0, 0};
+    const bool one = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) >= 1 &&
+                     DragQueryFileW(drop, 0, path, MAX_PATH) > 0 && DragQueryPoint(drop, &point);
+    DragFinish(drop);
+    if (!one) {
+        return;
+    }
+    // On the word page the file is the shown word's; on the pad, the cell's under it.
+    if (wordPage->IsShown()) {
+        wordPage->TakeFile(wordPage->GetCell(), path);
+        return;
+    }
+    PadControl* pad = mainPage->GetPad();
+    const int cell = mainPage->IsShown() && pad->HitTest(point.x, point.y)
+                         ? pad->CellAt(pad->ToGridPoint(point.x, point.y))
+                         : -1;
+    if (cell >= 0) {
+        wordPage->TakeFile(cell, path);
+    }
+}
+
+void UserInterface::OnWordDone() {
+    wordPage->OnWordDone();
+}
+
+void UserInterface::OnRecorded(HWAVEIN device, WAVEHDR* header) {
+    wordPage->OnRecorded(device, header);
+}
+
 void UserInterface::ReleaseKeys() {
     controlDown = false;
     for (const std::unique_ptr<Page>& page : pages) {
@@ -311,8 +350,7 @@ void UserInterface::OnCommand(WPARAM wParam, LPARAM lParam) {
         }
     }
     if (id == IDC_EDIT_WORDS && code == Clicked) {
-        // No page edits words yet: the pad, where they would be edited.
-        ChangePage(IDC_SCREEN_MAIN, 10);
+        EditWords();
     }
 }
 
@@ -322,6 +360,10 @@ void UserInterface::SaveSettings() {
 }
 
 void UserInterface::ReleaseSounds() {
+    // A word being made would load players into the bank that goes now.
+    if (wordPage) {
+        wordPage->StopWork();
+    }
     kitSwitch.reset();  // waits for a kit still loading
     soundBank.reset();
     if (mainPage) {

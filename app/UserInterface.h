@@ -66,6 +66,10 @@ public:
     void OnKey(UINT message, WPARAM virtualKey, LPARAM lParam);
     // WM_CHAR: to the page shown.
     void OnChar(WPARAM character);
+    // A file dropped on the window: on a cell of the main page it becomes that cell's word.
+    void OnDropFiles(HDROP drop);
+    void OnWordDone();
+    void OnRecorded(HWAVEIN device, WAVEHDR* header);
     // The focus has gone, and the keys' ups with it: every key lets go.
     void ReleaseKeys();
     void OnMidiData(DWORD message);
@@ -86,6 +90,9 @@ public:
     void EditWords();
     // The word page for cell 0..15.
     void OpenWordPage(int cell);
+    // The current kit's folder (ending in a separator) to write words into, made from the
+    // built-in words when those play; false with the reason when there is none.
+    bool WritableKit(std::wstring* folder, std::wstring* why);
     // Ctrl is held.
     bool IsControlDown() const { return controlDown; }
     bool CloseButtonCloses() const;

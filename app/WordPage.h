@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "app/Microphone.h"
 #include "app/Page.h"
+#include "app/WordJob.h"
 
 class Button;
 class Label;
@@ -25,6 +27,17 @@ public:
     // Shows cell 0..15.
     void Open(int cell);
     int GetCell() const { return cell; }
+    // A file dropped on cell 0..15 becomes its word (the main page's drop).
+    void TakeFile(int cell, const wchar_t* path);
+    // WM_WORD_DONE.
+    void OnWordDone();
+    // MM_WIM_DATA.
+    void OnRecorded(HWAVEIN device, WAVEHDR* header);
+    // Shut-down: waits for a word being made and closes the microphone.
+    void StopWork();
+    bool IsBusy() const { return maker.IsBusy(); }
+    // A kit was swapped in: words made into its folder before it loaded are loaded again.
+    void OnKitSwapped(const wchar_t* folder);
     const wchar_t* GetStateLine() const;
 
     bool OnCommand(int id, int code, LPARAM control) override;
@@ -38,6 +51,15 @@ private:
     void ShowState(const std::wstring& line);
     // The caption the pad shows for the cell now.
     std::wstring ShownCaption() const;
+    // The kit's captions with the cell's replaced by `caption` (empty: the pad's own).
+    std::vector<std::wstring> LabelsWith(const std::wstring& caption) const;
+    // A job for the cell in a kit that may be written; null with the reason shown.
+    std::unique_ptr<WordJob> NewJob(WordJob::Kind kind, int word);
+    void Run(std::unique_ptr<WordJob> job, const wchar_t* doing);
+    void Say();
+    void StartRecording();
+    void StopRecording(bool keep);
+    void SaveCaption();
 
     std::unique_ptr<ScrollPanel> rows;
     std::unique_ptr<Label> title;
@@ -54,4 +76,9 @@ private:
 
     int cell = 0;
     std::wstring captionShown;  // the caption when the page opened or was last saved
+    bool fromDrop = false;      // the running job is a drop on the main page
+    // Words made since the kit was last swapped in, and where.
+    std::vector<std::pair<std::wstring, int>> madeSinceSwap;
+    Microphone microphone;
+    WordMaker maker;
 };

@@ -2,6 +2,12 @@
 
 #include "graphics/Drawing.h"
 
+namespace {
+
+const COLORREF kDisabledKeyText = RGB(0x73, 0x7B, 0x82);
+
+}  // namespace
+
 Button::Button(HINSTANCE instance_, HWND window_, int id_)
     : Control(instance_, window_, id_),
       imageStyle(1),
@@ -66,7 +72,11 @@ void Button::Paint(HDC hdc) {
     if (showText) {
         RECT textRect = rect;
         DeflateRectBy(textRect, marginLeft, marginTop, marginRight, marginBottom);
-        DrawTextInRect(hdc, text, textRect, textFormat, state ? activeTextColor : textColor, font);
+        // A key that cannot be pressed greys its text.
+        const COLORREF color = keyStyle && !enabled ? kDisabledKeyText
+                               : state              ? activeTextColor
+                                                    : textColor;
+        DrawTextInRect(hdc, text, textRect, textFormat, color, font);
     }
 
     if (showOverlay) {

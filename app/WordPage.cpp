@@ -334,8 +334,15 @@ void WordPage::OnKitSwapped(const wchar_t* folder) {
     // read before this page wrote its word there.
     SoundBank* bank = ui.GetSoundBank();
     const KitLoader loader(folder, ui.GetSettings().soundsFolder);
+    // The same folder, written with or without its last separator.
+    auto bare = [](std::wstring path) {
+        while (!path.empty() && path.back() == L'/') {
+            path.pop_back();
+        }
+        return path;
+    };
     for (const auto& made : madeSinceSwap) {
-        if (bank && made.first == folder) {
+        if (bank && bare(made.first) == bare(folder)) {
             bank->SetSample(made.second, false, loader.CreateWord(made.second, false));
             bank->SetSample(made.second, true, loader.CreateWord(made.second, true));
             bank->SetVolume(bank->GetVolume());

@@ -10,6 +10,7 @@ enum ControlId {
     IDC_SCREEN_ABOUT = 3,
     IDC_SCREEN_SETTINGS = 4,
     IDC_SCREEN_KITS = 5,
+    IDC_SCREEN_WORD = 6,
     IDC_SCREEN_ACCESS = 7,
     IDC_TOP_BAR = 16,
     IDC_BOTTOM_BAR = 17,
@@ -43,6 +44,22 @@ enum ControlId {
     IDC_CALL_CAPTION = 114,
     IDC_CALL = 115,
     IDC_CALL_STATE = 116,
+    IDC_WORD_ROWS = 160,
+    IDC_WORD_TITLE = 161,
+    IDC_WORD_CAPTION = 162,
+    IDC_WORD_TEXT = 163,
+    IDC_WORD_SAY = 164,
+    IDC_WORD_RECORD = 165,
+    IDC_WORD_LEVEL = 166,
+    IDC_WORD_STATE = 167,
+    IDC_WORD_PLAY_LOW = 168,
+    IDC_WORD_PLAY_HIGH = 169,
+    IDC_WORD_BUILT_IN = 170,
+    IDC_WORD_BACK = 171,
+    IDC_EDIT_LINE = 172,
+    IDC_EDIT_DONE = 173,
+    IDC_WORD_CAPTION_LABEL = 174,
+    IDC_EDIT_BAR = 175,
     IDC_KIT_CAPTION = 117,  // the settings page's kit row
     IDC_KIT = 118,
     IDC_KIT_LOADED = 119,  // a kit's sounds are ready to swap in (from KitSwitch's thread)
@@ -87,3 +104,5 @@ enum TimerId {
 
 // Posted by the loader thread to the main window when it has finished.
 #define WM_LOADER_DONE (WM_APP + 1)
+// Posted by the word maker's thread when a word is made, saved and loaded (lParam: the result).
+#define WM_WORD_DONE (WM_APP + 2)

@@ -8,6 +8,7 @@
 #include "touchui/Button.h"
 #include "touchui/CheckBox.h"
 #include "touchui/ImageBox.h"
+#include "touchui/Label.h"
 #include "touchui/Slider.h"
 
 namespace {
@@ -15,6 +16,7 @@ namespace {
 // Set-1 scancodes of 1 2 3 4 / Q W E R / A S D F / Z X C V: each row's four keys are
 // consecutive, whatever the layout prints on them.
 const UINT kRowStarts[] = {0x02, 0x10, 0x1E, 0x2C};
+const wchar_t kEditLine[] = L"Touch a word to change it";
 
 UINT KeyContact(UINT scancode) {
     return PadControl::kKeyContacts + (scancode & 0xFF);
@@ -30,7 +32,10 @@ MainPage::MainPage(UserInterface& ui_)
       pad(Make<PadControl>(IDC_PAD)),
       playBeat(Make<CheckBox>(IDC_PLAY_BEAT)),
       voice(Make<CheckBox>(IDC_VOICE)),
-      beatProgress(Make<Slider>(IDC_BEAT_PROGRESS)) {
+      beatProgress(Make<Slider>(IDC_BEAT_PROGRESS)),
+      editBar(Make<ImageBox>(IDC_EDIT_BAR)),
+      editLine(Make<Label>(IDC_EDIT_LINE)),
+      done(Make<Button>(IDC_EDIT_DONE)) {
     const Skin& skin = ui.GetSkin();
     const int S = screenWidth;
     const int H = screenHeight;
@@ -88,9 +93,21 @@ MainPage::MainPage(UserInterface& ui_)
     beatProgress->SetReadOnly(1);
     beatProgress->SetPercent(0, 0);
 
+    // Edit mode's line and button take the switches' place on a bottom bar of their own.
+    Place(editBar.get(), 0, H - ScaleY(54), 240, 54);
+    SetPicture(editBar.get(), skin.GetImage(PicBotBar));
+    editBar->SetVisible(0);
+    Place(editLine.get(), 0, H - ScaleY(54), 170, 54);
+    SetupLabel(editLine.get(), font, kFormatLines, kEditLine);
+    SetMargins(editLine.get(), 10, 8, 4, 2);
+    editLine->SetVisible(0);
+    Place(done.get(), S - ScaleX(66), H - ScaleY(54) + ScaleY(12), 56, 30);
+    SetupKey(done.get(), font, L"Done");
+    done->SetVisible(0);
+
     // The pad has the first claim on a touch; the switches come before the bar over their edge.
-    Compose({pad.get(), playBeat.get(), voice.get(), beatProgress.get(), ui.GetTopBar(),
-             close.get(), settings.get(), about.get()});
+    Compose({pad.get(), playBeat.get(), voice.get(), beatProgress.get(), editBar.get(),
+             editLine.get(), done.get(), ui.GetTopBar(), close.get(), settings.get(), about.get()});
 
     if (Beat* beat = ui.GetBeat()) {
         beat->SetListener(this);
@@ -115,8 +132,56 @@ int MainPage::PadCellForScancode(UINT scancode) {
     return -1;
 }
 
+void MainPage::SetEditing(bool on) {
+    editing = on;
+    pad->SetSelecting(on ? 1 : 0);
+    if (on) {
+        ReleaseKeys();  // a cell held by a key would sound on after its key went to the editor
+    }
+    ShowBar();
+}
+
+void MainPage::ShowNotice(const wchar_t* text) {
+    noticeShown = text && *text;
+    ShowBar();
+    if (noticeShown) {
+        editLine->SetText(text);
+    }
+}
+
+void MainPage::ShowBar() {
+    const bool line = editing || noticeShown;
+    editLine->SetText(kEditLine);
+    done->SetText(noticeShown && !editing ? L"OK" : L"Done");
+    editBar->SetVisible(line ? 1 : 0);
+    editLine->SetVisible(line ? 1 : 0);
+    done->SetVisible(line ? 1 : 0);
+    playBeat->SetVisible(line ? 0 : 1);
+    voice->SetVisible(line ? 0 : 1);
+    beatProgress->SetVisible(line ? 0 : 1);
+    RECT bar = {0, screenHeight - ScaleY(54), screenWidth, screenHeight};
+    InvalidateRect(window, &bar, FALSE);
+    pad->Invalidate();
+}
+
 bool MainPage::OnCommand(int id, int code, LPARAM control) {
     switch (id) {
+        case IDC_PAD:
+            if (code == Clicked && editing) {
+                ui.OpenWordPage(pad->GetSelectedCell());
+            }
+            return true;
+        case IDC_EDIT_DONE:
+            if (code == Clicked) {
+                // A notice goes first; edit mode ends with its own Done.
+                if (noticeShown) {
+                    noticeShown = false;
+                    ShowBar();
+                } else {
+                    SetEditing(false);
+                }
+            }
+            return true;
         case IDC_CLOSE:
             if (code == Clicked) {
                 if (ui.CloseButtonCloses()) {
@@ -156,10 +221,25 @@ bool MainPage::OnCommand(int id, int code, LPARAM control) {
 }
 
 bool MainPage::OnKeyDown(UINT virtualKey, UINT scancode) {
+    if (virtualKey == 'E' && ui.IsControlDown()) {
+        SetEditing(!editing);
+        return true;
+    }
     const int cell = PadCellForScancode(scancode);
+    if (cell >= 0 && editing) {
+        ui.OpenWordPage(cell);
+        return true;
+    }
+    if (virtualKey == VK_ESCAPE && (editing || noticeShown)) {
+        done->Click();
+        return true;
+    }
     if (cell >= 0) {
         pad->ContactDown(KeyContact(scancode), cell, SoundBank::kFullLevel);
         return true;
+    }
+    if (editing || noticeShown) {
+        return false;  // the switches are hidden
     }
     switch (virtualKey) {
         case VK_SPACE:
@@ -189,8 +269,8 @@ void MainPage::ReleaseKeys() {
 }
 
 int MainPage::OnFingerDown(UINT contact, int x, int y) {
-    // Other controls answer the first finger only.
-    return pad->StrokeDown(contact, x, y);
+    // Other controls answer the first finger only; in edit mode the first finger chooses.
+    return editing ? 0 : pad->StrokeDown(contact, x, y);
 }
 
 void MainPage::OnFingerMove(UINT contact, int x, int y) {
@@ -202,6 +282,9 @@ void MainPage::OnFingerUp(UINT contact, int x, int y) {
 }
 
 std::vector<Control*> MainPage::FocusOrder() const {
+    if (editing || noticeShown) {
+        return {about.get(), settings.get(), close.get(), pad.get(), done.get()};
+    }
     return {about.get(), settings.get(), close.get(), pad.get(), playBeat.get(), voice.get()};
 }
 

@@ -1,6 +1,8 @@
 // The main page: the word pad between the bars, the about, settings and close buttons above it,
 // the beat and voice switches below it with the beat's bar along the bottom edge. Keys play the
-// pad too: the 4 x 4 block under the left hand, Space the beat, Tab the voice.
+// pad too: the 4 x 4 block under the left hand, Space the beat, Tab the voice. In edit mode
+// (Ctrl+E) a touch or a key on a cell opens its word page instead of playing, and the bottom bar
+// says so with a Done button; the same bar shows a notice (a dropped file refused).
 #pragma once
 
 #include <memory>
@@ -10,6 +12,8 @@
 
 class Button;
 class CheckBox;
+class ImageBox;
+class Label;
 class PadControl;
 class Slider;
 
@@ -23,6 +27,10 @@ public:
     static int PadCellForScancode(UINT scancode);
 
     PadControl* GetPad() const { return pad.get(); }
+    void SetEditing(bool on);
+    bool IsEditing() const { return editing; }
+    // A line over the bottom bar until Done (or OK) is touched; empty puts the bar back.
+    void ShowNotice(const wchar_t* text);
 
     bool OnCommand(int id, int code, LPARAM control) override;
     bool OnKeyDown(UINT virtualKey, UINT scancode) override;
@@ -39,6 +47,8 @@ private:
     void OnBeatProgress(int percent) override;
     // Starting or stopping the beat puts the voice switch and the pad back to the low voice.
     void ResetVoice();
+    // The bottom bar: the switches, or the line and its button.
+    void ShowBar();
 
     std::unique_ptr<Button> close;
     std::unique_ptr<Button> about;
@@ -47,4 +57,9 @@ private:
     std::unique_ptr<CheckBox> playBeat;
     std::unique_ptr<CheckBox> voice;
     std::unique_ptr<Slider> beatProgress;
+    std::unique_ptr<ImageBox> editBar;
+    std::unique_ptr<Label> editLine;
+    std::unique_ptr<Button> done;
+    bool editing = false;
+    bool noticeShown = false;
 };

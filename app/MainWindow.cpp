@@ -107,6 +107,24 @@ LRESULT MainWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lPar
                 ui->OnChar(wParam);
             }
             return 0;
+        case WM_DROPFILES:
+            if (UserInterface* ui = Ready()) {
+                ui->OnDropFiles(reinterpret_cast<HDROP>(wParam));
+            } else {
+                DragFinish(reinterpret_cast<HDROP>(wParam));
+            }
+            return 0;
+        case WM_WORD_DONE:
+            if (UserInterface* ui = Ready()) {
+                ui->OnWordDone();
+            }
+            return 0;
+        case MM_WIM_DATA:
+            if (UserInterface* ui = Ready()) {
+                ui->OnRecorded(reinterpret_cast<HWAVEIN>(wParam),
+                               reinterpret_cast<WAVEHDR*>(lParam));
+            }
+            return 0;
         case WM_KEYDOWN:
         case WM_KEYUP:
             if (UserInterface* ui = Ready()) {
@@ -201,6 +219,7 @@ void MainWindow::OnLoaderDone(HWND window) {
     }
     // Only now: a note that came while the pad was still being built would be lost.
     midi.Open(window);
+    DragAcceptFiles(window, TRUE);
 }
 
 void MainWindow::OnTouch(HWND window, WPARAM wParam, LPARAM lParam) {

@@ -83,6 +83,15 @@ void Page::SetupLabel(Label* label, HFONT font, UINT format, const wchar_t* text
     label->SetText(text);
 }
 
+void Page::SetupKey(Button* button, HFONT font, const wchar_t* text) {
+    button->SetKeyColors(RGB(0x3A, 0x42, 0x48), RGB(0x2A, 0x30, 0x35), RGB(0x1B, 0x1F, 0x23),
+                         kGradientTop, kGradientBottom);
+    button->SetShowText(1);
+    button->SetFont(font);
+    button->SetTextFormat(kFormatCentred);
+    button->SetText(text);
+}
+
 void Page::Restack(Control* control, const StackRow& row) {
     control->SetBounds(control->GetLeft(), row.y, control->GetWidth(), row.h);
 }

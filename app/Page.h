@@ -50,6 +50,10 @@ public:
     // The controls a key or a switch can act on, in reading order.
     virtual std::vector<Control*> FocusOrder() const = 0;
 
+    // Transitions towards a page and back to the main one.
+    static constexpr int kTransitionToPage = 11;
+    static constexpr int kTransitionBack = 10;
+
     // The look every page shares. x and y in pixels (a sum converted term by term, the screen
     // size unconverted); width and height in 96-dpi units.
     static void Place(Control* control, int x, int y, int w, int h);
@@ -64,6 +68,8 @@ public:
     }
     static void SetPicture(ImageBox* box, HBITMAP image);
     static void SetupLabel(Label* label, HFONT font, UINT format, const wchar_t* text);
+    // A button drawn as a key of the skin's colours with its text on it (no picture).
+    static void SetupKey(Button* button, HFONT font, const wchar_t* text);
 
 protected:
     // Text layouts: left, centred, and hung from the top on one line; the pad's words.
@@ -74,9 +80,6 @@ protected:
     static constexpr UINT kFormatLines = DT_WORDBREAK | DT_WORD_ELLIPSIS;
     static constexpr COLORREF kGradientTop = RGB(165, 251, 49);
     static constexpr COLORREF kGradientBottom = RGB(51, 102, 0);
-    // Transitions towards a page and back to the main one.
-    static constexpr int kTransitionToPage = 11;
-    static constexpr int kTransitionBack = 10;
 
     template <class T>
     std::unique_ptr<T> Make(int id) const {

@@ -15,6 +15,7 @@
 #include "app/MainPage.h"
 #include "app/MidiInput.h"
 #include "app/SettingsPage.h"
+#include "app/WordPage.h"
 #include "audio/KitLoader.h"
 #include "audio/PadControl.h"
 #include "audio/SoundBank.h"
@@ -106,6 +107,9 @@ void UserInterface::SwapInKit(LPARAM load) {
     }
     kitSwitch->Retire(std::move(old), IDT_KIT_SWEEP);
     beat->SetPlayer(std::move(sounds.beat));
+    if (wordPage) {
+        wordPage->OnKitSwapped(folder);
+    }
 }
 
 void UserInterface::BuildPages() {
@@ -126,7 +130,8 @@ void UserInterface::BuildPages() {
     mainPage = AddPage<MainPage>();
     AddPage<AboutPage>();
     settingsPage = AddPage<SettingsPage>();
-    AddPage<KitsPage>();
+    kitsPage = AddPage<KitsPage>();
+    wordPage = AddPage<WordPage>();
     AddPage<AccessPage>();
     access = std::make_unique<Access>(*this);
 }
@@ -161,6 +166,26 @@ void UserInterface::ChangePage(int screenId, int transitionKind) {
     } else {
         host->ShowScreen(screenId);
     }
+}
+
+void UserInterface::EditWords() {
+    mainPage->SetEditing(true);
+    if (!mainPage->IsShown()) {
+        ChangePage(IDC_SCREEN_MAIN, Page::kTransitionBack);
+    }
+}
+
+void UserInterface::OpenWordPage(int cell) {
+    if (cell < 0 || cell >= SoundBank::kWords) {
+        return;
+    }
+    wordPage->Open(cell);
+    ChangePage(IDC_SCREEN_WORD, Page::kTransitionToPage);
+}
+
+bool UserInterface::WritableKit(std::wstring* folder, std::wstring* why) {
+    *folder = kits->MakeWritable(why);
+    return !folder->empty();
 }
 
 Page* UserInterface::GetShownPage() const {
@@ -260,6 +285,9 @@ void UserInterface::OnKey(UINT message, WPARAM virtualKey, LPARAM lParam) {
         return;
     }
     const UINT scancode = (static_cast<UINT>(lParam) >> 16) & 0x1FF;
+    if (virtualKey == VK_CONTROL) {
+        controlDown = message == WM_KEYDOWN;
+    }
     if (message == WM_KEYUP) {
         for (const std::unique_ptr<Page>& page : pages) {
             page->OnKeyUp(scancode);
@@ -281,7 +309,39 @@ void UserInterface::OnChar(WPARAM character) {
     }
 }
 
+void UserInterface::OnDropFiles(HDROP drop) {
+    WCHAR path[MAX_PATH];
+    POINT point = {0, 0};
+    const bool one = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) >= 1 &&
+                     DragQueryFileW(drop, 0, path, MAX_PATH) > 0 && DragQueryPoint(drop, &point);
+    DragFinish(drop);
+    if (!one) {
+        return;
+    }
+    // On the word page the file is the shown word's; on the pad, the cell's under it.
+    if (wordPage->IsShown()) {
+        wordPage->TakeFile(wordPage->GetCell(), path);
+        return;
+    }
+    PadControl* pad = mainPage->GetPad();
+    const int cell = mainPage->IsShown() && pad->HitTest(point.x, point.y)
+                         ? pad->CellAt(pad->ToGridPoint(point.x, point.y))
+                         : -1;
+    if (cell >= 0) {
+        wordPage->TakeFile(cell, path);
+    }
+}
+
+void UserInterface::OnWordDone() {
+    wordPage->OnWordDone();
+}
+
+void UserInterface::OnRecorded(HWAVEIN device, WAVEHDR* header) {
+    wordPage->OnRecorded(device, header);
+}
+
 void UserInterface::ReleaseKeys() {
+    controlDown = false;
     if (access) {
         access->ReleaseKeys();
     }
@@ -323,8 +383,7 @@ void UserInterface::OnCommand(WPARAM wParam, LPARAM lParam) {
         }
     }
     if (id == IDC_EDIT_WORDS && code == Clicked) {
-        // No page edits words yet: the pad, where they would be edited.
-        ChangePage(IDC_SCREEN_MAIN, kTransitionBack);
+        EditWords();
     }
 }
 
@@ -334,6 +393,10 @@ void UserInterface::SaveSettings() {
 }
 
 void UserInterface::ReleaseSounds() {
+    // A word being made would load players into the bank that goes now.
+    if (wordPage) {
+        wordPage->StopWork();
+    }
     kitSwitch.reset();  // waits for a kit still loading
     if (access) {
         access->ReleaseSounds();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/Vibration.h"
@@ -26,6 +27,7 @@ class Settings;
 class SettingsPage;
 class Skin;
 class SoundBank;
+class WordPage;
 
 class UserInterface {
 public:
@@ -67,6 +69,10 @@ public:
     void OnKey(UINT message, WPARAM virtualKey, LPARAM lParam);
     // WM_CHAR: to the page shown.
     void OnChar(WPARAM character);
+    // A file dropped on the window: on a cell of the main page it becomes that cell's word.
+    void OnDropFiles(HDROP drop);
+    void OnWordDone();
+    void OnRecorded(HWAVEIN device, WAVEHDR* header);
     // The focus has gone, and the keys' ups with it: every key lets go.
     void ReleaseKeys();
     void OnMidiData(DWORD message);
@@ -83,6 +89,15 @@ public:
 
     // For the pages.
     void ChangePage(int screenId, int transitionKind);
+    // The main page in edit mode, shown.
+    void EditWords();
+    // The word page for cell 0..15.
+    void OpenWordPage(int cell);
+    // The current kit's folder (ending in a separator) to write words into, made from the
+    // built-in words when those play; false with the reason when there is none.
+    bool WritableKit(std::wstring* folder, std::wstring* why);
+    // Ctrl is held.
+    bool IsControlDown() const { return controlDown; }
     bool CloseButtonCloses() const;
     bool AnimationsOn() const;
     bool VibrationsOn() const;
@@ -105,6 +120,7 @@ public:
     Page* GetShownPage() const;
     MainPage* GetMainPage() const { return mainPage; }
     Access* GetAccess() const { return access.get(); }
+    WordPage* GetWordPage() const { return wordPage; }
 
 private:
     template <class T>
@@ -133,4 +149,7 @@ private:
     std::unique_ptr<Access> access;  // after the pages: it acts on them
     MainPage* mainPage = nullptr;
     SettingsPage* settingsPage = nullptr;
+    WordPage* wordPage = nullptr;
+    bool controlDown = false;
+    KitsPage* kitsPage = nullptr;
 };

@@ -132,6 +132,12 @@ void KitLoader::LoadWords(SoundBank* bank) const {
     LoadLabels(bank);
 }
 
+WavePlayer* KitLoader::CreateWord(int word, bool high) const {
+    WCHAR stem[16];
+    StringCchPrintf(stem, 16, high ? L"H%d" : L"L%d", word);
+    return CreatePlayer(stem, true);
+}
+
 WavePlayer* KitLoader::CreateBeat() const {
     return CreatePlayer(L"Pulsor", false);
 }

@@ -27,6 +27,8 @@ public:
     // The sixteen words of one voice into `bank`; how many the kit has. Two threads may load
     // the two voices of one bank at once.
     int LoadVoice(SoundBank* bank, bool high) const;
+    // Word 1..16 in one voice, as LoadWords loads it (null without memory).
+    WavePlayer* CreateWord(int word, bool high) const;
     // The kit's beat, else the built-in one (null without memory).
     WavePlayer* CreateBeat() const;
     // labels.txt into `bank`: line n captions word n; lines that are missing, too long or not

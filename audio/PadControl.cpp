@@ -69,12 +69,23 @@ bool PadControl::InGrid(int x, int y) const {
     return PtInRect(&gridRect, point) != FALSE;
 }
 
-int PadControl::OnTouchDown(HWND, int, int x, int y) {
+int PadControl::OnTouchDown(HWND target, int, int x, int y) {
+    if (selecting) {
+        const int cell = InGrid(x, y) ? CellAt(ToGridPoint(x, y)) : -1;
+        if (cell >= 0) {
+            selectedCell = cell;
+            Notify(target, Clicked);
+        }
+        return cell >= 0 ? 1 : 0;
+    }
     state = StrokeDown(kPointerContact, x, y);
     return state;
 }
 
 int PadControl::OnTouchMove(HWND, int, int x, int y) {
+    if (selecting) {
+        return 0;
+    }
     const int held = StrokeMove(kPointerContact, x, y);
     state = StrokeOf(kPointerContact) != nullptr ? 1 : 0;
     return held;

@@ -37,6 +37,11 @@ public:
     void SetHighVoice(int high) { highVoice = high; }
     // Null: every play goes ahead. Not owned.
     void SetPlayGate(PlayGate* gate) { playGate = gate; }
+    // While selecting, a touch on a cell plays nothing: it picks the cell (GetSelectedCell) and
+    // reports Clicked.
+    void SetSelecting(int value) { selecting = value; }
+    int IsSelecting() const { return selecting; }
+    int GetSelectedCell() const { return selectedCell; }
     // Lays the grid out over the current bounds, `dx`/`dy` outside the frame (negative: inside).
     // Call after SetBounds; later moves do not lay it out again.
     void SetInset(int dx, int dy);
@@ -90,6 +95,8 @@ protected:
     int insetX;
     int insetY;
     int highVoice;
+    int selecting = 0;
+    int selectedCell = -1;
     SoundBank* soundBank;
     PlayGate* playGate = nullptr;
 

@@ -14,6 +14,10 @@ public:
     void SetOverlayStyle(int value) { overlayStyle = value; }
     void SetShowOverlay(int value) { showOverlay = value; }
     void SetOverlayMargins(int l, int t, int r, int b);
+    // A button without pictures: a framed key filled with a gradient, top to bottom, another one
+    // while pressed; its text on it.
+    void SetKeyColors(COLORREF frame, COLORREF top, COLORREF bottom, COLORREF pressedTop,
+                      COLORREF pressedBottom);
     // What a completed touch does, for a key or a switch: Released, then Clicked, to the
     // control's window.
     void Click() { CompletePress(window); }
@@ -29,4 +33,6 @@ public:
     int overlayStyle;  // 1 stretched, 2 stretched with mask, 3 stretched with magenta left out
     int showOverlay;
     int overlayMarginLeft, overlayMarginTop, overlayMarginRight, overlayMarginBottom;
+    int keyStyle;  // drawn as a key instead of pictures
+    COLORREF keyFrame, keyTop, keyBottom, keyPressedTop, keyPressedBottom;
 };

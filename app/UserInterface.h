@@ -19,6 +19,7 @@ class Beat;
 class CallOutput;
 class ImageBox;
 class Kits;
+class KitsPage;
 class KitSwitch;
 class MainPage;
 class Page;

@@ -119,7 +119,7 @@ SettingsPage::SettingsPage(UserInterface& ui_)
     SetPictures(access.get(), ui.GetSkin().GetImage(SldSettingsBack),
                 ui.GetSkin().GetImage(SldSettingsBack));
     access->SetShowText(1);
-    access->SetFont(ui.GetSkin().GetFont(Font12Medium));
+    access->SetFont(ui.GetSkin().GetFont(Font12Semibold));
     access->SetTextFormat(kFormatCentred);
     access->SetTextColor(kGradientTop);
     access->SetActiveTextColor(RGB(255, 255, 255));

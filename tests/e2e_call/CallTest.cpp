@@ -228,9 +228,9 @@ private:
     std::vector<pid_t> pids_;  // stopped last to first
 };
 
-// 240x320 at 96 dpi: the settings page, its rows scrolled to their end, and a touch on the
-// "Into calls" switch.
-const std::string kToCallRow = "wait 4000\ntap 39 13\nwait 600\ndrag 60 250 60 120 400\nwait 300\n";
+// 240x320 at 96 dpi: the settings page, its rows scrolled until the "Into calls" switch is at
+// y 215 with its line under it, and a touch on the switch.
+const std::string kToCallRow = "wait 4000\ntap 39 13\nwait 600\ndrag 60 250 60 168 400\nwait 300\n";
 const std::string kCallRowScript = kToCallRow + "tap 170 215\nwait 300\n";
 
 struct Take {

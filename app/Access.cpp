@@ -166,6 +166,18 @@ bool Access::OnMidiData(DWORD message) {
     return true;
 }
 
+void Access::OnJoyButton(UINT message, WPARAM buttons) {
+    // A press only: an up names its button the same way.
+    if (!ScanMethod() || message != MM_JOY1BUTTONDOWN) {
+        return;
+    }
+    if (buttons & JOY_BUTTON1CHG) {
+        Switch(1);
+    } else if (buttons & JOY_BUTTON2CHG) {
+        Switch(2);
+    }
+}
+
 bool Access::OnTimer(UINT_PTR id) {
     switch (id) {
         case IDT_SCAN:

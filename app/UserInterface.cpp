@@ -307,6 +307,12 @@ void UserInterface::OnMidiData(DWORD message) {
     }
 }
 
+void UserInterface::OnJoyButton(UINT message, WPARAM buttons) {
+    if (access) {
+        access->OnJoyButton(message, buttons);
+    }
+}
+
 void UserInterface::OnCommand(WPARAM wParam, LPARAM lParam) {
     const int id = LOWORD(wParam);
     const int code = HIWORD(wParam);

@@ -67,20 +67,34 @@ int HighlightPixels(const Picture& p, int left, int top, int right, int bottom) 
 
 }  // namespace
 
-// One switch at a 1000 ms step: Space starts on row 0; rows 1 and 2 come a second apart; Space
-// opens row 2 at once on cell 8; cells 9 and 10 come a second apart; Space speaks cell 10. The
-// cues sound as each step is taken, and only then.
+// One switch at a 1000 ms step: a press starts on row 0; rows 1 and 2 come a second apart; a press
+// opens row 2 at once on cell 8; cells 9 and 10 come a second apart; a press speaks cell 10. The
+// cues sound as each step is taken, and only then. A switch acts as it goes down: a joystick
+// button held 400 ms does nothing more when it comes up.
 TEST(AccessEndToEnd, OneSwitchScanningSpeaksTheCellItsMomentsChoose) {
     const int start = kMainUp, openRow = kMainUp + 2200, choose = openRow + 2200;
     const int steps[] = {start,   start + 1000,   start + 2000,
                          openRow, openRow + 1000, openRow + 2000};
-    for (unsigned cues : {0u, 1u, 2u}) {
-        SCOPED_TRACE("cues " + std::to_string(cues));
-        PulsorRun run("access-one-switch-" + std::to_string(cues));
+    struct Case {
+        const char* name;
+        unsigned cues;
+        std::string down, up;
+        int heldMs;
+    };
+    const Case cases[] = {
+        {"space, silent", 0, "press Space\n", "release Space\n", 0},
+        {"space, clicks", 1, "press Space\n", "release Space\n", 0},
+        {"space, words", 2, "press Space\n", "release Space\n", 0},
+        {"joystick", 1, "joy 1 down\n", "joy 1 up\n", 400},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const unsigned cues = c.cues;
+        PulsorRun run(std::string("access-one-switch-") + std::to_string(&c - cases));
         WriteSettings(run, {{"AccessMethod", 2}, {"ScanInterval", 1000}, {"AccessCues", cues}});
-        const std::string script = Wait(start) + Press("Space") + Wait(openRow - start) +
-                                   Press("Space") + Wait(choose - openRow) + Press("Space") +
-                                   Wait(1500);
+        const std::string press = c.down + Wait(c.heldMs) + c.up;
+        const std::string script = Wait(start) + press + Wait(openRow - start - c.heldMs) + press +
+                                   Wait(choose - openRow - c.heldMs) + press + Wait(1500);
         ASSERT_EQ(run.Start(script, std::string(kSmall) + " --record " + run.Recording().string()),
                   0)
             << run.Errors();
@@ -115,7 +129,8 @@ TEST(AccessEndToEnd, OneSwitchScanningSpeaksTheCellItsMomentsChoose) {
     }
 }
 
-// Two switches, as keys and as the MIDI notes below the pad (36 its lowest): switch 1 steps to
+// Two switches, as keys, as the MIDI notes below the pad (36 its lowest) and as a joystick's first
+// two buttons: switch 1 steps to
 // the last group (the controls around the pad), switch 2 opens it on the about button, switch 1
 // steps to the settings button, switch 2 presses it. On the settings page the scan goes from the
 // first control: switch 1 thrice reaches the close-button switch, switch 2 flips it off, and
@@ -132,7 +147,8 @@ TEST(AccessEndToEnd, TwoSwitchesReachTheSettingsAndTurnASwitchOffThatIsSaved) {
         std::string one, two;
     };
     const Kind kinds[] = {{"keys", Press("Space"), Press("Return")},
-                          {"notes", "midi 35 100\nmidi 35 0\n", "midi 34 100\nmidi 34 0\n"}};
+                          {"notes", "midi 35 100\nmidi 35 0\n", "midi 34 100\nmidi 34 0\n"},
+                          {"joystick", "joy 1 down\njoy 1 up\n", "joy 2 down\njoy 2 up\n"}};
     for (const Kind& kind : kinds) {
         SCOPED_TRACE(kind.name);
         PulsorRun run(std::string("access-two-switches-") + kind.name);

@@ -233,9 +233,9 @@ void MainWindow::OnTouch(HWND window, WPARAM wParam, LPARAM lParam) {
 
 void MainWindow::OnPointer(UINT message, WPARAM keys, LPARAM lParam) {
     // No touch reaches the pages while the loader is still building them. A mouse moving with no
-    // button down (a hover) is the access object's, for dwell; it never drags on a page.
+    // button down (a hover) goes on too: it is the access object's, for dwell, and never drags.
     UserInterface* ui = Ready();
-    if (!ui || (message == WM_MOUSEMOVE && !(keys & MK_LBUTTON))) {
+    if (!ui) {
         return;
     }
     ui->OnPointer(message, keys, LOWORD(lParam), HIWORD(lParam));

@@ -68,7 +68,7 @@ bool Access::ScanMethod() const {
     return Method() == AccessOneSwitch || Method() == AccessTwoSwitches;
 }
 
-void Access::SettingsChanged() {
+void Access::FollowCueSettings() {
     if (cues) {
         cues->SetVolume(settings.accessCueVolume);
         // The words are copied only for whoever listens to them.
@@ -76,6 +76,17 @@ void Access::SettingsChanged() {
             cues->LoadWords(ui.GetSoundBank());
         }
     }
+}
+
+void Access::KitChanged() {
+    if (cues) {
+        cues->DropWords();
+    }
+    FollowCueSettings();
+}
+
+void Access::SettingsChanged() {
+    FollowCueSettings();
     if (Method() != lastMethod) {
         StopScan();
         StopDwell();

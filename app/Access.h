@@ -37,6 +37,8 @@ public:
 
     // The settings changed: a scan or dwell of a method no longer chosen ends, the cues follow.
     void SettingsChanged();
+    // Another kit's bank plays: the word cues speak its words from now on.
+    void KitChanged();
 
     // Each returns true when the message was the access object's and goes no further.
     bool OnKey(UINT message, WPARAM virtualKey, LPARAM lParam);
@@ -57,6 +59,7 @@ private:
     bool MayPlay(int cell) override;
     DWORD Method() const;
     bool ScanMethod() const;
+    void FollowCueSettings();
 
     // Scanning.
     void Switch(int which);

@@ -104,6 +104,9 @@ void UserInterface::SwapInKit(LPARAM load) {
         mainPage->GetPad()->SetSoundBank(soundBank.get());
         mainPage->GetPad()->Invalidate();  // its captions
     }
+    if (access) {
+        access->KitChanged();
+    }
     kitSwitch->Retire(std::move(old), IDT_KIT_SWEEP);
     beat->SetPlayer(std::move(sounds.beat));
 }

@@ -50,12 +50,13 @@ double PitchAt(const std::vector<float>& r, int ms) {
 }
 
 // On the screen 240 x 320 at 96 dpi (`f` times that): from the main page to the kits page
-// through the settings page's kit row, the last row of its panel; kToKits ms.
+// through the settings page's kit row, the row above the last (access) of its panel, closer to it
+// on a short screen; kToKits ms.
 std::string ToKitsPage(int width, int height, int f) {
     const std::string drag =
         "drag " + At(width / 2, height - 60 * f) + " " + At(width / 2, 60 * f) + " 200\nwait 100\n";
     return "tap " + At(39 * f, 13 * f) + "\nwait 400\n" + drag + drag + "shot settings_kit.png\n" +
-           "tap " + At(170 * f, height - 69 * f) + "\nwait 700\n";
+           "tap " + At(170 * f, height - (height < 320 * f ? 85 : 107) * f) + "\nwait 700\n";
 }
 
 // The kits page of the small screen with `kits` rows: row `i`, and the row of buttons under them.

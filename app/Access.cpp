@@ -68,7 +68,7 @@ bool Access::ScanMethod() const {
     return Method() == AccessOneSwitch || Method() == AccessTwoSwitches;
 }
 
-void Access::SettingsChanged() {
+void Access::FollowCueSettings() {
     if (cues) {
         cues->SetVolume(settings.accessCueVolume);
         // The words are copied only for whoever listens to them.
@@ -76,6 +76,17 @@ void Access::SettingsChanged() {
             cues->LoadWords(ui.GetSoundBank());
         }
     }
+}
+
+void Access::KitChanged() {
+    if (cues) {
+        cues->DropWords();
+    }
+    FollowCueSettings();
+}
+
+void Access::SettingsChanged() {
+    FollowCueSettings();
     if (Method() != lastMethod) {
         StopScan();
         StopDwell();
@@ -164,6 +175,18 @@ bool Access::OnMidiData(DWORD message) {
         Switch(which);
     }
     return true;
+}
+
+void Access::OnJoyButton(UINT message, WPARAM buttons) {
+    // A press only: an up names its button the same way.
+    if (!ScanMethod() || message != MM_JOY1BUTTONDOWN) {
+        return;
+    }
+    if (buttons & JOY_BUTTON1CHG) {
+        Switch(1);
+    } else if (buttons & JOY_BUTTON2CHG) {
+        Switch(2);
+    }
 }
 
 bool Access::OnTimer(UINT_PTR id) {

@@ -4,9 +4,10 @@
 // control knows about it.
 //   Scanning (one switch, automatic; two switches, step): row-column over the shown page (Scanner)
 //   on timer IDT_SCAN, each step drawn as a highlight over the page and cued (AccessCues).
-//   Switch 1: Space, the left mouse button, the MIDI note below the pad's base; switch 2: Return,
-//   the note two below. While a scanning method is chosen, Space and Tab no longer flip the beat
-//   and voice switches, and the pointer only switches.
+//   Switch 1: Space, the left mouse button, a joystick's first button, the MIDI note below the
+//   pad's base; switch 2: Return, the joystick's second button, the note two below. While a
+//   scanning method is chosen, Space and Tab no longer flip the beat and voice switches, and the
+//   pointer only switches.
 //   Dwell: a pointer resting on a control (hover moves, no button) for the dwell time taps it,
 //   with a ring filling round the pointer; it must leave that control before it taps it again.
 //   For every method: a touch acts only once held for the hold time, and a cell does not speak
@@ -36,11 +37,15 @@ public:
 
     // The settings changed: a scan or dwell of a method no longer chosen ends, the cues follow.
     void SettingsChanged();
+    // Another kit's bank plays: the word cues speak its words from now on.
+    void KitChanged();
 
     // Each returns true when the message was the access object's and goes no further.
     bool OnKey(UINT message, WPARAM virtualKey, LPARAM lParam);
     bool OnPointer(UINT message, WPARAM keys, int x, int y);
     bool OnMidiData(DWORD message);
+    // A joystick or game controller button (MM_JOY1BUTTONDOWN/UP with its wParam).
+    void OnJoyButton(UINT message, WPARAM buttons);
     bool OnTimer(UINT_PTR id);
     // The focus went: a touch waiting out its hold time is dropped.
     void ReleaseKeys();
@@ -54,6 +59,7 @@ private:
     bool MayPlay(int cell) override;
     DWORD Method() const;
     bool ScanMethod() const;
+    void FollowCueSettings();
 
     // Scanning.
     void Switch(int which);

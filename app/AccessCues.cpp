@@ -73,6 +73,16 @@ void AccessCues::LoadWords(const SoundBank* bank) {
     }
 }
 
+void AccessCues::DropWords() {
+    for (std::unique_ptr<WavePlayer>& word : words) {
+        if (word.get() == sounding) {
+            sounding = nullptr;
+        }
+        word.reset();
+    }
+    wordsLoaded = false;
+}
+
 void AccessCues::SetVolume(UINT level) {
     volume = level > 100 ? 100 : level;
     click->SetVolume(volume);

@@ -17,9 +17,12 @@ public:
     AccessCues(const AccessCues&) = delete;
     AccessCues& operator=(const AccessCues&) = delete;
 
-    // Copies of the bank's low words, made once (the first call with a bank), on their own
-    // streams. Until then a word cue clicks.
+    // Copies of the bank's low words, made once (the first call with a bank after the last
+    // DropWords), on their own streams. Until then a word cue clicks.
     void LoadWords(const SoundBank* bank);
+    // Another kit plays: its words are copied at the next LoadWords; a cue of the old ones that
+    // still sounds is cut.
+    void DropWords();
     bool HasWords() const { return wordsLoaded; }
     // 0..100.
     void SetVolume(UINT level);

@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
 
+#include <cstdio>
+
 #include "app/App.h"
 #include "app/Globals.h"
 #include "app/Ids.h"
@@ -144,6 +146,12 @@ LRESULT MainWindow::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lPar
                 ui->OnTimer(wParam);
             }
             return 0;
+        case MM_JOY1BUTTONDOWN:
+        case MM_JOY1BUTTONUP:
+            if (UserInterface* ui = Ready()) {
+                ui->OnJoyButton(message, wParam);
+            }
+            return 0;
         default:
             return DefWindowProc(window, message, wParam, lParam);
     }
@@ -217,9 +225,13 @@ void MainWindow::OnLoaderDone(HWND window) {
         SendMessage(window, WM_CLOSE, 0, 0);
         return;
     }
-    // Only now: a note that came while the pad was still being built would be lost.
+    // Only now: a note or a button that came while the pad was still being built would be lost.
     midi.Open(window);
     DragAcceptFiles(window, TRUE);
+    // Only the buttons' changes count, so no polling period is asked for.
+    if (joySetCapture(window, JOYSTICKID1, 0, TRUE) != JOYERR_NOERROR) {
+        std::fprintf(stderr, "pulsor: joystick: cannot take the buttons; they switch nothing\n");
+    }
 }
 
 void MainWindow::OnTouch(HWND window, WPARAM wParam, LPARAM lParam) {
@@ -240,7 +252,7 @@ void MainWindow::OnTouch(HWND window, WPARAM wParam, LPARAM lParam) {
 
 void MainWindow::OnPointer(UINT message, WPARAM keys, LPARAM lParam) {
     // No touch reaches the pages while the loader is still building them. A mouse moving with no
-    // button down (a hover) is the access object's, for dwell; it never drags on a page.
+    // button down (a hover) goes on too: it is the access object's, for dwell, and never drags.
     UserInterface* ui = Ready();
     if (!ui) {
         return;
@@ -258,8 +270,9 @@ void MainWindow::ShutDown() {
         CloseHandle(loaderThread);
         loaderThread = nullptr;
     }
-    // Before the pad goes: no note is on its way after this.
+    // Before the pad goes: no note or button is on its way after this.
     midi.Close();
+    joyReleaseCapture(JOYSTICKID1);
     // The players close their audio streams here, before anything they notify is gone.
     if (ui) {
         ui->ReleaseSounds();

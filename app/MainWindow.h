@@ -1,6 +1,7 @@
 // The program's one window: its procedure, the back buffer everything is painted through, the
 // splash shown while the loader runs, the screen while it is active, and the MIDI input. It hands
-// the pointer, keys, fingers, notes and commands to the user interface once loading is done.
+// the pointer, keys, fingers, notes, joystick buttons and commands to the user interface once
+// loading is done.
 #pragma once
 
 #include <memory>

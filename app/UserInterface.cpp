@@ -105,6 +105,9 @@ void UserInterface::SwapInKit(LPARAM load) {
         mainPage->GetPad()->SetSoundBank(soundBank.get());
         mainPage->GetPad()->Invalidate();  // its captions
     }
+    if (access) {
+        access->KitChanged();
+    }
     kitSwitch->Retire(std::move(old), IDT_KIT_SWEEP);
     beat->SetPlayer(std::move(sounds.beat));
     if (wordPage) {
@@ -364,6 +367,12 @@ void UserInterface::OnMidiData(DWORD message) {
         pad->ContactDown(event.contact, event.cell, event.level);
     } else {
         pad->ContactUp(event.contact);
+    }
+}
+
+void UserInterface::OnJoyButton(UINT message, WPARAM buttons) {
+    if (access) {
+        access->OnJoyButton(message, buttons);
     }
 }
 

@@ -77,6 +77,8 @@ public:
     // The focus has gone, and the keys' ups with it: every key lets go.
     void ReleaseKeys();
     void OnMidiData(DWORD message);
+    // MM_JOY1BUTTONDOWN or MM_JOY1BUTTONUP (buttons: its wParam): the access object's switches.
+    void OnJoyButton(UINT message, WPARAM buttons);
     void OnCommand(WPARAM wParam, LPARAM lParam);
     // WM_CLOSE: the controls' values into the settings, then saved.
     void SaveSettings();

@@ -1,6 +1,6 @@
 // The program's main window on a headless 240x320 screen at 96 dpi in virtual time (a 26-pixel
 // task bar below its work area), its procedure the program's, and the user interface made as the
-// loader makes it: settings read from an empty folder, the real skin, no sounds.
+// loader makes it: settings read from an empty folder, the real skin, and no sounds unless asked.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -56,8 +56,9 @@ protected:
     HWND Handle() const { return window_->Handle(); }
 
     // The interface as the loader hands it over, on the main page; `adjust` changes the settings
-    // as read before anything is built from them.
-    UserInterface& Load(const std::function<void(Settings&)>& adjust = {}) {
+    // as read before anything is built from them. With `sounds`, the kit and the beat load as at
+    // start (an audio output must be running).
+    UserInterface& Load(const std::function<void(Settings&)>& adjust = {}, bool sounds = false) {
         platform::registry::SetConfigDir(config_.Path());
         auto ui =
             std::make_unique<UserInterface>(nullptr, Handle(), nullptr, &main_->GetBackBuffer());
@@ -70,6 +71,9 @@ protected:
             adjust(settings);
         }
         ui->LoadSkin();
+        if (sounds) {
+            ui->LoadSounds();
+        }
         ui->BuildPages();
         ui->ShowPage(IDC_SCREEN_MAIN);
         g_ui = ui.release();

@@ -3,6 +3,7 @@
 // screen at 96 dpi.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <map>
 
@@ -67,20 +68,34 @@ int HighlightPixels(const Picture& p, int left, int top, int right, int bottom) 
 
 }  // namespace
 
-// One switch at a 1000 ms step: Space starts on row 0; rows 1 and 2 come a second apart; Space
-// opens row 2 at once on cell 8; cells 9 and 10 come a second apart; Space speaks cell 10. The
-// cues sound as each step is taken, and only then.
+// One switch at a 1000 ms step: a press starts on row 0; rows 1 and 2 come a second apart; a press
+// opens row 2 at once on cell 8; cells 9 and 10 come a second apart; a press speaks cell 10. The
+// cues sound as each step is taken, and only then. A switch acts as it goes down: a joystick
+// button held 400 ms does nothing more when it comes up.
 TEST(AccessEndToEnd, OneSwitchScanningSpeaksTheCellItsMomentsChoose) {
     const int start = kMainUp, openRow = kMainUp + 2200, choose = openRow + 2200;
     const int steps[] = {start,   start + 1000,   start + 2000,
                          openRow, openRow + 1000, openRow + 2000};
-    for (unsigned cues : {0u, 1u, 2u}) {
-        SCOPED_TRACE("cues " + std::to_string(cues));
-        PulsorRun run("access-one-switch-" + std::to_string(cues));
+    struct Case {
+        const char* name;
+        unsigned cues;
+        std::string down, up;
+        int heldMs;
+    };
+    const Case cases[] = {
+        {"space, silent", 0, "press Space\n", "release Space\n", 0},
+        {"space, clicks", 1, "press Space\n", "release Space\n", 0},
+        {"space, words", 2, "press Space\n", "release Space\n", 0},
+        {"joystick", 1, "joy 1 down\n", "joy 1 up\n", 400},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const unsigned cues = c.cues;
+        PulsorRun run(std::string("access-one-switch-") + std::to_string(&c - cases));
         WriteSettings(run, {{"AccessMethod", 2}, {"ScanInterval", 1000}, {"AccessCues", cues}});
-        const std::string script = Wait(start) + Press("Space") + Wait(openRow - start) +
-                                   Press("Space") + Wait(choose - openRow) + Press("Space") +
-                                   Wait(1500);
+        const std::string press = c.down + Wait(c.heldMs) + c.up;
+        const std::string script = Wait(start) + press + Wait(openRow - start - c.heldMs) + press +
+                                   Wait(choose - openRow - c.heldMs) + press + Wait(1500);
         ASSERT_EQ(run.Start(script, std::string(kSmall) + " --record " + run.Recording().string()),
                   0)
             << run.Errors();
@@ -115,7 +130,8 @@ TEST(AccessEndToEnd, OneSwitchScanningSpeaksTheCellItsMomentsChoose) {
     }
 }
 
-// Two switches, as keys and as the MIDI notes below the pad (36 its lowest): switch 1 steps to
+// Two switches, as keys, as the MIDI notes below the pad (36 its lowest) and as a joystick's first
+// two buttons: switch 1 steps to
 // the last group (the controls around the pad), switch 2 opens it on the about button, switch 1
 // steps to the settings button, switch 2 presses it. On the settings page the scan goes from the
 // first control: switch 1 thrice reaches the close-button switch, switch 2 flips it off, and
@@ -132,7 +148,8 @@ TEST(AccessEndToEnd, TwoSwitchesReachTheSettingsAndTurnASwitchOffThatIsSaved) {
         std::string one, two;
     };
     const Kind kinds[] = {{"keys", Press("Space"), Press("Return")},
-                          {"notes", "midi 35 100\nmidi 35 0\n", "midi 34 100\nmidi 34 0\n"}};
+                          {"notes", "midi 35 100\nmidi 35 0\n", "midi 34 100\nmidi 34 0\n"},
+                          {"joystick", "joy 1 down\njoy 1 up\n", "joy 2 down\njoy 2 up\n"}};
     for (const Kind& kind : kinds) {
         SCOPED_TRACE(kind.name);
         PulsorRun run(std::string("access-two-switches-") + kind.name);
@@ -255,4 +272,70 @@ TEST(AccessEndToEnd, AFileWithoutTheAccessValuesPlaysAsBefore) {
     EXPECT_EQ(WordAt(r, onset, false), 6);
     EXPECT_GT(Rms(r, At(kMainUp + 1060), At(200)), 0.01) << "the beat plays after Space";
     EXPECT_EQ(HighlightPixels(run.Load("beat.png"), 0, 0, 240, 320), 0);
+}
+
+// The pointer resting on cell 5 speaks it after the dwell time and not before, though it wanders a
+// pixel or two; resting on, it says nothing more. Moved to cell 6 it speaks that after the dwell
+// time, and back on cell 5, cell 5 again.
+TEST(AccessEndToEnd, DwellSpeaksAfterItsTimeAndNotAgainUntilThePointerLeaves) {
+    PulsorRun run("access-dwell");
+    WriteSettings(run, {{"AccessMethod", 1}, {"DwellTime", 1000}});
+    const std::string script = Wait(kMainUp) + "move " + Cell(5) + "\n" + Wait(400) + "move " +
+                               std::to_string(6 + 57 + 28 + 2) + " " +
+                               std::to_string(60 + 50 + 25 + 1) + "\n" + Wait(2500) + "move " +
+                               Cell(6) + "\n" + Wait(1500) + "move " + Cell(5) + "\n" + Wait(1500);
+    ASSERT_EQ(run.Start(script, std::string(kSmall) + " --record " + run.Recording().string()), 0)
+        << run.Errors();
+    const std::vector<float> r = ReadWav(run.Recording().string()).samples;
+    const int first = kMainUp + 1000, second = kMainUp + 2900 + 1000, third = second + 1500;
+    ExpectQuiet(r, 0, first - 1);
+    for (auto [ms, word] : {std::pair<int, int>{first, 6}, {second, 7}, {third, 6}}) {
+        const size_t onset = Onset(r, At(ms) - At(1));
+        ASSERT_NE(onset, SIZE_MAX);
+        EXPECT_LT(onset - At(ms), At(20)) << "a word at " << ms;
+        double score = 0;
+        EXPECT_EQ(WordAt(r, onset, false, &score), word) << "at " << ms << " score " << score;
+    }
+    const size_t end = Onset(r, At(first)) + Word(false, 6).samples.size();
+    ExpectQuiet(r, static_cast<int>(end * 1000 / kRate) + 50, second - 1);
+}
+
+// The scan's frame and the dwell ring on the screens the program is drawn for, as shots to look
+// at: the frame round the first row, the ring half filled round the pointer on cell 5.
+TEST(AccessEndToEnd, TheFrameAndTheRingAsTheyAreDrawn) {
+    for (int f : {1, 2}) {
+        const std::string options = f == 1 ? kSmall : "--screen 480x640 --dpi 192";
+        auto at = [f](int x, int y) { return std::to_string(x * f) + " " + std::to_string(y * f); };
+        PulsorRun scan("access-frame-" + std::to_string(f));
+        WriteSettings(scan, {{"AccessMethod", 2}, {"AccessCues", 0}});
+        ASSERT_EQ(
+            scan.Start(Wait(kMainUp) + Press("Space") + Wait(100) + "shot frame.png\n", options), 0)
+            << scan.Errors();
+        const Picture frame = scan.Load("frame.png");
+        EXPECT_GT(HighlightPixels(frame, 0, 56 * f, 240 * f, 64 * f), 200 * f) << "above row 0";
+        EXPECT_GT(HighlightPixels(frame, 0, 106 * f, 240 * f, 114 * f), 200 * f) << "below it";
+        EXPECT_EQ(HighlightPixels(frame, 0, 120 * f, 240 * f, 320 * f), 0) << "nothing else";
+
+        PulsorRun dwell("access-ring-" + std::to_string(f));
+        WriteSettings(dwell, {{"AccessMethod", 1}, {"DwellTime", 1000}});
+        ASSERT_EQ(dwell.Start(
+                      Wait(kMainUp) + "move " + at(91, 135) + "\n" + Wait(500) + "shot ring.png\n",
+                      options),
+                  0)
+            << dwell.Errors();
+        const Picture ring = dwell.Load("ring.png");
+        // Filled clockwise from the top: the right half yellow, the left half not.
+        EXPECT_GT(HighlightPixels(ring, 91 * f, 115 * f, 110 * f, 155 * f), 40 * f * f);
+        EXPECT_EQ(HighlightPixels(ring, 70 * f, 115 * f, 90 * f, 155 * f), 0);
+        if (std::getenv("PULSOR_ACCESS_SHOTS")) {
+            fs::copy_file(scan.Shot("frame.png"),
+                          fs::path(std::getenv("PULSOR_ACCESS_SHOTS")) /
+                              ("frame-" + std::to_string(f) + ".png"),
+                          fs::copy_options::overwrite_existing);
+            fs::copy_file(dwell.Shot("ring.png"),
+                          fs::path(std::getenv("PULSOR_ACCESS_SHOTS")) /
+                              ("ring-" + std::to_string(f) + ".png"),
+                          fs::copy_options::overwrite_existing);
+        }
+    }
 }

@@ -21,7 +21,7 @@ enum class HandleType : uint8_t {
     RemoteWindow,  // a top-level window of another process (single instance)
     Drop,          // files dropped on a window (WM_DROPFILES)
     WaveIn,
-    FindFile,      // a folder listing (FindFirstFileW)
+    FindFile,  // a folder listing (FindFirstFileW)
 };
 
 struct HandleObject {

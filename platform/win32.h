@@ -993,7 +993,7 @@ typedef struct _SHFILEOPSTRUCTW {
     LPCWSTR lpszProgressTitle;
 } SHFILEOPSTRUCTW, *LPSHFILEOPSTRUCTW;
 // FO_DELETE with FOF_ALLOWUNDO: each file or folder of pFrom (no wildcards) is moved to the
-// desktop's trash as the freedesktop.org trash specification has it: the trash of the user's
+// desktop's trash, the freedesktop.org trash that file managers share: the trash of the user's
 // data folder when it is on the same device ($XDG_DATA_HOME/Trash/files/NAME, with
 // info/NAME.trashinfo holding its absolute path, URI-escaped, and the local deletion time; NAME
 // made unique as "NAME.2", "NAME.3"... when the trash holds one already), otherwise the trash

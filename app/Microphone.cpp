@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
+
+#include "audio/WaveImage.h"
 
 namespace {
 
@@ -15,17 +16,6 @@ WAVEFORMATEX Format() {
     format.nBlockAlign = 2;
     format.nAvgBytesPerSec = Microphone::kRate * 2;
     return format;
-}
-
-void Put32(BYTE* at, DWORD value) {
-    for (int i = 0; i < 4; ++i) {
-        at[i] = static_cast<BYTE>(value >> (8 * i));
-    }
-}
-
-void Put16(BYTE* at, WORD value) {
-    at[0] = static_cast<BYTE>(value);
-    at[1] = static_cast<BYTE>(value >> 8);
 }
 
 }  // namespace
@@ -138,22 +128,7 @@ std::vector<BYTE> Microphone::Stop() {
     if (take.empty()) {
         return image;
     }
-    const DWORD bytes = static_cast<DWORD>(take.size() * 2);
-    image.resize(44 + bytes);
-    BYTE* h = image.data();
-    std::memcpy(h, "RIFF", 4);
-    Put32(h + 4, 36 + bytes);
-    std::memcpy(h + 8, "WAVEfmt ", 8);
-    Put32(h + 16, 16);
-    Put16(h + 20, WAVE_FORMAT_PCM);
-    Put16(h + 22, 1);
-    Put32(h + 24, kRate);
-    Put32(h + 28, kRate * 2);
-    Put16(h + 32, 2);
-    Put16(h + 34, 16);
-    std::memcpy(h + 36, "data", 4);
-    Put32(h + 40, bytes);
-    std::memcpy(h + 44, take.data(), bytes);
+    image = MonoWaveImage(take.data(), take.size(), kRate);
     take.clear();
     return image;
 }

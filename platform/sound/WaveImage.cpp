@@ -5,19 +5,6 @@
 #include <cstring>
 
 namespace platform::sound {
-namespace {
-
-void Put16(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-    Put16(p, v & 0xFFFF);
-    Put16(p + 2, v >> 16);
-}
-
-}  // namespace
-
 void PutWaveHeader(uint8_t* header, uint16_t format, unsigned channels, unsigned rate,
                    unsigned bits, uint32_t dataBytes) {
     const uint32_t align = channels * bits / 8;

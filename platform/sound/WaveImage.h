@@ -12,6 +12,16 @@ constexpr size_t kWaveHeaderBytes = 44;
 constexpr uint16_t kWavePcm = 1;
 constexpr uint16_t kWaveFloat = 3;
 
+// Little-endian fields, as WAV headers hold them.
+inline void Put16(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void Put32(uint8_t* p, uint32_t v) {
+    Put16(p, v & 0xFFFF);
+    Put16(p + 2, v >> 16);
+}
+
 // Writes the header for `dataBytes` of samples at `header` (kWaveHeaderBytes long).
 void PutWaveHeader(uint8_t* header, uint16_t format, unsigned channels, unsigned rate,
                    unsigned bits, uint32_t dataBytes);

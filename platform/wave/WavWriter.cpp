@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "platform/kernel/OutputFolders.h"
+#include "platform/sound/WaveImage.h"
 
 namespace platform::wave {
 
@@ -31,14 +32,9 @@ constexpr size_t kMoveStepBytes = size_t{1} << 20;
 
 std::atomic<uint64_t> gRiffLimitForTests{0};
 
-void Put16(uint8_t* p, uint32_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-    Put16(p, v & 0xFFFF);
-    Put16(p + 2, v >> 16);
-}
+using sound::Put16;
+using sound::Put32;
+
 void Put64(uint8_t* p, uint64_t v) {
     Put32(p, static_cast<uint32_t>(v));
     Put32(p + 4, static_cast<uint32_t>(v >> 32));

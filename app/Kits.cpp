@@ -111,14 +111,18 @@ bool Kits::Exists(const std::wstring& path) {
     return true;
 }
 
-std::wstring Kits::Failure(const wchar_t* what, const std::wstring& path) {
+std::wstring Kits::LastErrorWords() {
     const DWORD error = GetLastError();
     WCHAR words[256];
     if (!FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
                         0, words, 256, nullptr)) {
         StringCchPrintf(words, 256, L"error %lu", static_cast<unsigned long>(error));
     }
-    return std::wstring(what) + L" " + WithoutSeparator(path) + L": " + words;
+    return words;
+}
+
+std::wstring Kits::Failure(const wchar_t* what, const std::wstring& path) {
+    return std::wstring(what) + L" " + WithoutSeparator(path) + L": " + LastErrorWords();
 }
 
 std::wstring Kits::FreshName(const std::wstring& folder) const {

@@ -50,6 +50,9 @@ public:
     // kit made from it and chosen. Its folder (ending in a separator), or empty with `error`.
     std::wstring MakeWritable(std::wstring* error);
 
+    // The words for the thread's last error ("Permission denied"), or its number.
+    static std::wstring LastErrorWords();
+
 private:
     // "My words", then "My words 2", ... : the first name no entry of the kits folder has.
     std::wstring FreshName(const std::wstring& folder) const;

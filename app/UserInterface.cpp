@@ -133,7 +133,7 @@ void UserInterface::BuildPages() {
     mainPage = AddPage<MainPage>();
     AddPage<AboutPage>();
     settingsPage = AddPage<SettingsPage>();
-    kitsPage = AddPage<KitsPage>();
+    AddPage<KitsPage>();
     wordPage = AddPage<WordPage>();
     AddPage<AccessPage>();
     access = std::make_unique<Access>(*this);

@@ -19,7 +19,6 @@ class Beat;
 class CallOutput;
 class ImageBox;
 class Kits;
-class KitsPage;
 class KitSwitch;
 class MainPage;
 class Page;
@@ -154,5 +153,4 @@ private:
     SettingsPage* settingsPage = nullptr;
     WordPage* wordPage = nullptr;
     bool controlDown = false;
-    KitsPage* kitsPage = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/Ids.h"
+#include "app/Kits.h"
 #include "audio/KitLoader.h"
 
 namespace {
@@ -57,10 +58,7 @@ bool RemoveOtherFiles(WordJob& job, const std::wstring& stem, const std::wstring
         }
         const std::wstring path = job.kit + name;
         if (!DeleteFileW(path.c_str())) {
-            WCHAR reason[kReasonLength] = L"";
-            FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                           GetLastError(), 0, reason, kReasonLength, nullptr);
-            job.error = path + L": cannot be removed: " + reason;
+            job.error = path + L": cannot be removed: " + Kits::LastErrorWords();
             removed = false;
             break;
         }
